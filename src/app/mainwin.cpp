@@ -1,0 +1,262 @@
+// The main window: program initialisation, the commands of its controls, the
+// run states and the end sequence.
+#include "app/mainwin.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/capctl.h"
+#include "app/kesto.h"
+#include "report/playlog.h"
+#include "res/resource.h"
+
+static int gended;  // the end sequence has run
+
+static const IntervalRow& periodrow() {
+  int32_t i = gkesto.set.interval;
+  if (i < 0 || i >= INTERVALROWS) i = 0;
+  return kintervals[i];
+}
+
+void starttimers() {
+  ossettimer(gkesto.mw.main, 1, gkesto.mw.period);
+  ossettimer(gkesto.mw.main, 2, 30);
+}
+
+void stoptimers() {
+  oskilltimer(gkesto.mw.main, 1);
+  oskilltimer(gkesto.mw.main, 2);
+}
+
+int32_t freediskmb(const char* folder) {
+  char root[4];
+  size_t n = strnlen(folder, 3);
+  memcpy(root, folder, n);
+  root[n] = 0;
+  uint32_t spc = 0, bps = 0, freeclusters = 0, total = 0;
+  if (!osgetdiskfreespace(root, &spc, &bps, &freeclusters, &total)) return 0;
+  // The divisions truncate in this order; only they can lose anything, so the
+  // product is taken in 64 bits and clamped instead of wrapping.
+  uint64_t mb = (uint64_t)(bps / 16) * (freeclusters / 1024) * spc / 64;
+  return mb > INT32_MAX ? INT32_MAX : (int32_t)mb;
+}
+
+static void showhex(int32_t v) {
+  char b[16];
+  snprintf(b, sizeof b, "%X", (unsigned)v);
+  ossetdlgitemtext(gkesto.mw.main, IDC_STATUS, b);
+}
+
+void mainwincreate(OsWin w) {
+  MainWindowState& mw = gkesto.mw;
+  WatchState& ws = mw.watch;
+  CaptureControl& cc = mw.cap;
+  gended = 0;
+  osinitcommoncontrols();
+
+  mw.run = NeverStarted;
+  ws.state = WatchIdle;
+  ws.following = 0;
+  ws.logfile = 0;
+  ws.resume = 0;
+  mw.main = w;
+  mw.logdlg = 0;
+  gkesto.set.complete = 0;
+  ws.gamewin = 0;
+  memset(cc.rectdgwin, 0, sizeof cc.rectdgwin);
+  ws.edition = 0;
+  gkesto.chosenwin = 0;
+  cc.ssallowed = 1;
+  cc.ssbusy = 0;
+  cc.cooldown = 0;
+  cc.lastimage = 0;
+  gkesto.burst.diskthreshold = 250;
+
+  gkesto.set.readcourse = 0;
+  gkesto.set.savecourse = 1;
+  gkesto.set.iexplore = 0;
+
+  initcourses();
+  gkesto.set.loadmask = readsettings();
+  if ((gkesto.set.loadmask & LM_CAPTUREKEYS) == LM_CAPTUREKEYS) gkesto.set.complete = 1;
+  if (gkesto.set.readcourse == 1) readcourses();
+
+  ossetwindowtext(w, KESTO_TITLE);
+
+  mw.period = (uint32_t)periodrow().period;
+  ws.ticks = 0;
+  ws.delay = 0;
+  cc.mode = CaptureOff;
+  cc.burst = BurstIdle;
+  cc.toggled = 0;
+  cc.countguard = 0;
+
+  restorecapture();
+  resetburst();
+  mw.freemb = freediskmb(gkesto.set.homeread);
+}
+
+void mainwininitdialog() {
+  MainWindowState& mw = gkesto.mw;
+  oscheckdlgbutton(mw.main, IDC_SS, 0);
+  mw.screenw = osgetsystemmetrics(OS_SM_CXSCREEN);
+  mw.screenh = osgetsystemmetrics(OS_SM_CYSCREEN);
+  if (osopenclipboard(mw.main)) {
+    osemptyclipboard();
+    osclosecliboard();
+  }
+  mw.progress = osgetdlgitem(mw.main, IDC_PROGRESS);
+  showcount();
+  gkesto.marker.width = 100;
+  gkesto.marker.pos = 0;
+  int64_t freq = 0;
+  osqueryperformancefrequency(&freq);
+  mw.countsperms = freq / 1000;
+}
+
+void startwatch() {
+  MainWindowState& mw = gkesto.mw;
+  Settings& s = gkesto.set;
+  if (s.loadmask & LM_DEFAULTED) {
+    showhex(s.loadmask);
+    osmessagebox(mw.main,
+                 "キャプチャーエリアなどの設定をデフォルトにしました。\r\n\"範囲\"ボタンの画面で保存してください\r\n",
+                 "範囲設定", OS_MB_ICONINFORMATION);
+  }
+  if (!s.complete) {
+    showhex(s.loadmask);
+    osmessagebox(mw.main,
+                 "ゴルフ漬けのフォルダが設定されていません\r\n設定ボタンを押して環境設定をしてください",
+                 "設定エラー", OS_MB_ICONERROR);
+    return;
+  }
+  switch (mw.run) {
+    case NeverStarted:
+      mw.watch.logfile = 0;
+      starttimers();
+      ossetdlgitemtext(mw.main, IDC_STATUSLINE, "起動監視をスタートしました");
+      mw.watch.following = 0;
+      mw.watch.state = SeekGame;
+      mw.run = Running;
+      break;
+    case Paused:
+      starttimers();
+      ossetdlgitemtext(mw.main, IDC_STATUSLINE, "起動監視を再開しました");
+      mw.watch.resume = 1;
+      mw.run = Running;
+      mw.watch.ticks = 0;
+      mw.watch.delay = 0;
+      break;
+    case Running:
+      break;
+  }
+}
+
+void pausewatch() {
+  MainWindowState& mw = gkesto.mw;
+  if (gkesto.set.complete != 1 || mw.run != Running) return;
+  stoptimers();
+  ossetdlgitemtext(mw.main, IDC_STATUSLINE, "監視を中断しました。スタートで再開します");
+  mw.watch.ticks = 0;
+  mw.watch.delay = 0;
+  mw.run = Paused;
+}
+
+// Opens a modeless dialog, or closes it through its own close command when it
+// is open already.
+static void toggledialog(OsWin* dlg, int templ, int closecmd, const char* name) {
+  if (*dlg) {
+    ossendcommand(*dlg, closecmd);
+    return;
+  }
+  OsWin w = oscreatedialog(templ, gkesto.mw.main);
+  if (!w) {
+    osmessagebox(gkesto.mw.main, name, "Open error", OS_MB_ICONERROR);
+    return;
+  }
+  *dlg = w;
+  osshowwindow(w, 1);
+  osupdatewindow(w);
+}
+
+void openplaylog() {
+  MainWindowState& mw = gkesto.mw;
+  if (mw.logdlg) {
+    ossendcommand(mw.logdlg, 2);
+    return;
+  }
+  OsHandle f = 0;
+  uint32_t size = 0;
+  if (!openlog(&f, &size)) return;
+  if (!loadplaylog(f, size)) return;
+  if (!mw.logdlg) toggledialog(&mw.logdlg, IDD_PLAYLOG, 2, "DISPLOG");
+}
+
+void endsequence() {
+  if (gended) return;
+  gended = 1;
+  if (gkesto.user32) {
+    osfreelibrary(gkesto.user32);
+    gkesto.user32 = 0;
+  }
+  if (gkesto.set.savecourse) {
+    OsHandle f = oscreatefile(gkesto.set.coursefile, OS_GENERIC_READ | OS_GENERIC_WRITE,
+                              OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_CREATE_ALWAYS);
+    if (f == OS_BADFILE) {
+      osmessagebox(gkesto.mw.main, " オープンエラー！", "Save Error", OS_MB_ICONERROR);
+    } else {
+      int32_t failed = writecourses(f);
+      if (failed != 0) {
+        char b[64];
+        snprintf(b, sizeof b, " %d 回の書き込みエラー！", failed);
+        osmessagebox(gkesto.mw.main, b, "Save Error", OS_MB_ICONERROR);
+      }
+      osclosehandle(f);
+    }
+  }
+  ospostquitmessage(0);
+}
+
+void mainwincommand(int id, int code) {
+  MainWindowState& mw = gkesto.mw;
+  switch (id) {
+    case IDC_END:
+    case 2:
+      endsequence();
+      break;
+    case IDC_SETTINGS:
+      toggledialog(&mw.setdlg, IDD_SETTINGS, 1006, "CONFIGLOG");
+      break;
+    case IDC_START:
+      startwatch();
+      break;
+    case IDC_STOP:
+      pausewatch();
+      break;
+    case IDC_PLAYLOG:
+      openplaylog();
+      break;
+    case IDC_SS:
+    case IDC_BURST:
+      if (code == OS_BN_CLICKED) modeclick(id);
+      break;
+    case IDC_AREA:
+      toggledialog(&mw.areadlg, IDD_AREA, 1006, "CONFIGSS");
+      break;
+    case IDC_COUNT:
+      if (code == OS_EN_CHANGE) countchanged();
+      break;
+    case IDC_SHOWCOUNT:
+      showcount();
+      break;
+    default:
+      break;
+  }
+}
+
+void mainwintimer(int id) {
+  // The watcher and the capture work run on these ticks.
+  (void)id;
+}
+
+void mainwindestroy() { endsequence(); }

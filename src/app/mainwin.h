@@ -1,0 +1,27 @@
+// The main window: its initialisation, commands and end sequence.  The
+// window procedure of the system layer calls these for its messages.
+#pragma once
+
+#include <cstdint>
+
+#include "os/os.h"
+
+void mainwincreate(OsWin w);             // WM_CREATE
+void mainwininitdialog();                // WM_INITDIALOG
+void mainwincommand(int id, int code);   // WM_COMMAND: low and high word of wParam
+void mainwintimer(int id);               // WM_TIMER
+void mainwindestroy();                   // WM_DESTROY
+
+// Notification codes the main window looks at (high word of wParam).
+#define OS_BN_CLICKED 0
+#define OS_EN_CHANGE 0x300
+
+void startwatch();      // スタート
+void pausewatch();      // 停止
+void openplaylog();     // ログ表示
+void endsequence();     // 終了, Enter, Esc, closing the window
+void starttimers();
+void stoptimers();
+// Free MiB on the drive of a folder ("C:\" from its first three characters);
+// 0 when the system cannot tell, clamped to INT32_MAX.
+int32_t freediskmb(const char* folder);

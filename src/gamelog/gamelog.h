@@ -1,0 +1,67 @@
+// The golf.txt text format, the line reader, the live shot parse and the
+// whole-game parse.
+#pragma once
+
+#include <cstdint>
+
+#define LOGBUFSIZE 0x400000  // live and play-log buffers: the text and its terminating zero
+#define LINESIZE 129         // a line of at most 128 bytes and its terminating zero
+#define SHOTSIZE 160         // one ShotData record
+
+// The last shot as the live parse reports it.
+struct LiveShot {
+  int32_t hole;
+  int32_t player;
+  int32_t club;
+  int32_t power;
+  float remain;              // metres to the hole after the shot
+  uint8_t shot[SHOTSIZE];    // the last ShotData record read
+};
+
+// One game read from a log.
+struct GameRecord {
+  char name[4][64];          // players 1 to 4
+  char stage[6][64];         // stage texts, slots 0 to 5
+  int32_t pointbattle;       // 1 for a point-battle game
+  int32_t hole;              // current hole
+  int32_t player;            // current player
+  int32_t players;           // number of players
+  int8_t par[18];            // holes 1 to 18; 0 = no par
+  int8_t stroke[4][18];      // [player - 1][hole - 1]; 0 = not played
+  char course[104];          // course name as the log gives it
+  char link[128];            // web address of the matched course
+  char start[64];            // the line after the begin or resume marker
+  int32_t firsthole;         // first non-zero hole of the game
+  int32_t loglen;            // bytes of text in the play-log buffer
+  int32_t readpos;           // where the next game's parse begins
+};
+
+// Copies one line of src into dst (at least LINESIZE bytes) and terminates it;
+// returns the number of bytes consumed, line end included (0 at a zero byte).
+int32_t getlogline(char* dst, const char* src);
+// As getlogline, but the text also ends after avail bytes: the bytes from
+// src + avail on are never read (avail <= 0 reads nothing and returns 0).
+int32_t getloglinen(char* dst, const char* src, int32_t avail);
+// Copies the Shift-JIS text src (up to its NUL) into a field of n bytes: at
+// most n - 1 bytes, cut before a double-byte character that does not fit
+// whole, and always terminated (nothing is written when n <= 0).  Returns the
+// number of bytes copied, the NUL not counted.
+int32_t sjiscopy(char* dst, int32_t n, const char* src);
+// As sjiscopy, but takes at most len bytes of src (stopping earlier at a NUL).
+int32_t sjiscopyn(char* dst, int32_t n, const char* src, int32_t len);
+// True for a Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC).
+inline bool sjislead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// The decimal number at byte at of a line of len bytes, read like "%d"
+// (blanks skipped, optional sign, digits); 0 when none can be read there.
+int32_t linedec(const char* line, int32_t len, int32_t at);
+// The hexadecimal number at byte at of a line of len bytes, read like "%x";
+// 0 when none can be read there.
+uint32_t linehex(const char* line, int32_t len, int32_t at);
+// Parses the live buffer from offset from to offset to into gkesto.shot.
+int32_t parseshot(int32_t from, int32_t to);
+// Parses the next game of the play-log buffer into gkesto.game.
+int32_t parsegame(int32_t cont);
+// Index of the first course table row whose keyword matches name, or -1.
+int32_t findcourse(const char* name);
+// True when the first n bytes of text occur in str.
+bool strcontains(const char* text, int32_t n, const char* str);

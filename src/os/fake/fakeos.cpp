@@ -1,0 +1,392 @@
+// The scripted fake desktop: see fakeos.h.
+#include "os/fake/fakeos.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+
+FakeDesktop gfake;
+
+void fakereset() {
+  gfake = FakeDesktop();
+  gfake.foreground = 0;
+  gfake.clipboardopen = 0;
+  gfake.clipboardempties = 0;
+  gfake.clipboardhasimage = 0;
+  memset(gfake.keystate, 0, sizeof gfake.keystate);
+  gfake.screenw = 1280;
+  gfake.screenh = 1024;
+  gfake.perffreq = 10000000;
+  gfake.perfcount = 0;
+  gfake.localtime = OsTime{2026, 12, 2, 8, 12, 34, 56, 0};
+  gfake.spc = 8;
+  gfake.bps = 512;
+  gfake.freeclusters = 2621440;  // 10 GiB in 4 KiB clusters
+  gfake.totalclusters = 26214400;
+  gfake.diskfails = 0;
+  gfake.mutexexists = 0;
+  gfake.mutexfails = 0;
+  gfake.registerfails = 0;
+  gfake.createmainfails = 0;
+  gfake.loadlibraryfails = 0;
+  gfake.procaddressfails = 0;
+  gfake.quitposted = 0;
+  gfake.quitcode = -1;
+  gfake.lasterror = 0;
+  gfake.nextid = 0x100;
+}
+
+static FakeWindow* findwin(OsWin w) {
+  for (auto& x : gfake.windows)
+    if (x.id == w && x.alive) return &x;
+  return nullptr;
+}
+
+OsWin fakeaddwindow(const char* cls, const char* title, int l, int t, int r, int b) {
+  if (gfake.nextid == 0) gfake.nextid = 0x100;
+  FakeWindow w{gfake.nextid++, cls, title, {l, t, r, b}, 0, true};
+  gfake.windows.insert(gfake.windows.begin(), w);
+  gfake.foreground = w.id;
+  return w.id;
+}
+
+const FakeTimer* fakefindtimer(OsWin win, int id) {
+  for (auto& t : gfake.timers)
+    if (t.win == win && t.id == id) return &t;
+  return nullptr;
+}
+
+static FakeDesktop::Item* finditem(OsWin dlg, int id, bool make) {
+  for (auto& it : gfake.items)
+    if (it.dlg == dlg && it.id == id) return &it;
+  if (!make) return nullptr;
+  gfake.items.push_back(FakeDesktop::Item{dlg, id, std::string(), 0});
+  return &gfake.items.back();
+}
+
+std::string fakeitemtext(OsWin dlg, int id) {
+  FakeDesktop::Item* it = finditem(dlg, id, false);
+  return it ? it->text : std::string();
+}
+
+// ---- files ---------------------------------------------------------------
+
+static std::string hostpath(const char* path) {
+  std::string p(path);
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  return p;
+}
+
+OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
+  int flags = 0;
+  if ((access & OS_GENERIC_READ) && (access & OS_GENERIC_WRITE)) flags = O_RDWR;
+  else if (access & OS_GENERIC_WRITE) flags = O_WRONLY;
+  else flags = O_RDONLY;
+  switch (disposition) {
+    case OS_CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case OS_CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OS_OPEN_EXISTING: break;
+    case OS_OPEN_ALWAYS: flags |= O_CREAT; break;
+    case OS_TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: return OS_BADFILE;
+  }
+  std::string hp = hostpath(path);
+  struct stat st;
+  if (stat(hp.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    gfake.lasterror = 5;
+    return OS_BADFILE;
+  }
+  int fd = open(hp.c_str(), flags | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    gfake.lasterror = errno == ENOENT ? 2 : 5;
+    return OS_BADFILE;
+  }
+  return (OsHandle)(fd + 1);
+}
+
+static int fdof(OsHandle f) { return f == OS_BADFILE || f == 0 ? -1 : (int)(f - 1); }
+
+int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
+  *got = 0;
+  int fd = fdof(f);
+  if (fd < 0) return 0;
+  uint32_t total = 0;
+  while (total < n) {
+    ssize_t r = read(fd, (char*)buf + total, n - total);
+    if (r < 0) return 0;
+    if (r == 0) break;
+    total += (uint32_t)r;
+  }
+  *got = total;
+  return 1;
+}
+
+int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
+  *put = 0;
+  int fd = fdof(f);
+  if (fd < 0) return 0;
+  uint32_t total = 0;
+  while (total < n) {
+    ssize_t r = write(fd, (const char*)buf + total, n - total);
+    if (r <= 0) return 0;
+    total += (uint32_t)r;
+  }
+  *put = total;
+  return 1;
+}
+
+int osclosehandle(OsHandle h) {
+  int fd = fdof(h);
+  return fd >= 0 && close(fd) == 0;
+}
+
+uint32_t osgetfilesize(OsHandle f) {
+  struct stat st;
+  int fd = fdof(f);
+  if (fd < 0 || fstat(fd, &st) != 0) return OS_INVALID_FILE_SIZE;
+  if ((uint64_t)st.st_size >= OS_INVALID_FILE_SIZE) return OS_INVALID_FILE_SIZE;
+  return (uint32_t)st.st_size;
+}
+
+uint32_t osgetcompressedfilesize(const char* path) {
+  struct stat st;
+  if (stat(hostpath(path).c_str(), &st) != 0) return OS_INVALID_FILE_SIZE;
+  if ((uint64_t)st.st_size >= OS_INVALID_FILE_SIZE) return OS_INVALID_FILE_SIZE;
+  return (uint32_t)st.st_size;
+}
+
+int osgetfiletimelocal(OsHandle f, OsTime* t) {
+  struct stat st;
+  int fd = fdof(f);
+  if (fd < 0 || fstat(fd, &st) != 0) return 0;
+  struct tm tm;
+  time_t s = st.st_mtime;
+  if (!localtime_r(&s, &tm)) return 0;
+  t->year = (uint16_t)(tm.tm_year + 1900);
+  t->month = (uint16_t)(tm.tm_mon + 1);
+  t->dayofweek = (uint16_t)tm.tm_wday;
+  t->day = (uint16_t)tm.tm_mday;
+  t->hour = (uint16_t)tm.tm_hour;
+  t->minute = (uint16_t)tm.tm_min;
+  t->second = (uint16_t)tm.tm_sec;
+  t->ms = 0;
+  return 1;
+}
+
+int osgetdiskfreespace(const char* root, uint32_t* spc, uint32_t* bps, uint32_t* freeclusters,
+                       uint32_t* totalclusters) {
+  gfake.lastdiskroot = root ? root : "";
+  if (gfake.diskfails) return 0;
+  *spc = gfake.spc;
+  *bps = gfake.bps;
+  *freeclusters = gfake.freeclusters;
+  *totalclusters = gfake.totalclusters;
+  return 1;
+}
+
+uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
+  std::string d = gfake.cwd;
+  if (d.empty()) {
+    char tmp[PATH_MAX];
+    if (!getcwd(tmp, sizeof tmp)) return 0;
+    d = tmp;
+  }
+  if (d.size() + 1 > n) return (uint32_t)d.size() + 1;
+  memcpy(buf, d.c_str(), d.size() + 1);
+  return (uint32_t)d.size();
+}
+
+void osgetlocaltime(OsTime* t) { *t = gfake.localtime; }
+
+uint32_t osgetlasterror() { return gfake.lasterror; }
+
+// ---- messages ------------------------------------------------------------
+
+int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
+  int answer = OS_IDOK;
+  if (!gfake.answers.empty()) {
+    answer = gfake.answers.front();
+    gfake.answers.erase(gfake.answers.begin());
+  }
+  gfake.boxes.push_back(FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer});
+  return answer;
+}
+
+// ---- windows and dialog items -------------------------------------------
+
+int ossetwindowtext(OsWin w, const char* text) {
+  FakeWindow* x = findwin(w);
+  if (!x) return 0;
+  x->title = text;
+  return 1;
+}
+
+int osgetwindowtext(OsWin w, char* buf, int n) {
+  if (n <= 0) return 0;
+  FakeWindow* x = findwin(w);
+  if (!x) {
+    buf[0] = 0;
+    return 0;
+  }
+  int len = (int)x->title.size();
+  if (len > n - 1) len = n - 1;
+  memcpy(buf, x->title.data(), (size_t)len);
+  buf[len] = 0;
+  return len;
+}
+
+int ossetdlgitemtext(OsWin dlg, int id, const char* text) {
+  finditem(dlg, id, true)->text = text;
+  return 1;
+}
+
+int osgetdlgitemtext(OsWin dlg, int id, char* buf, int n) {
+  if (n <= 0) return 0;
+  std::string t = fakeitemtext(dlg, id);
+  int len = (int)t.size();
+  if (len > n - 1) len = n - 1;
+  memcpy(buf, t.data(), (size_t)len);
+  buf[len] = 0;
+  return len;
+}
+
+int ossetdlgitemint(OsWin dlg, int id, int value, int issigned) {
+  char b[16];
+  if (issigned) snprintf(b, sizeof b, "%d", value);
+  else snprintf(b, sizeof b, "%u", (unsigned)value);
+  return ossetdlgitemtext(dlg, id, b);
+}
+
+int osgetdlgitemint(OsWin dlg, int id, int* ok, int issigned) {
+  std::string t = fakeitemtext(dlg, id);
+  char* end = nullptr;
+  long v = strtol(t.c_str(), &end, 10);
+  bool good = !t.empty() && end && *end == 0 && (issigned || v >= 0);
+  if (ok) *ok = good;
+  return good ? (int)v : 0;
+}
+
+int oscheckdlgbutton(OsWin dlg, int id, int check) {
+  finditem(dlg, id, true)->check = check;
+  return 1;
+}
+
+int osisdlgbuttonchecked(OsWin dlg, int id) {
+  FakeDesktop::Item* it = finditem(dlg, id, false);
+  return it ? it->check : 0;
+}
+
+OsWin osgetdlgitem(OsWin dlg, int id) { return dlg * 0x10000 + (OsWin)(id & 0xFFFF); }
+
+void osshowwindow(OsWin, int) {}
+void osupdatewindow(OsWin) {}
+
+OsWin osfindwindow(const char* cls, const char* title) {
+  for (auto& x : gfake.windows)
+    if (x.alive && (!cls || x.cls == cls) && (!title || x.title == title)) return x.id;
+  return 0;
+}
+
+int ossetforegroundwindow(OsWin w) {
+  if (!findwin(w)) return 0;
+  gfake.foreground = w;
+  return 1;
+}
+
+OsWin osgetforegroundwindow() { return gfake.foreground; }
+
+// ---- timers, clipboard, screen, clock -------------------------------------
+
+int ossettimer(OsWin w, int id, uint32_t ms) {
+  for (auto& t : gfake.timers)
+    if (t.win == w && t.id == id) {
+      t.ms = ms;
+      return id;
+    }
+  gfake.timers.push_back(FakeTimer{w, id, ms});
+  return id;
+}
+
+int oskilltimer(OsWin w, int id) {
+  for (size_t i = 0; i < gfake.timers.size(); i++)
+    if (gfake.timers[i].win == w && gfake.timers[i].id == id) {
+      gfake.timers.erase(gfake.timers.begin() + (long)i);
+      return 1;
+    }
+  return 0;
+}
+
+int osopenclipboard(OsWin) {
+  if (gfake.clipboardopen) return 0;
+  gfake.clipboardopen = 1;
+  return 1;
+}
+
+int osemptyclipboard() {
+  if (!gfake.clipboardopen) return 0;
+  gfake.clipboardempties++;
+  gfake.clipboardhasimage = 0;
+  return 1;
+}
+
+int osclosecliboard() {
+  if (!gfake.clipboardopen) return 0;
+  gfake.clipboardopen = 0;
+  return 1;
+}
+
+int osgetsystemmetrics(int index) {
+  if (index == OS_SM_CXSCREEN) return gfake.screenw;
+  if (index == OS_SM_CYSCREEN) return gfake.screenh;
+  return 0;
+}
+
+int osqueryperformancefrequency(int64_t* f) {
+  *f = gfake.perffreq;
+  return 1;
+}
+
+int osqueryperformancecounter(int64_t* c) {
+  *c = gfake.perfcount;
+  return 1;
+}
+
+// ---- start-up and the message loop ---------------------------------------
+
+OsHandle oscreatemutex(const char*, int) {
+  if (gfake.mutexfails) {
+    gfake.lasterror = 5;
+    return 0;
+  }
+  gfake.lasterror = gfake.mutexexists ? OS_ERROR_ALREADY_EXISTS : 0;
+  return 0x4D;
+}
+
+OsHandle osloadlibrary(const char*) { return gfake.loadlibraryfails ? 0 : 0x7500; }
+
+static void fakesetlayered() {}
+
+void* osgetprocaddress(OsHandle, const char*) {
+  return gfake.procaddressfails ? nullptr : (void*)&fakesetlayered;
+}
+
+int osfreelibrary(OsHandle) { return 1; }
+
+int osregistermainclass() { return gfake.registerfails ? 0 : 1; }
+
+OsWin oscreatedialog(int, OsWin) { return 0; }
+
+void ospostquitmessage(int code) {
+  gfake.quitposted++;
+  gfake.quitcode = code;
+}
+
+void osinitcommoncontrols() {}

@@ -1,0 +1,77 @@
+// The scripted fake desktop behind the system seam, for native unit tests.
+//
+// It models top-level windows (title, class, rectangle, z-order), dialog items
+// with texts and check states, timers, the clipboard, key states, a clock,
+// disk figures and message boxes with scripted answers.  Files are real files:
+// backslashes in paths become slashes.  Holds no Japanese literal.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "os/os.h"
+
+struct FakeWindow {
+  OsWin id;
+  std::string cls;
+  std::string title;
+  int rect[4];  // left, top, right, bottom
+  OsWin owner;
+  bool alive;
+};
+
+struct FakeMessageBox {
+  OsWin owner;
+  std::string text;
+  std::string caption;
+  uint32_t type;
+  int answer;
+};
+
+struct FakeTimer {
+  OsWin win;
+  int id;
+  uint32_t ms;
+};
+
+struct FakeDesktop {
+  std::vector<FakeWindow> windows;  // z-order: index 0 is the top
+  OsWin foreground;
+  std::vector<FakeMessageBox> boxes;     // every message box shown
+  std::vector<int> answers;              // scripted answers, taken in order; IDOK when none
+  std::vector<FakeTimer> timers;         // running timers
+  struct Item { OsWin dlg; int id; std::string text; int check; };
+  std::vector<Item> items;
+  int clipboardopen;
+  int clipboardempties;
+  int clipboardhasimage;
+  uint16_t keystate[256];
+  int screenw, screenh;
+  int64_t perffreq, perfcount;
+  OsTime localtime;
+  // disk figures returned by osgetdiskfreespace; diskfails makes it fail
+  uint32_t spc, bps, freeclusters, totalclusters;
+  int diskfails;
+  std::string lastdiskroot;
+  std::string cwd;          // current directory as the program sees it (Windows form); empty: the real one
+  int mutexexists;          // oscreatemutex reports ERROR_ALREADY_EXISTS
+  int mutexfails;           // oscreatemutex returns 0
+  int registerfails;
+  int createmainfails;
+  int loadlibraryfails;
+  int procaddressfails;
+  std::vector<int> dialogsfail;  // templates whose creation fails (all, while they do not exist yet)
+  int quitposted;
+  int quitcode;
+  uint32_t lasterror;
+  OsWin nextid;
+};
+
+extern FakeDesktop gfake;
+
+// Puts the fake desktop back to its start: no windows, no boxes, no timers,
+// a 1280 x 1024 screen, 10 GiB free on every drive.
+void fakereset();
+OsWin fakeaddwindow(const char* cls, const char* title, int l, int t, int r, int b);
+const FakeTimer* fakefindtimer(OsWin win, int id);
+std::string fakeitemtext(OsWin dlg, int id);

@@ -1,0 +1,114 @@
+// The system seam: everything KESTO needs of the operating system.
+//
+// The calls are shaped like the Win32 calls they stand for, so the logic that
+// uses them reads like the Windows program it is.  kesto.exe links the Win32
+// implementation (src/os/win32), the native unit tests link a scripted fake
+// desktop (src/os/fake).  All texts are Shift-JIS (CP932) bytes; the Win32
+// implementation converts them to and from UTF-16 with code page 932.
+// Paths use backslashes; files are real files in both builds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef uintptr_t OsWin;     // a window; 0 is none
+typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
+
+// ---- files ---------------------------------------------------------------
+#define OS_BADFILE ((OsHandle)~(uintptr_t)0)  // INVALID_HANDLE_VALUE
+#define OS_INVALID_FILE_SIZE 0xFFFFFFFFu
+
+#define OS_GENERIC_READ 0x80000000u
+#define OS_GENERIC_WRITE 0x40000000u
+#define OS_FILE_SHARE_READ 0x1u
+#define OS_FILE_SHARE_WRITE 0x2u
+#define OS_CREATE_NEW 1u
+#define OS_CREATE_ALWAYS 2u
+#define OS_OPEN_EXISTING 3u
+#define OS_OPEN_ALWAYS 4u
+#define OS_TRUNCATE_EXISTING 5u
+
+#define OS_ERROR_ALREADY_EXISTS 183u
+
+// Local or system time, laid out like SYSTEMTIME.
+struct OsTime {
+  uint16_t year, month, dayofweek, day, hour, minute, second, ms;
+};
+
+OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition);
+int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got);          // 1 or 0
+int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put);   // 1 or 0
+int osclosehandle(OsHandle h);
+uint32_t osgetfilesize(OsHandle f);                  // OS_INVALID_FILE_SIZE on failure
+uint32_t osgetcompressedfilesize(const char* path);  // OS_INVALID_FILE_SIZE on failure
+int osgetfiletimelocal(OsHandle f, OsTime* t);       // last write, local time; 1 or 0
+int osgetdiskfreespace(const char* root, uint32_t* sectorspercluster, uint32_t* bytespersector,
+                       uint32_t* freeclusters, uint32_t* totalclusters);  // 1 or 0
+// Like GetCurrentDirectoryA: the length without the NUL when it fits in n bytes,
+// else the size needed (NUL included); 0 on failure.
+uint32_t osgetcurrentdirectory(uint32_t n, char* buf);
+void osgetlocaltime(OsTime* t);
+uint32_t osgetlasterror();
+
+// ---- messages ------------------------------------------------------------
+#define OS_MB_OK 0x0u
+#define OS_MB_OKCANCEL 0x1u
+#define OS_MB_YESNO 0x4u
+#define OS_MB_ICONERROR 0x10u
+#define OS_MB_ICONQUESTION 0x20u
+#define OS_MB_ICONWARNING 0x30u
+#define OS_MB_ICONINFORMATION 0x40u
+#define OS_IDOK 1
+#define OS_IDCANCEL 2
+#define OS_IDYES 6
+#define OS_IDNO 7
+
+int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type);
+
+// ---- windows and dialog items -------------------------------------------
+int ossetwindowtext(OsWin w, const char* text);
+int osgetwindowtext(OsWin w, char* buf, int n);  // length copied; at most n-1 bytes
+int ossetdlgitemtext(OsWin dlg, int id, const char* text);
+int osgetdlgitemtext(OsWin dlg, int id, char* buf, int n);
+int ossetdlgitemint(OsWin dlg, int id, int value, int issigned);
+int osgetdlgitemint(OsWin dlg, int id, int* ok, int issigned);
+int oscheckdlgbutton(OsWin dlg, int id, int check);
+int osisdlgbuttonchecked(OsWin dlg, int id);
+OsWin osgetdlgitem(OsWin dlg, int id);
+// Sends WM_COMMAND with the given id (notification 0) to a window.
+void ossendcommand(OsWin w, int id);
+void osshowwindow(OsWin w, int cmd);
+void osupdatewindow(OsWin w);
+OsWin osfindwindow(const char* cls, const char* title);
+int ossetforegroundwindow(OsWin w);
+OsWin osgetforegroundwindow();
+
+// ---- timers, clipboard, screen, clock -------------------------------------
+int ossettimer(OsWin w, int id, uint32_t ms);
+int oskilltimer(OsWin w, int id);
+int osopenclipboard(OsWin w);
+int osemptyclipboard();
+int osclosecliboard();
+#define OS_SM_CXSCREEN 0
+#define OS_SM_CYSCREEN 1
+int osgetsystemmetrics(int index);
+int osqueryperformancefrequency(int64_t* f);
+int osqueryperformancecounter(int64_t* c);
+
+// ---- start-up and the message loop ---------------------------------------
+OsHandle oscreatemutex(const char* name, int owned);  // 0 on failure
+OsHandle osloadlibrary(const char* name);             // 0 on failure
+void* osgetprocaddress(OsHandle module, const char* name);
+int osfreelibrary(OsHandle module);
+// Registers the main window class "KESTO" whose window procedure hands the
+// messages to the main window's handlers (app/mainwin.h).  1 or 0.
+int osregistermainclass();
+// Creates the main window from the dialog template "KESTO"; 0 on failure.
+OsWin oscreatemaindialog();
+// Creates a modeless dialog from a numbered template, owned by owner; 0 on failure.
+OsWin oscreatedialog(int templ, OsWin owner);
+void ospostquitmessage(int code);
+// Runs the message loop (dialog keyboard handling for dlg only) until WM_QUIT;
+// returns its wParam.
+int osmessageloop(OsWin dlg);
+void osinitcommoncontrols();

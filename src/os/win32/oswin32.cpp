@@ -1,0 +1,373 @@
+// The system seam on Windows.  Texts cross it as Shift-JIS bytes and are
+// converted to and from UTF-16 with code page 932 explicitly, so the program
+// behaves the same whatever the system's ANSI code page is.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/kesto.h"
+#include "app/mainwin.h"
+#include "os/win32/oswin32.h"
+
+static HINSTANCE ginstance;
+
+void oswin32setinstance(HINSTANCE h) { ginstance = h; }
+
+// ---- text conversion -------------------------------------------------------
+
+// A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when longer).
+static void towide(const char* s, wchar_t* w, int n) {
+  w[0] = 0;
+  if (!s || n <= 0) return;
+  int len = (int)strlen(s);
+  if (len == 0) return;
+  int got = MultiByteToWideChar(932, 0, s, len, w, n - 1);
+  if (got <= 0) {
+    int need = MultiByteToWideChar(932, 0, s, len, nullptr, 0);
+    if (need > 0 && need >= n) {
+      // Too long for the buffer: convert what fits, without a broken character.
+      int keep = len;
+      while (keep > 0 && (got = MultiByteToWideChar(932, 0, s, keep, w, n - 1)) <= 0) keep--;
+      if (got < 0) got = 0;
+    } else {
+      got = 0;
+    }
+  }
+  w[got] = 0;
+}
+
+// Length of the longest prefix of s (len bytes) that is no longer than max
+// bytes and does not end inside a double-byte character.
+static int sjiscut(const char* s, int len, int max) {
+  int i = 0;
+  while (i < len) {
+    unsigned char c = (unsigned char)s[i];
+    int step = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < len ? 2 : 1;
+    if (i + step > max) break;
+    i += step;
+  }
+  return i;
+}
+
+// A UTF-16 text as Shift-JIS in a buffer of n bytes, cut without splitting a
+// double-byte character.  Returns the length, or -1 when a character has no
+// Shift-JIS form (the text then holds '?' for it).
+static int tosjis(const wchar_t* w, int wlen, char* s, int n) {
+  if (n <= 0) return 0;
+  s[0] = 0;
+  if (wlen < 0) wlen = (int)wcslen(w);
+  if (wlen == 0) return 0;
+  BOOL lossy = FALSE;
+  int need = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, wlen, nullptr, 0, nullptr, &lossy);
+  if (need <= 0) return 0;
+  char stackbuf[2048];
+  char* full = need <= (int)sizeof stackbuf ? stackbuf : (char*)HeapAlloc(GetProcessHeap(), 0, need);
+  if (!full) return 0;
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, wlen, full, need, nullptr, &lossy);
+  int keep = sjiscut(full, need, n - 1);
+  memcpy(s, full, keep);
+  s[keep] = 0;
+  if (full != stackbuf) HeapFree(GetProcessHeap(), 0, full);
+  return lossy ? -1 : keep;
+}
+
+#define WBUF 1024
+
+// ---- files -----------------------------------------------------------------
+
+OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  HANDLE h = CreateFileW(w, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? OS_BADFILE : (OsHandle)h;
+}
+
+int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
+  DWORD g = 0;
+  BOOL ok = ReadFile((HANDLE)f, buf, n, &g, nullptr);
+  *got = g;
+  return ok ? 1 : 0;
+}
+
+int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
+  DWORD p = 0;
+  BOOL ok = WriteFile((HANDLE)f, buf, n, &p, nullptr);
+  *put = p;
+  return ok && p == n ? 1 : 0;
+}
+
+int osclosehandle(OsHandle h) { return CloseHandle((HANDLE)h) ? 1 : 0; }
+
+uint32_t osgetfilesize(OsHandle f) {
+  DWORD high = 0;
+  DWORD low = GetFileSize((HANDLE)f, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return OS_INVALID_FILE_SIZE;
+  return high ? OS_INVALID_FILE_SIZE : low;
+}
+
+uint32_t osgetcompressedfilesize(const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  DWORD high = 0;
+  DWORD low = GetCompressedFileSizeW(w, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return OS_INVALID_FILE_SIZE;
+  return high ? OS_INVALID_FILE_SIZE : low;
+}
+
+static void totime(const SYSTEMTIME& st, OsTime* t) {
+  t->year = st.wYear;
+  t->month = st.wMonth;
+  t->dayofweek = st.wDayOfWeek;
+  t->day = st.wDay;
+  t->hour = st.wHour;
+  t->minute = st.wMinute;
+  t->second = st.wSecond;
+  t->ms = st.wMilliseconds;
+}
+
+int osgetfiletimelocal(OsHandle f, OsTime* t) {
+  FILETIME write, local;
+  SYSTEMTIME st;
+  if (!GetFileTime((HANDLE)f, nullptr, nullptr, &write)) return 0;
+  if (!FileTimeToLocalFileTime(&write, &local) || !FileTimeToSystemTime(&local, &st)) return 0;
+  totime(st, t);
+  return 1;
+}
+
+int osgetdiskfreespace(const char* root, uint32_t* spc, uint32_t* bps, uint32_t* freeclusters,
+                       uint32_t* totalclusters) {
+  wchar_t w[16];
+  towide(root, w, 16);
+  DWORD a = 0, b = 0, c = 0, d = 0;
+  if (!w[0] || !GetDiskFreeSpaceW(w, &a, &b, &c, &d)) return 0;
+  *spc = a;
+  *bps = b;
+  *freeclusters = c;
+  *totalclusters = d;
+  return 1;
+}
+
+uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
+  wchar_t w[32768];
+  DWORD len = GetCurrentDirectoryW(32768, w);
+  if (len == 0 || len >= 32768) return 0;
+  static char full[4 * 32768];
+  int got = tosjis(w, (int)len, full, (int)sizeof full);
+  if (got < 0) return 0;  // a character without a Shift-JIS form: the path cannot be used
+  if ((uint32_t)got + 1 > n) return (uint32_t)got + 1;
+  memcpy(buf, full, got + 1);
+  return (uint32_t)got;
+}
+
+void osgetlocaltime(OsTime* t) {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  totime(st, t);
+}
+
+uint32_t osgetlasterror() { return GetLastError(); }
+
+// ---- messages --------------------------------------------------------------
+
+int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
+  wchar_t wt[WBUF], wc[256];
+  towide(text, wt, WBUF);
+  towide(caption, wc, 256);
+  return MessageBoxW((HWND)owner, wt, wc, type);
+}
+
+// ---- windows and dialog items ---------------------------------------------
+
+int ossetwindowtext(OsWin w, const char* text) {
+  wchar_t wt[WBUF];
+  towide(text, wt, WBUF);
+  return SetWindowTextW((HWND)w, wt) ? 1 : 0;
+}
+
+int osgetwindowtext(OsWin w, char* buf, int n) {
+  if (n <= 0) return 0;
+  wchar_t wt[WBUF];
+  int len = GetWindowTextW((HWND)w, wt, WBUF);
+  int got = tosjis(wt, len, buf, n);
+  return got < 0 ? (int)strlen(buf) : got;
+}
+
+int ossetdlgitemtext(OsWin dlg, int id, const char* text) {
+  wchar_t wt[WBUF];
+  towide(text, wt, WBUF);
+  return SetDlgItemTextW((HWND)dlg, id, wt) ? 1 : 0;
+}
+
+int osgetdlgitemtext(OsWin dlg, int id, char* buf, int n) {
+  if (n <= 0) return 0;
+  wchar_t wt[WBUF];
+  int len = (int)GetDlgItemTextW((HWND)dlg, id, wt, WBUF);
+  int got = tosjis(wt, len, buf, n);
+  return got < 0 ? (int)strlen(buf) : got;
+}
+
+int ossetdlgitemint(OsWin dlg, int id, int value, int issigned) {
+  return SetDlgItemInt((HWND)dlg, id, (UINT)value, issigned) ? 1 : 0;
+}
+
+int osgetdlgitemint(OsWin dlg, int id, int* ok, int issigned) {
+  BOOL b = FALSE;
+  UINT v = GetDlgItemInt((HWND)dlg, id, &b, issigned);
+  if (ok) *ok = b;
+  return (int)v;
+}
+
+int oscheckdlgbutton(OsWin dlg, int id, int check) {
+  return CheckDlgButton((HWND)dlg, id, check) ? 1 : 0;
+}
+
+int osisdlgbuttonchecked(OsWin dlg, int id) { return (int)IsDlgButtonChecked((HWND)dlg, id); }
+
+OsWin osgetdlgitem(OsWin dlg, int id) { return (OsWin)GetDlgItem((HWND)dlg, id); }
+
+void ossendcommand(OsWin w, int id) { SendMessageW((HWND)w, WM_COMMAND, (WPARAM)id, 0); }
+
+void osshowwindow(OsWin w, int cmd) { ShowWindow((HWND)w, cmd); }
+
+void osupdatewindow(OsWin w) { UpdateWindow((HWND)w); }
+
+OsWin osfindwindow(const char* cls, const char* title) {
+  wchar_t wc[256], wt[WBUF];
+  towide(cls, wc, 256);
+  towide(title, wt, WBUF);
+  return (OsWin)FindWindowW(cls ? wc : nullptr, title ? wt : nullptr);
+}
+
+int ossetforegroundwindow(OsWin w) { return SetForegroundWindow((HWND)w) ? 1 : 0; }
+
+OsWin osgetforegroundwindow() { return (OsWin)GetForegroundWindow(); }
+
+// ---- timers, clipboard, screen, clock ---------------------------------------
+
+int ossettimer(OsWin w, int id, uint32_t ms) { return (int)SetTimer((HWND)w, id, ms, nullptr); }
+
+int oskilltimer(OsWin w, int id) { return KillTimer((HWND)w, id) ? 1 : 0; }
+
+int osopenclipboard(OsWin w) { return OpenClipboard((HWND)w) ? 1 : 0; }
+
+int osemptyclipboard() { return EmptyClipboard() ? 1 : 0; }
+
+int osclosecliboard() { return CloseClipboard() ? 1 : 0; }
+
+int osgetsystemmetrics(int index) {
+  return GetSystemMetrics(index == OS_SM_CXSCREEN ? SM_CXSCREEN : SM_CYSCREEN);
+}
+
+int osqueryperformancefrequency(int64_t* f) {
+  LARGE_INTEGER li;
+  BOOL ok = QueryPerformanceFrequency(&li);
+  *f = ok ? li.QuadPart : 0;
+  return ok ? 1 : 0;
+}
+
+int osqueryperformancecounter(int64_t* c) {
+  LARGE_INTEGER li;
+  BOOL ok = QueryPerformanceCounter(&li);
+  *c = ok ? li.QuadPart : 0;
+  return ok ? 1 : 0;
+}
+
+// ---- start-up and the message loop -------------------------------------------
+
+OsHandle oscreatemutex(const char* name, int owned) {
+  wchar_t w[256];
+  towide(name, w, 256);
+  // Nothing may run between CreateMutexW and GetLastError.
+  return (OsHandle)CreateMutexW(nullptr, owned ? TRUE : FALSE, w);
+}
+
+OsHandle osloadlibrary(const char* name) {
+  wchar_t w[256];
+  towide(name, w, 256);
+  return (OsHandle)LoadLibraryW(w);
+}
+
+void* osgetprocaddress(OsHandle module, const char* name) {
+  return (void*)GetProcAddress((HMODULE)module, name);
+}
+
+int osfreelibrary(OsHandle module) { return FreeLibrary((HMODULE)module) ? 1 : 0; }
+
+// The main window procedure: the window class "KESTO" and the dialog template
+// of the same name bring every message of the main window here.
+static LRESULT CALLBACK mainwndproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      mainwincreate((OsWin)h);
+      return 0;
+    case WM_INITDIALOG:
+      mainwininitdialog();
+      return 0;
+    case WM_COMMAND:
+      mainwincommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_TIMER:
+      mainwintimer((int)wp);
+      return 0;
+    case WM_SETFOCUS:
+      return 0;
+    case WM_DESTROY:
+      mainwindestroy();
+      return 0;
+    default:
+      return DefWindowProcW(h, msg, wp, lp);
+  }
+}
+
+// CreateDialogParam sends WM_INITDIALOG only when it is given a dialog
+// procedure; the main window procedure serves as that too.
+static INT_PTR CALLBACK maindlgproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  return (INT_PTR)mainwndproc(h, msg, wp, lp);
+}
+
+int osregistermainclass() {
+  WNDCLASSW wc;
+  memset(&wc, 0, sizeof wc);
+  wc.style = CS_HREDRAW | CS_PARENTDC;
+  wc.lpfnWndProc = mainwndproc;
+  wc.cbClsExtra = 0;
+  wc.cbWndExtra = DLGWINDOWEXTRA;
+  wc.hInstance = ginstance;
+  wc.hIcon = LoadIconW(ginstance, MAKEINTRESOURCEW(103));
+  wc.hCursor = LoadCursorW(nullptr, (LPCWSTR)IDC_ARROW);
+  wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
+  wc.lpszMenuName = nullptr;
+  wc.lpszClassName = L"KESTO";
+  return RegisterClassW(&wc) ? 1 : 0;
+}
+
+OsWin oscreatemaindialog() {
+  return (OsWin)CreateDialogParamW(ginstance, L"KESTO", nullptr, maindlgproc, 0);
+}
+
+static INT_PTR CALLBACK plaindlgproc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+OsWin oscreatedialog(int templ, OsWin owner) {
+  return (OsWin)CreateDialogParamW(ginstance, MAKEINTRESOURCEW(templ), (HWND)owner, plaindlgproc, 0);
+}
+
+void ospostquitmessage(int code) { PostQuitMessage(code); }
+
+int osmessageloop(OsWin dlg) {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (dlg && IsDialogMessageW((HWND)dlg, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return (int)msg.wParam;
+}
+
+void osinitcommoncontrols() {
+  INITCOMMONCONTROLSEX icc;
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES;
+  if (!InitCommonControlsEx(&icc)) InitCommonControls();
+}

@@ -1,0 +1,34 @@
+// Control and resource identifiers, shared by the resource script and the code.
+#pragma once
+
+#define IDI_KESTO 103
+
+#define IDC_END 1            // "終了"
+#define IDC_SETTINGS 1001    // "設定"
+#define IDC_HOLE 1002
+#define IDC_START 1003       // "スタート"
+#define IDC_WINTITLE 1004
+#define IDC_STATUSLINE 1005
+#define IDC_STOP 1006        // "停止"
+#define IDC_LOGSIZE 1007
+#define IDC_CLUB 1008
+#define IDC_PLAYER 1009
+#define IDC_PREVSIZE 1010
+#define IDC_REMAIN 1011
+#define IDC_POWER 1012
+#define IDC_PLAYLOG 1013     // "ログ表示"
+#define IDC_STATUS 1018
+#define IDC_SS 1020          // "SS"
+#define IDC_BURST 1021       // "連写"
+#define IDC_AREA 1027        // "範囲"
+#define IDC_FITS 1029
+#define IDC_PROGRESS 1030
+#define IDC_FREEMEM 1031
+#define IDC_COUNT 1043
+#define IDC_SHOWCOUNT 1044   // private: show the working capture page count
+
+// Other dialog templates
+#define IDD_PLAYLOG 102
+#define IDD_SETTINGS 104
+#define IDD_AREA 108
+#define IDD_FRAME 110
