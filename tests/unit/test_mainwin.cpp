@@ -156,6 +156,7 @@ TEST_F(MainWindow, EndSequenceRespectsSaveCourseAndReportsFailure) {
   // A course file that cannot be created is reported and the program still ends.
   fakereset();
   gfake.cwd = dir;
+  remove((dir + "/loginit.txt").c_str());
   open();
   std::string blocked = dir + "/golfcourse.txt";
   remove(blocked.c_str());
@@ -190,7 +191,10 @@ TEST(FreeDisk, FigureTruncatesInOrderAndClamps) {
   EXPECT_EQ(freediskmb("C:\\"), 0);
   gfake.bps = 4096;
   gfake.spc = 128;
-  gfake.freeclusters = 0xFFFFFFFF;  // far beyond 32 TiB
+  gfake.freeclusters = 0xFFFFFFFF;  // just below 2 TiB in MiB: still fits
+  EXPECT_EQ(freediskmb("C:\\"), 2147483136);
+  gfake.spc = 255;  // beyond what 32 bits hold
+
   EXPECT_EQ(freediskmb("C:\\"), INT32_MAX);
   gfake.diskfails = 1;
   EXPECT_EQ(freediskmb("C:\\"), 0);
