@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS
+# (default 60) over seeds made by the native kestologgen.  Installs nothing:
+# scripts/install-deps.sh must have run.  Prints one line per target,
+# "fuzz <name>: ok" or "fuzz <name>: FAILED", and exits non-zero on any finding.
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+SECONDS_EACH="${FUZZ_SECONDS:-60}"
+JOBS="${FUZZ_JOBS:-2}"
+NATIVE="$ROOT/build-fuzz-native"
+FUZZ="$ROOT/build-fuzz"
+LOGS="$FUZZ/logs"
+
+fail() { echo "fuzz: $*" >&2; exit 1; }
+
+# Seeds come from the native generator (GCC: real Shift-JIS names).
+mkdir -p "$NATIVE" "$FUZZ"
+cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=Release >"$NATIVE/build.log" 2>&1 ||
+  { tail -20 "$NATIVE/build.log" >&2; fail "native configure failed"; }
+cmake --build "$NATIVE" -j"$JOBS" --target kestologgen >>"$NATIVE/build.log" 2>&1 ||
+  { tail -20 "$NATIVE/build.log" >&2; fail "native build of kestologgen failed"; }
+GEN="$NATIVE/kestologgen"
+
+cmake -S "$ROOT" -B "$FUZZ" -DKESTO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ >"$FUZZ/build.log" 2>&1 ||
+  { tail -20 "$FUZZ/build.log" >&2; fail "fuzz configure failed"; }
+cmake --build "$FUZZ" -j"$JOBS" >>"$FUZZ/build.log" 2>&1 ||
+  { tail -30 "$FUZZ/build.log" >&2; fail "fuzz build failed"; }
+
+mkdir -p "$LOGS"
+rm -rf "$FUZZ/artifacts"  # findings of earlier runs are not this run's
+for t in parseshot parsegame settings courses; do mkdir -p "$FUZZ/corpus/$t" "$FUZZ/artifacts/$t"; done
+
+# Logs: whole generated games for the game parse; the shot parse gets single
+# games and a tail of one (its stretches are appended pieces).
+"$GEN" 1 1 "$FUZZ/corpus/parsegame/gen1" || fail "kestologgen failed"
+"$GEN" 2 2 "$FUZZ/corpus/parsegame/gen2"
+"$GEN" 3 0 "$FUZZ/corpus/parsegame/gen3" 200000
+"$GEN" 4 1 "$FUZZ/corpus/parseshot/gen4"
+tail -c 4000 "$FUZZ/corpus/parsegame/gen2" >"$FUZZ/corpus/parseshot/tail"
+printf '\x80*Hole  3\r\n*Player2 04\r\nShotData:\r\n00 01 02 03\r\n' >"$FUZZ/corpus/parseshot/short"
+printf 'Player1:A\r\n** PointBattle Resume **\r\nx\r\n*Hole  2\r\n Stage1:s\r\n*Player1 03\r\nEnd Program(0)\r\n' \
+  >"$FUZZ/corpus/parsegame/short"
+"$GEN" --settings 5 "$FUZZ/corpus/settings/gen5"
+"$GEN" --settings 6 "$FUZZ/corpus/settings/gen6"
+printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
+"$GEN" --courses "$FUZZ/corpus/courses/builtin"
+printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
+
+maxlen() {
+  case "$1" in
+    parseshot) echo 262144 ;;
+    parsegame) echo 1048576 ;;
+    settings) echo 8192 ;;
+    courses) echo 131072 ;;
+  esac
+}
+
+status=0
+for t in parseshot parsegame settings courses; do
+  "$FUZZ/tests/fuzz/fuzz_$t" "$FUZZ/corpus/$t" -max_total_time="$SECONDS_EACH" -max_len="$(maxlen $t)" \
+    -rss_limit_mb=4096 -timeout=30 -artifact_prefix="$FUZZ/artifacts/$t/" >"$LOGS/$t.log" 2>&1
+  rc=$?
+  if [ $rc -eq 0 ] && [ -z "$(ls -A "$FUZZ/artifacts/$t")" ]; then
+    echo "fuzz $t: ok"
+  else
+    echo "fuzz $t: FAILED"
+    tail -40 "$LOGS/$t.log" >&2
+    status=1
+  fi
+done
+exit $status

@@ -1,0 +1,82 @@
+// The live shot parse: reads the stretch of golf.txt that the watcher has just
+// appended to the live buffer and keeps the last shot in gkesto.shot.
+// Holds no non-ASCII literal: the fuzz build compiles it with clang.
+#include <cstring>
+
+#include "app/kesto.h"
+#include "gamelog/gamelog.h"
+#include "gamelog/logtags.h"
+
+// A stretch is read for at most this many lines.
+#define SHOTPARSELINES 1000
+
+int32_t readshotdata(uint8_t* rec, const char* buf, int32_t pos, int32_t end) {
+  char line[LINESIZE];
+  for (int32_t r = 0; r < SHOTLINES; r++) {
+    // Past the end of the text every line reads as empty and consumes nothing.
+    int32_t n = getloglinen(line, buf + pos, end - pos);
+    pos += n;
+    int32_t len = (int32_t)strlen(line);
+    for (int32_t j = 0; j < SHOTNUMS; j++) rec[SHOTNUMS * r + j] = (uint8_t)linehex(line, len, 3 * j);
+  }
+  return pos;
+}
+
+float shotremain(const uint8_t* rec) {
+  // Four bytes at an odd offset, least significant first.
+  uint32_t bits = (uint32_t)rec[106] | (uint32_t)rec[107] << 8 | (uint32_t)rec[108] << 16 |
+                  (uint32_t)rec[109] << 24;
+  float f;
+  memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+int32_t shotclub(const uint8_t* rec) {
+  int32_t club = rec[40];
+  if (club == 30) {
+    switch (rec[157]) {
+      case 1: return 60;
+      case 2: return 10;
+      case 3: return 20;
+    }
+  }
+  return club;
+}
+
+int32_t parseshot(int32_t from, int32_t to) {
+  if (from < 0) from = 0;
+  if (to > LOGBUFSIZE - 1) to = LOGBUFSIZE - 1;
+  if (from >= to) return 0;
+  LiveShot& s = gkesto.shot;
+  const char* buf = gkesto.livebuf;
+  char line[LINESIZE];
+  int32_t status = 0;
+  int32_t lines = 0;
+  int32_t pos = from;
+  for (;;) {
+    // Never read at or beyond to, whatever the buffer holds there.
+    int32_t n = getloglinen(line, buf + pos, to - pos);
+    pos += n;
+    if (n == 0) return status;
+    lines++;
+    if (lines >= SHOTPARSELINES || n == LINESIZE - 1) return lines;
+    if (n > 2) {
+      if (ISTAG(line, "*Hole ")) {
+        s.hole = linedec(line, (int32_t)strlen(line), 6);
+      } else if (ISTAG(line, "*Player")) {
+        s.player = (unsigned char)line[7] & 15;
+        s.club = 0;
+        s.power = 0;
+        status |= 1;
+      } else if (ISTAG(line, "ShotData:")) {
+        pos = readshotdata(s.shot, buf, pos, to);
+        s.remain = shotremain(s.shot);
+        s.hole = s.shot[12] + 1;
+        s.club = shotclub(s.shot);
+        s.power = s.shot[158];
+        status = 3;
+      }
+    }
+    if (pos >= to) return status;
+  }
+}
