@@ -29,7 +29,7 @@ struct GameRecord {
   int8_t par[18];            // holes 1 to 18; 0 = no par
   int8_t stroke[4][18];      // [player - 1][hole - 1]; 0 = not played
   char course[104];          // course name as the log gives it
-  char link[128];            // web address of the matched course
+  char link[512];            // web address of the matched course; holds the longest built-in one
   char start[64];            // the line after the begin or resume marker
   int32_t firsthole;         // first non-zero hole of the game
   int32_t loglen;            // bytes of text in the play-log buffer

@@ -78,6 +78,8 @@ TEST_F(ConfigCourses, BuiltInTable) {
     ASSERT_NE(c.web, nullptr);
     EXPECT_EQ(strncmp(c.web, "// http", 7), 0) << r;
     for (const char* p = c.web; *p; p++) EXPECT_TRUE(*p > 0x20 || (*p == ' ' && p == c.web + 2)) << r;
+    // The scorecard link field takes the whole address, never a cut one.
+    EXPECT_LT(strlen(c.web + 3), sizeof(GameRecord::link)) << r;
   }
   EXPECT_EQ(t[COURSES].number, -1);
   EXPECT_STREQ(t[COURSES].name, "end");
