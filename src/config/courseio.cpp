@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/kesto.h"
+#include "config/textfile.h"
 #include "config/course.h"
 #include "config/settings.h"
 #include "gamelog/gamelog.h"
@@ -83,22 +84,9 @@ int32_t parsecourses(const char* text, int32_t len) {
 }
 
 int32_t readcourses() {
-  // A file that cannot be opened for writing (read-only) counts as missing.
-  OsHandle f = oscreatefile(gkesto.set.coursefile, OS_GENERIC_READ | OS_GENERIC_WRITE,
-                            OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
-  if (f == OS_BADFILE || f == 0) return 0;
   static char text[COURSEREADSIZE + 1];
   uint32_t len = 0;
-  int ok = 1;
-  while (len < COURSEREADSIZE) {
-    uint32_t got = 0;
-    ok = osreadfile(f, text + len, COURSEREADSIZE - len, &got);
-    if (!ok || got == 0) break;
-    len += got;
-  }
-  osclosehandle(f);
-  if (!ok) return 0;
-  text[len] = 0;
+  if (!readtextfile(gkesto.set.coursefile, text, COURSEREADSIZE, &len)) return 0;
   return parsecourses(text, (int32_t)len);
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/kesto.h"
+#include "config/textfile.h"
 #include "gamelog/gamelog.h"
 #include "os/os.h"
 
@@ -219,22 +220,9 @@ int32_t parsesettings(const char* text, int32_t len) {
 }
 
 int32_t readsettings() {
-  // A file that cannot be opened for writing (read-only) counts as missing.
-  OsHandle f = oscreatefile(gkesto.set.inifile, OS_GENERIC_READ | OS_GENERIC_WRITE,
-                            OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
-  if (f == OS_BADFILE || f == 0) return 0;
   static char text[INIREADSIZE + 1];
   uint32_t len = 0;
-  int ok = 1;
-  while (len < INIREADSIZE) {
-    uint32_t got = 0;
-    ok = osreadfile(f, text + len, INIREADSIZE - len, &got);
-    if (!ok || got == 0) break;
-    len += got;
-  }
-  osclosehandle(f);
-  if (!ok) return 0;
-  text[len] = 0;
+  if (!readtextfile(gkesto.set.inifile, text, INIREADSIZE, &len)) return 0;
   return parsesettings(text, (int32_t)len);
 }
 
