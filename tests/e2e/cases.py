@@ -1,0 +1,443 @@
+"""End-to-end cases for kesto.exe under Wine (run by run_e2e.py).
+
+Each case gets a Ctx: its own empty program folder (ctx.folder, the current
+directory of kesto.exe), a fresh wineserver, and helpers that drive probe.exe.
+Expected texts are written here as str and compared as CP932 bytes with what
+the probe reads back from the windows.
+"""
+
+import math
+import re
+import shutil
+import struct
+import subprocess
+import time
+import zlib
+from pathlib import Path
+
+
+
+class CaseFail(Exception):
+    pass
+
+
+class CaseSkip(Exception):
+    pass
+
+
+TITLE = "KESTO v0.93"
+
+# Message texts of the main window.
+MSG_NOT_SET = "ゴルフ漬けのフォルダが設定されていません\r\n設定ボタンを押して環境設定をしてください"
+CAP_NOT_SET = "設定エラー"
+MSG_DEFAULTS = "キャプチャーエリアなどの設定をデフォルトにしました。\r\n\"範囲\"ボタンの画面で保存してください\r\n"
+CAP_DEFAULTS = "範囲設定"
+STATUS_STARTED = "起動監視をスタートしました"
+
+# The main window's controls in template order: id (None for statics), kind,
+# text, box in dialog units (x, y, width, height).
+MAIN_CONTROLS = [
+    (1003, "button", "スタート", (7, 2, 38, 13)),
+    (1006, "button", "停止", (50, 2, 29, 13)),
+    (1001, "button", "設定", (86, 2, 27, 13)),
+    (1013, "button", "ログ表示", (122, 2, 36, 13)),
+    (None, "static", "状態", (166, 4, 16, 10)),
+    (1018, "roedit", "", (186, 2, 20, 12)),
+    (1004, "roedit", "", (7, 18, 199, 12)),
+    (1005, "roedit", "", (7, 32, 199, 12)),
+    (None, "static", "ログ長さ", (7, 48, 32, 9)),
+    (1007, "roedit", "", (40, 47, 36, 12)),
+    (None, "static", "Player", (81, 48, 25, 9)),
+    (1009, "roedit", "", (106, 47, 11, 12)),
+    (1002, "roedit", "", (134, 47, 17, 12)),
+    (None, "cstatic", "H", (151, 47, 8, 12)),
+    (None, "static", "Club", (164, 48, 17, 9)),
+    (1008, "roedit", "", (188, 47, 18, 12)),
+    (None, "static", "1回前", (16, 62, 22, 11)),
+    (1010, "roedit", "", (40, 61, 36, 12)),
+    (None, "static", "強さ", (88, 62, 16, 9)),
+    (1012, "roedit", "", (106, 60, 23, 12)),
+    (None, "static", "%", (131, 64, 8, 8)),
+    (None, "static", "残り", (152, 62, 18, 10)),
+    (1011, "roedit", "", (177, 60, 29, 12)),
+    (1020, "check", "SS", (7, 76, 18, 9)),
+    (1027, "button", "範囲", (25, 75, 19, 11)),
+    (1021, "check", "連写", (45, 76, 26, 9)),
+    (1043, "edit", None, (71, 75, 25, 12)),
+    (1029, "roedit", "", (96, 75, 25, 12)),
+    (1030, "progress", "", (122, 77, 40, 8)),
+    (1031, "roedit", "", (162, 75, 25, 12)),
+    (1, "button", "終了", (188, 75, 18, 11)),
+]
+
+LOGINIT_FIVE = "HOME=C:\\x\r\nDGPATH=\r\nREAD_COURSE=0\r\nSAVE_COURSE=1\r\nIEXPLORE=0\r\n"
+
+
+def loginit_full(home, read_course=0, save_course=1):
+    """loginit.txt as the settings writer makes it."""
+    return ("// loginit.txt\r\n"
+            f"HOME={home}\r\n"
+            "DGPATH=\r\n"
+            f"READ_COURSE={read_course}\r\n"
+            f"SAVE_COURSE={save_course}\r\n"
+            "IEXPLORE=0\r\n"
+            "INTERVAL=7\r\n"
+            "CAPTUREPAGE=100\r\n"
+            "DEFAULTAREA=-29,-3,-3,-3\r\n"
+            "CUSTOMAREA=-31,-5,-5,-5\r\n"
+            "ENABLEAREA=2\r\n"
+            "LOCKONWINDOW=1\r\n"
+            "ENABLECAPKEY=0\r\n"
+            "SELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n")
+
+
+COURSE_HEADER = "# KESTO COURSE PAR\r\n".encode("cp932")
+COURSE_ROW0 = ("COURSENO: 1,112\r\n"
+               "NAME: \"札幌国際カントリークラブ　島松コース\"\r\n"
+               "PAR: 4,4,5,4,3,4,4,3,5,4,3,4,4,4,5,3,4,5\r\n"
+               "KEYWORD: \"札幌\"\r\n\r\n").encode("cp932")
+
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll", "shell32.dll",
+                "advapi32.dll", "psapi.dll", "msvcrt.dll", "ucrtbase.dll"}
+
+
+def show(b: bytes) -> str:
+    """CP932 bytes for a failure message, control characters escaped."""
+    s = b.decode("cp932", "replace") if isinstance(b, bytes) else b
+    return s.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
+
+
+def muldiv(a, b, c):
+    return int(math.floor(a * b / c + 0.5))
+
+
+def write(path, text):
+    Path(path).write_bytes(text.encode("cp932"))
+
+
+def read_bmp(path):
+    """(width, height, rows top-down of (r, g, b)) of a 24-bit BMP."""
+    data = Path(path).read_bytes()
+    off, = struct.unpack_from("<I", data, 10)
+    w, h, _, bpp = struct.unpack_from("<iiHH", data, 18)
+    if bpp != 24:
+        raise ValueError(f"{path}: {bpp} bits per pixel")
+    stride = (w * 3 + 3) & ~3
+    rows = []
+    for y in range(abs(h)):
+        sy = abs(h) - 1 - y if h > 0 else y
+        base = off + sy * stride
+        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x]) for x in range(w)])
+    return w, abs(h), rows
+
+
+def save_png(bmp, png):
+    """BMP to PNG with ImageMagick when it is there, else with zlib."""
+    convert = shutil.which("convert")
+    if convert and subprocess.run([convert, str(bmp), str(png)], capture_output=True).returncode == 0:
+        return
+    w, h, rows = read_bmp(bmp)
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
+
+    def chunk(t, d):
+        return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d) & 0xFFFFFFFF)
+
+    Path(png).write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                          + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+# ---------------------------------------------------------------------------
+# Checks of the executable file (once, not per locale).
+
+class StaticCtx:
+    def __init__(self, kesto, build):
+        self.kesto = Path(kesto)
+        self.build = Path(build)
+
+    def check(self, cond, reason):
+        if not cond:
+            raise CaseFail(reason)
+
+
+def case_pe_imports(ctx):
+    """kesto.exe is a 64-bit GUI program that imports only system DLLs."""
+    ctx.check(ctx.kesto.is_file(), f"{ctx.kesto} is missing")
+    r = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(ctx.kesto)], capture_output=True, text=True)
+    ctx.check(r.returncode == 0, f"objdump failed: {r.stderr.strip()}")
+    ctx.check("file format pei-x86-64" in r.stdout, "not a PE32+ x86-64 image")
+    m = re.search(r"^Subsystem\s+\S+\s+\((.*)\)", r.stdout, re.M)
+    ctx.check(m and m.group(1) == "Windows GUI", f"subsystem {m.group(1) if m else '?'}, expected Windows GUI")
+    dlls = re.findall(r"DLL Name:\s*(\S+)", r.stdout)
+    ctx.check(dlls, "no imports found")
+    bad = [d for d in dlls if d.lower() not in ALLOWED_DLLS and not d.lower().startswith("api-ms-win-crt-")]
+    ctx.check(not bad, f"imports non-system DLLs: {', '.join(bad)}")
+
+
+STATIC_CASES = [case_pe_imports]
+
+
+# ---------------------------------------------------------------------------
+# The harness itself: probe against fakegame, so that a fault of the tools
+# is not taken for a fault of the program.
+
+def case_harness(ctx):
+    src = ctx.folder / "source.txt"
+    golf = ctx.folder / "golf.txt"
+    body = "".join(f"*Hole {h}\r\n*Player1 0{h % 10}\r\n" for h in range(1, 19)).encode("ascii")
+    src.write_bytes(body)
+    kinds = ["error", "information", "warning", "question", "none"]
+    schedule = "0:10,100:l3,200:every=50/100," + ",".join(f"300:box={k}" for k in kinds) + ",300:exit"
+    game = ctx.start_fakegame("ゴルフ漬け", ctx.winpath(src), ctx.winpath(golf), schedule)
+    # Found by title alone, and the exact title only.
+    h = ctx.find("*", "ゴルフ漬け")
+    ctx.check(ctx.title(h) == "ゴルフ漬け".encode("cp932"), "title read back differs")
+    rc, lines, _ = ctx.probe("find", "*", "ゴルフ漬け 特盛り", 200)
+    ctx.check(rc != 0, "found a window titled ゴルフ漬け 特盛り that does not exist")
+    ctx.wait_until(lambda: golf.exists() and golf.read_bytes() == body, 10, "golf.txt did not get the whole source")
+    # The picture: eight stripes of 40 pixels.
+    bmp = ctx.folder / "game.bmp"
+    d = ctx.fields(ctx.probe_ok("shot", h, ctx.winpath(bmp)))
+    cx, cy, cw, ch = map(int, d["client"].split())
+    ctx.check((cw, ch) == (320, 240), f"client area {cw}x{ch}, expected 320x240")
+    w, hh, rows = read_bmp(bmp)
+    colours = [rows[cy + 120][cx + 40 * i + 20] for i in range(8)]
+    want = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0), (0, 255, 255), (255, 0, 255),
+            (255, 255, 255), (0, 0, 0)]
+    ctx.check(colours == want, f"stripes read back as {colours}")
+    # Message boxes with each icon kind, owned by the game window.
+    for k in kinds:
+        ctx.expect_msgbox("テスト表示\r\n" + k, "fakegame", k, owner=h)
+        ctx.answer(1)
+    ctx.probe_ok("waitgone", h, 5000)
+    ctx.check(ctx.wait_exit(game, 10, "fakegame.exe") == 0, "fakegame.exe did not end with 0")
+    # Clipboard bitmaps outlive the probe that put them there.
+    ctx.probe_ok("clipbmp", 64, 48, "stripes")
+    d = ctx.fields(ctx.probe_ok("clipinfo"))
+    ctx.check("2" in d.get("formats", "").split(), f"no CF_BITMAP on the clipboard: {d.get('formats')}")
+    ctx.check(d.get("dib", "").startswith("64x48"), f"clipboard DIB is {d.get('dib')}")
+
+
+case_harness.needs_kesto = False
+
+
+# ---------------------------------------------------------------------------
+# The main window.
+
+def case_main_window(ctx):
+    ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.check(ctx.title(h) == TITLE.encode("cp932"), "title differs")
+    ctls = ctx.controls(h)
+    ctx.check(len(ctls) == len(MAIN_CONTROLS), f"{len(ctls)} controls, expected {len(MAIN_CONTROLS)}")
+    byid = {c["id"]: c for c in ctls if c["class"].lower() != "static"}
+    statics = [c for c in ctls if c["class"].lower() == "static"]
+    want_statics = [e for e in MAIN_CONTROLS if e[0] is None]
+    ctx.check(len(statics) == len(want_statics), f"{len(statics)} static texts, expected {len(want_statics)}")
+    pairs = []
+    si = 0
+    for cid, kind, text, box in MAIN_CONTROLS:
+        if cid is None:
+            c = statics[si]
+            si += 1
+            name = f"static \"{text}\""
+            ctx.check(c["id"] in (-1, 0xFFFF), f"{name} has id {c['id']}, expected -1")
+        else:
+            c = byid.get(cid)
+            name = f"control {cid}"
+            ctx.check(c is not None, f"no {name}")
+        st = c["style"]
+        cls = c["class"].lower()
+        ctx.check(c["visible"], f"{name} is hidden")
+        if kind == "button":
+            ctx.check(cls == "button" and st & 0xF in (0, 1), f"{name} is not a push button")
+        elif kind == "check":
+            ctx.check(cls == "button" and st & 0xF == 3, f"{name} is not an auto check box")
+        elif kind in ("static", "cstatic"):
+            ctx.check(st & 0x1F == (1 if kind == "cstatic" else 0),
+                      f"{name} has alignment {st & 0x1F}")
+        elif kind in ("edit", "roedit"):
+            ctx.check(cls == "edit", f"{name} is a {c['class']}, not an edit")
+            ctx.check(bool(st & 0x800) == (kind == "roedit"),
+                      f"{name} is {'not ' if kind == 'roedit' else ''}read-only")
+            ctx.check(st & 0x80, f"{name} lacks ES_AUTOHSCROLL")
+            ctx.check(st & 0x00800000 or c["exstyle"] & 0x200, f"{name} has no border")
+        elif kind == "progress":
+            ctx.check(cls == "msctls_progress32" and st & 1, f"{name} is not a smooth progress bar")
+        if text is None:
+            ctx.check(re.fullmatch(rb"[0-9]+", c["text"]) is not None,
+                      f"{name} holds \"{show(c['text'])}\", expected a number")
+        else:
+            ctx.check(c["text"] == text.encode("cp932"),
+                      f"{name} reads \"{show(c['text'])}\", expected \"{text}\"")
+        pairs.append((name, box, c["rect"]))
+    # Positions: one pair of dialog base units must explain every box (the
+    # dialog manager places each control at MulDiv(du, base, 4 or 8)).
+    def fits(b, r, bx, by):
+        return all(abs(muldiv(d, base, div) - px) <= 1
+                   for d, px, base, div in zip(b, r, (bx, by, bx, by), (4, 8, 4, 8)))
+
+    best = max(((sum(fits(b, r, bx, by) for _, b, r in pairs), bx, by)
+                for bx in range(2, 41) for by in range(4, 81)))
+    _, bx, by = best
+    off = [f"{n} at {r} px" for n, b, r in pairs if not fits(b, r, bx, by)]
+    ctx.check(not off, f"control boxes do not fit dialog units (base {bx}x{by}): {'; '.join(off[:4])}")
+
+
+def case_second_start(ctx):
+    """A second copy brings the first one's window to the front and ends with 0."""
+    first = ctx.start_kesto()
+    h = ctx.find_main()
+    # Put another window in front first, so that the hand-over is seen.
+    ctx.start_fakegame("other window")
+    g = ctx.find("FAKEGAME", "other window")
+    ctx.probe_ok("waitfg", g, 5000)
+    second = ctx.start_kesto()
+    ctx.check(ctx.wait_exit(second, 20, "second kesto.exe") == 0, "the second copy did not end with 0")
+    rc, _, err = ctx.probe("waitfg", h, 5000)
+    ctx.check(rc == 0, f"the first copy's window is not in front: {err}")
+    wins = ctx.probe_ok("findall", "KESTO", "*")
+    ctx.check(len(wins) == 1, f"{len(wins)} KESTO windows")
+    ctx.check(first.poll() is None, "the first copy ended")
+
+
+def _exit_case(action):
+    def case(ctx):
+        proc = ctx.start_kesto()
+        h = ctx.find_main()
+        action(ctx, h)
+        code = ctx.wait_exit(proc, 20)
+        ctx.check(code == 0, f"exit code {code}")
+        ctx.probe_ok("waitgone", h, 2000)
+    return case
+
+
+case_exit_button = _exit_case(lambda ctx, h: ctx.probe_ok("click", h, 1))
+case_exit_button.__name__ = "case_exit_button"
+case_exit_enter = _exit_case(lambda ctx, h: ctx.probe_ok("key", h, "enter"))
+case_exit_enter.__name__ = "case_exit_enter"
+case_exit_esc = _exit_case(lambda ctx, h: ctx.probe_ok("key", h, "esc"))
+case_exit_esc.__name__ = "case_exit_esc"
+case_exit_close = _exit_case(lambda ctx, h: ctx.probe_ok("close", h))
+case_exit_close.__name__ = "case_exit_close"
+case_exit_sysclose = _exit_case(lambda ctx, h: ctx.probe_ok("close", h, "sc"))
+case_exit_sysclose.__name__ = "case_exit_sysclose"
+
+
+def case_start_without_settings(ctx):
+    ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.probe_ok("click", h, 1003)
+    ctx.expect_msgbox(MSG_NOT_SET, CAP_NOT_SET, "error", owner=h)
+    ctx.wait_text(h, 1018, b"0", 1000)
+    ctx.answer(1)
+    ctx.probe_ok("click", h, 1006)
+    ctx.no_msgbox(1500)
+    ctx.check(ctx.text(h, 1005) == b"", "停止 wrote a status line")
+    ctx.check(ctx.text(h, 1018) == b"0", "the status code changed after 停止")
+
+
+def case_screenshot(ctx):
+    ctx.start_kesto()
+    h = ctx.find_main()
+    # Wait for the controls to be drawn: the shot must show dark text and
+    # edges, not only the background.
+    bmp = ctx.folder / "main.bmp"
+
+    def drawn():
+        ctx.probe_ok("shot", h, ctx.winpath(bmp))
+        w, hh, rows = read_bmp(bmp)
+        dark = sum(1 for row in rows for px in row if sum(px) < 192)
+        return len({px for row in rows for px in row}) >= 4 and dark >= 500
+
+    ctx.wait_until(drawn, 10, "the main window shows no drawing")
+    time.sleep(0.3)
+    ctx.probe_ok("shot", h, ctx.winpath(bmp))
+    png = ctx.shots / f"main-{ctx.locale.split('.')[0]}.png"
+    save_png(bmp, png)
+    ctx.check(png.stat().st_size > 0, "no PNG written")
+
+
+def case_settings_defaults(ctx):
+    """Only the five lines HOME to IEXPLORE: the capture keys get their defaults."""
+    write(ctx.folder / "loginit.txt", LOGINIT_FIVE)
+    ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.probe_ok("click", h, 1003)
+    ctx.expect_msgbox(MSG_DEFAULTS, CAP_DEFAULTS, "information", owner=h)
+    ctx.wait_text(h, 1018, b"2FFD", 1000)
+    ctx.answer(1)
+    ctx.expect_msgbox(MSG_NOT_SET, CAP_NOT_SET, "error", owner=h)
+    ctx.answer(1)
+    ctx.no_msgbox(500)
+    # The notice comes again at every press.
+    ctx.probe_ok("click", h, 1003)
+    ctx.expect_msgbox(MSG_DEFAULTS, CAP_DEFAULTS, "information", owner=h)
+    ctx.answer(1)
+    ctx.expect_msgbox(MSG_NOT_SET, CAP_NOT_SET, "error", owner=h)
+    ctx.answer(1)
+    ctx.check(ctx.text(h, 1005) == b"", "watching started without complete settings")
+
+
+def case_settings_complete(ctx):
+    write(ctx.folder / "loginit.txt", loginit_full(ctx.winpath(ctx.folder)))
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.probe_ok("click", h, 1003)
+    ctx.wait_text(h, 1005, STATUS_STARTED.encode("cp932"), 5000)
+    ctx.no_msgbox(1500)
+    ctx.probe_ok("click", h, 1)
+    ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
+
+
+def case_course_file(ctx):
+    """First run writes the built-in table; READ_COURSE=1 reads it back unchanged."""
+    course = ctx.folder / "golfcourse.txt"
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.check(not course.exists(), "golfcourse.txt written at start")
+    ctx.probe_ok("click", h, 1)
+    ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
+    ctx.check(course.exists(), "no golfcourse.txt after 終了")
+    first = course.read_bytes()
+    ctx.check(first.startswith(COURSE_HEADER), f"golfcourse.txt begins with {first[:24]!r}")
+    ctx.check(first.count(b"COURSENO:") == 103, f"{first.count(b'COURSENO:')} COURSENO: blocks")
+    ctx.check(first[len(COURSE_HEADER):].startswith(COURSE_ROW0),
+              f"first block differs: \"{show(first[len(COURSE_HEADER):len(COURSE_HEADER) + 160])}\"")
+    ctx.check(first.endswith(b"\r\n\r\n"), "the last block does not end with an empty line")
+
+    # Second run reads it (READ_COURSE=1) and writes the same bytes.
+    write(ctx.folder / "loginit.txt", loginit_full(ctx.winpath(ctx.folder), read_course=1, save_course=1))
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.probe_ok("click", h, 1)
+    ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0 (second run)")
+    second = course.read_bytes()
+    ctx.check(second == first, "the second run wrote different bytes")
+
+    # A third run reads an edited name and keyword and writes them back.
+    edited = first.replace("NAME: \"ロペ倶楽部\"".encode("cp932"), "NAME: \"ロペ倶楽部　改\"".encode("cp932"), 1)
+    edited = edited.replace("KEYWORD: \"ロペ\"".encode("cp932"), "KEYWORD: \"ロペ,改\"".encode("cp932"), 1)
+    ctx.check(edited.count("ロペ倶楽部　改".encode("cp932")) == 1, "row 1 is not ロペ倶楽部 in the written file")
+    course.write_bytes(edited)
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.probe_ok("click", h, 1)
+    ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0 (third run)")
+    ctx.check(course.read_bytes() == edited, "an edited name or keyword was not read back")
+
+
+CASES = [
+    case_harness,
+    case_main_window,
+    case_second_start,
+    case_exit_button,
+    case_exit_enter,
+    case_exit_esc,
+    case_exit_close,
+    case_exit_sysclose,
+    case_start_without_settings,
+    case_screenshot,
+    case_settings_defaults,
+    case_settings_complete,
+    case_course_file,
+]

@@ -1,0 +1,831 @@
+// probe.exe: drives and inspects the windows of another process from outside,
+// the way a user (or an accessibility tool) would. One subcommand per run; the
+// results go to stdout as ASCII lines "key value", a failure ends with exit
+// code 1 and a one-line reason on stderr. Every wait polls against a deadline.
+//
+// Texts read from windows are printed twice: as the hexadecimal bytes of code
+// page 932 (converted explicitly with 932, never with the ANSI code page, so
+// the result does not depend on the system locale) and as UTF-8 with CR, LF
+// and TAB escaped, for logs.
+//
+// Window handles are printed and taken as hexadecimal ("0x1a2b"); control ids
+// as decimal or "0x" hexadecimal, -1 meaning 0xFFFF.
+//
+// Subcommands (timeouts in milliseconds, defaults in brackets):
+//   find CLASS TITLE [5000]   wait for a top-level window; "*" matches any
+//                             class or title; prints the handle
+//   findall CLASS TITLE       print every matching top-level window, no wait
+//   list                      every top-level window: handle, pid, visible,
+//                             class and title
+//   text HWND ID              text of a control (cp932 / utf8 / lossy lines)
+//   title HWND                the window's own text, likewise
+//   waittext HWND ID HEX [5000]  wait until the control's CP932 text equals HEX
+//                             ("-" for the empty text); prints the text
+//   controls HWND             the direct child windows in Z order (creation
+//                             order for dialog templates): one "ctl" line each
+//   click HWND ID             post BM_CLICK to the control
+//   key HWND VK               post WM_KEYDOWN/WM_KEYUP to the window's focused
+//                             control (or the window when nothing in it has the
+//                             focus); this goes through the target's message
+//                             loop, so IsDialogMessage turns Enter and Esc into
+//                             IDOK / IDCANCEL as a real key press would.
+//                             VK: enter, esc, tab, space or a number
+//   close HWND [sc]           post WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE with "sc"
+//   settext HWND ID TEXT      WM_SETTEXT on the control
+//   check HWND ID             BM_GETCHECK: prints 0, 1 or 2
+//   msgbox [5000]             wait for a message box and describe it
+//   answer ID [5000]          press button ID of the message box (posts
+//                             WM_COMMAND) and wait until the box is gone
+//   nomsgbox MS               succeed when no message box shows up within MS
+//   clipbmp W H PATTERN       put a CF_BITMAP on the clipboard; PATTERN is
+//                             "stripes", "grad" or "solid:RRGGBB"
+//   clipinfo                  clipboard sequence number and formats
+//   foreground                the foreground window: handle, class, title
+//   waitgone HWND [5000]      wait until the window no longer exists
+//   waitfg HWND [5000]        wait until HWND is the foreground window
+//   shot HWND FILE.bmp        screen pixels of the window as a 24-bit BMP;
+//                             prints "size W H" and "client X Y W H", where the
+//                             client area lies in the picture
+//   pid HWND                  the process id owning the window
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const UINT kSendTimeout = 2000;
+
+int fail(const char *fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  fputs("probe: ", stderr);
+  vfprintf(stderr, fmt, ap);
+  fputc('\n', stderr);
+  va_end(ap);
+  return 1;
+}
+
+// UTF-8 bytes of a wide string (for logs and argument echo).
+void toutf8(const wchar_t *w, int wlen, char *out, int outsize) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, wlen, out, outsize - 1, NULL, NULL);
+  if (n < 0) n = 0;
+  out[n] = 0;
+}
+
+// Prints "<key>cp932 HEX", "<key>utf8 TEXT" and "<key>lossy 0|1".
+void printtext(const char *key, const wchar_t *w, int wlen) {
+  static char mb[131072];
+  static char u8[262144];
+  BOOL lossy = FALSE;
+  int n = 0;
+  if (wlen > 0) n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, wlen, mb, sizeof mb, NULL, &lossy);
+  printf("%scp932 ", key);
+  for (int i = 0; i < n; i++) printf("%02x", (unsigned char)mb[i]);
+  printf("\n");
+  toutf8(w, wlen, u8, sizeof u8);
+  printf("%sutf8 ", key);
+  for (const char *p = u8; *p; p++) {
+    if (*p == '\r') fputs("\\r", stdout);
+    else if (*p == '\n') fputs("\\n", stdout);
+    else if (*p == '\t') fputs("\\t", stdout);
+    else if (*p == '\\') fputs("\\\\", stdout);
+    else fputc(*p, stdout);
+  }
+  printf("\n%slossy %d\n", key, lossy ? 1 : 0);
+}
+
+// WM_GETTEXT across processes; returns the length or -1 when the window did
+// not answer in time.
+int readtext(HWND h, wchar_t *buf, int size) {
+  DWORD_PTR r = 0;
+  buf[0] = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, (WPARAM)size, (LPARAM)buf, SMTO_ABORTIFHUNG, kSendTimeout, &r))
+    return -1;
+  if ((int)r >= size) r = size - 1;
+  buf[r] = 0;
+  return (int)wcslen(buf);
+}
+
+bool parsehwnd(const wchar_t *s, HWND *out) {
+  wchar_t *end = NULL;
+  unsigned long long v = wcstoull(s, &end, 16);
+  if (!end || *end || end == s) return false;
+  *out = (HWND)(ULONG_PTR)v;
+  return true;
+}
+
+bool parseint(const wchar_t *s, long long *out) {
+  wchar_t *end = NULL;
+  long long v = wcstoll(s, &end, 0);
+  if (!end || *end || end == s) return false;
+  *out = v;
+  return true;
+}
+
+int parsetimeout(int argc, wchar_t **argv, int i, int def) {
+  long long v;
+  if (i < argc && parseint(argv[i], &v) && v >= 0) return (int)v;
+  return def;
+}
+
+// Control of a dialog by id; -1 and 0xFFFF both name the static id.
+HWND control(HWND dlg, long long id) {
+  if (id == -1) id = 0xFFFF;
+  HWND c = GetDlgItem(dlg, (int)id);
+  if (!c && id == 0xFFFF) c = GetDlgItem(dlg, -1);
+  return c;
+}
+
+bool wideeq(const wchar_t *pattern, const wchar_t *s) {
+  return wcscmp(pattern, L"*") == 0 || wcscmp(pattern, s) == 0;
+}
+
+struct FindCtx {
+  const wchar_t *cls;
+  const wchar_t *title;
+  HWND found[256];
+  int count;
+};
+
+BOOL CALLBACK findproc(HWND h, LPARAM lp) {
+  FindCtx *f = (FindCtx *)lp;
+  wchar_t cls[256], title[1024];
+  if (!GetClassNameW(h, cls, 256)) return TRUE;
+  if (!wideeq(f->cls, cls)) return TRUE;
+  if (readtext(h, title, 1024) < 0) title[0] = 0;
+  if (!wideeq(f->title, title)) return TRUE;
+  if (f->count < 256) f->found[f->count++] = h;
+  return TRUE;
+}
+
+int findwindows(const wchar_t *cls, const wchar_t *title, HWND *out, int max) {
+  static FindCtx f;
+  f.cls = cls;
+  f.title = title;
+  f.count = 0;
+  EnumWindows(findproc, (LPARAM)&f);
+  int n = f.count < max ? f.count : max;
+  for (int i = 0; i < n; i++) out[i] = f.found[i];
+  return f.count;
+}
+
+// ---- message boxes -------------------------------------------------------
+
+bool isclass(HWND h, const wchar_t *name) {
+  wchar_t cls[64];
+  return GetClassNameW(h, cls, 64) && _wcsicmp(cls, name) == 0;
+}
+
+// A message box: a visible top-level "#32770" window whose children are only
+// statics and buttons, with a text static of id 0xFFFF and at least one
+// button with a standard command id (IDOK .. IDCONTINUE).
+bool ismsgbox(HWND h) {
+  if (!IsWindowVisible(h) || !isclass(h, L"#32770")) return false;
+  bool text = false, button = false;
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    int id = GetDlgCtrlID(c) & 0xFFFF;
+    if (isclass(c, L"Static")) {
+      if (id == 0xFFFF) text = true;
+    } else if (isclass(c, L"Button")) {
+      if (id >= IDOK && id <= 11) button = true;
+    } else {
+      return false;
+    }
+  }
+  return text && button;
+}
+
+struct BoxCtx {
+  HWND box;
+};
+
+BOOL CALLBACK boxproc(HWND h, LPARAM lp) {
+  if (ismsgbox(h)) {
+    ((BoxCtx *)lp)->box = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND findmsgbox() {
+  BoxCtx b = {NULL};
+  EnumWindows(boxproc, (LPARAM)&b);
+  return b.box;
+}
+
+HWND waitmsgbox(int timeout) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND b = findmsgbox();
+    if (b) return b;
+    if ((int)(GetTickCount() - start) >= timeout) return NULL;
+    Sleep(50);
+  }
+}
+
+// Screen pixels of a rectangle as 32-bit BGRX, top-down.
+bool grab(const RECT &r, DWORD *px) {
+  int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(NULL);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void *bits = NULL;
+  HBITMAP bm = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+  bool ok = false;
+  if (bm) {
+    HGDIOBJ old = SelectObject(mem, bm);
+    ok = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != 0;
+    GdiFlush();
+    if (ok) memcpy(px, bits, (size_t)w * h * 4);
+    SelectObject(mem, old);
+    DeleteObject(bm);
+  }
+  DeleteDC(mem);
+  ReleaseDC(NULL, screen);
+  return ok;
+}
+
+// Share of pixels of the icon static that equal the icon drawn by this process
+// over the static's own background colour (taken from its top-left pixel,
+// which the system icons leave transparent).
+double iconscore(const DWORD *shot, int w, int h, HICON icon) {
+  static DWORD mine[128 * 128];
+  HDC screen = GetDC(NULL);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void *bits = NULL;
+  HBITMAP bm = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+  double score = 0;
+  if (bm) {
+    HGDIOBJ old = SelectObject(mem, bm);
+    DWORD bg = shot[0] & 0xFFFFFF;
+    HBRUSH br = CreateSolidBrush(RGB((bg >> 16) & 0xFF, (bg >> 8) & 0xFF, bg & 0xFF));
+    RECT r = {0, 0, w, h};
+    FillRect(mem, &r, br);
+    DeleteObject(br);
+    DrawIconEx(mem, 0, 0, icon, w, h, 0, NULL, DI_NORMAL);
+    GdiFlush();
+    memcpy(mine, bits, (size_t)w * h * 4);
+    int same = 0;
+    for (int i = 0; i < w * h; i++) {
+      int d = 0;
+      for (int s = 0; s < 24; s += 8) {
+        int a = (shot[i] >> s) & 0xFF, b = (mine[i] >> s) & 0xFF;
+        d += a > b ? a - b : b - a;
+      }
+      if (d <= 24) same++;
+    }
+    score = (double)same / (w * h);
+    SelectObject(mem, old);
+    DeleteObject(bm);
+  }
+  DeleteDC(mem);
+  ReleaseDC(NULL, screen);
+  return score;
+}
+
+// The icon kind of a message box: error, information, warning, question or
+// none. The icon handle is compared with the system icons first (on Windows
+// they are shared between processes); under Wine each process loads its own
+// copies, so the pixels on screen are compared as well.
+const char *iconkind(HWND box, char *detail, int detailsize) {
+  static const struct {
+    LPCWSTR res;
+    const char *name;
+  } kinds[] = {{IDI_ERROR, "error"}, {IDI_INFORMATION, "information"},
+               {IDI_WARNING, "warning"}, {IDI_QUESTION, "question"}};
+  detail[0] = 0;
+  HWND st = NULL;
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (isclass(c, L"Static") && (GetWindowLongW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      st = c;
+      break;
+    }
+  }
+  if (!st || !IsWindowVisible(st)) return "none";
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(st, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &r) || !r) return "none";
+  for (auto &k : kinds)
+    if ((HICON)r == LoadIconW(NULL, k.res)) return k.name;
+  RECT rc;
+  GetWindowRect(st, &rc);
+  int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  if (w <= 0 || h <= 0 || w > 128 || h > 128) return "unknown";
+  static DWORD shot[128 * 128];
+  if (!grab(rc, shot)) return "unknown";
+  const char *best = "unknown";
+  double bestscore = 0;
+  int used = 0;
+  for (auto &k : kinds) {
+    double s = iconscore(shot, w, h, LoadIconW(NULL, k.res));
+    used += snprintf(detail + used, detailsize - used, "%s%s=%.3f", used ? " " : "", k.name, s);
+    if (s > bestscore) {
+      bestscore = s;
+      best = k.name;
+    }
+  }
+  return bestscore >= 0.95 ? best : "unknown";
+}
+
+void describebox(HWND box) {
+  static wchar_t buf[8192];
+  printf("hwnd 0x%llx\n", (unsigned long long)(ULONG_PTR)box);
+  printf("owner 0x%llx\n", (unsigned long long)(ULONG_PTR)GetWindow(box, GW_OWNER));
+  DWORD pid = 0;
+  GetWindowThreadProcessId(box, &pid);
+  printf("pid %lu\n", (unsigned long)pid);
+  int n = readtext(box, buf, 8192);
+  printtext("caption_", buf, n < 0 ? 0 : n);
+  HWND t = GetDlgItem(box, 0xFFFF);
+  n = t ? readtext(t, buf, 8192) : 0;
+  printtext("text_", buf, n < 0 ? 0 : n);
+  char detail[256];
+  const char *kind = iconkind(box, detail, sizeof detail);
+  printf("icon %s\n", kind);
+  if (detail[0]) printf("iconscore %s\n", detail);
+  printf("buttons");
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (isclass(c, L"Button") && IsWindowVisible(c)) printf(" %d", GetDlgCtrlID(c));
+  printf("\n");
+}
+
+// ---- bitmaps -------------------------------------------------------------
+
+bool writebmp(const wchar_t *path, int w, int h, const DWORD *px) {
+  int stride = (w * 3 + 3) & ~3;
+  DWORD imagesize = (DWORD)stride * h;
+  BITMAPFILEHEADER fh = {};
+  BITMAPINFOHEADER ih = {};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof ih;
+  fh.bfSize = fh.bfOffBits + imagesize;
+  ih.biSize = sizeof ih;
+  ih.biWidth = w;
+  ih.biHeight = h;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  ih.biSizeImage = imagesize;
+  HANDLE f = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  DWORD done;
+  bool ok = WriteFile(f, &fh, sizeof fh, &done, NULL) && WriteFile(f, &ih, sizeof ih, &done, NULL);
+  static unsigned char row[4 * 4096];
+  for (int y = h - 1; ok && y >= 0; y--) {
+    memset(row, 0, stride);
+    for (int x = 0; x < w; x++) {
+      DWORD p = px[(size_t)y * w + x];
+      row[x * 3] = p & 0xFF;
+      row[x * 3 + 1] = (p >> 8) & 0xFF;
+      row[x * 3 + 2] = (p >> 16) & 0xFF;
+    }
+    ok = WriteFile(f, row, stride, &done, NULL) && done == (DWORD)stride;
+  }
+  CloseHandle(f);
+  return ok;
+}
+
+COLORREF stripe(int i) {
+  static const COLORREF c[8] = {RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
+                                RGB(0, 255, 255), RGB(255, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0)};
+  return c[i & 7];
+}
+
+// ---- subcommands ---------------------------------------------------------
+
+int cmdfind(int argc, wchar_t **argv) {
+  if (argc < 4) return fail("find CLASS TITLE [timeout]");
+  int timeout = parsetimeout(argc, argv, 4, 5000);
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND h[1];
+    if (findwindows(argv[2], argv[3], h, 1) > 0) {
+      printf("0x%llx\n", (unsigned long long)(ULONG_PTR)h[0]);
+      return 0;
+    }
+    if ((int)(GetTickCount() - start) >= timeout) break;
+    Sleep(50);
+  }
+  char c[512], t[1024];
+  toutf8(argv[2], -1, c, sizeof c);
+  toutf8(argv[3], -1, t, sizeof t);
+  return fail("no window of class \"%s\" titled \"%s\" within %d ms", c, t, timeout);
+}
+
+int cmdfindall(int argc, wchar_t **argv) {
+  if (argc < 4) return fail("findall CLASS TITLE");
+  static HWND h[256];
+  int n = findwindows(argv[2], argv[3], h, 256);
+  for (int i = 0; i < n && i < 256; i++) printf("0x%llx\n", (unsigned long long)(ULONG_PTR)h[i]);
+  return 0;
+}
+
+BOOL CALLBACK listproc(HWND h, LPARAM) {
+  wchar_t cls[256], title[1024];
+  char c8[512], t8[2048];
+  if (!GetClassNameW(h, cls, 256)) cls[0] = 0;
+  int n = readtext(h, title, 1024);
+  if (n < 0) title[0] = 0;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  toutf8(cls, -1, c8, sizeof c8);
+  toutf8(title, -1, t8, sizeof t8);
+  printf("0x%llx pid=%lu visible=%d owner=0x%llx class=%s title=%s\n", (unsigned long long)(ULONG_PTR)h,
+         (unsigned long)pid, IsWindowVisible(h) ? 1 : 0,
+         (unsigned long long)(ULONG_PTR)GetWindow(h, GW_OWNER), c8, t8);
+  return TRUE;
+}
+
+int cmdlist() {
+  EnumWindows(listproc, 0);
+  return 0;
+}
+
+int cmdtext(int argc, wchar_t **argv, bool own) {
+  HWND h;
+  long long id = 0;
+  if (argc < (own ? 3 : 4) || !parsehwnd(argv[2], &h) || (!own && !parseint(argv[3], &id)))
+    return fail(own ? "title HWND" : "text HWND ID");
+  if (!IsWindow(h)) return fail("no window 0x%llx", (unsigned long long)(ULONG_PTR)h);
+  HWND c = own ? h : control(h, id);
+  if (!c) return fail("window 0x%llx has no control %lld", (unsigned long long)(ULONG_PTR)h, id);
+  static wchar_t buf[65536];
+  int n = readtext(c, buf, 65536);
+  if (n < 0) return fail("WM_GETTEXT timed out");
+  printtext("", buf, n);
+  return 0;
+}
+
+int cmdwaittext(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("waittext HWND ID HEX [timeout]");
+  int timeout = parsetimeout(argc, argv, 5, 5000);
+  static char want[4096];
+  int wantlen = 0;
+  if (wcscmp(argv[4], L"-") != 0) {
+    for (const wchar_t *p = argv[4]; p[0] && p[1] && wantlen < (int)sizeof want; p += 2) {
+      wchar_t two[3] = {p[0], p[1], 0};
+      want[wantlen++] = (char)wcstoul(two, NULL, 16);
+    }
+  }
+  static wchar_t buf[65536];
+  static char mb[131072];
+  DWORD start = GetTickCount();
+  int n = 0, len = 0;
+  for (;;) {
+    if (!IsWindow(h)) return fail("window gone");
+    HWND c = control(h, id);
+    if (!c) return fail("no control %lld", id);
+    n = readtext(c, buf, 65536);
+    len = n > 0 ? WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, buf, n, mb, sizeof mb, NULL, NULL) : 0;
+    if (n >= 0 && len == wantlen && memcmp(mb, want, len) == 0) {
+      printtext("", buf, n);
+      return 0;
+    }
+    if ((int)(GetTickCount() - start) >= timeout) break;
+    Sleep(50);
+  }
+  printtext("", buf, n < 0 ? 0 : n);
+  return fail("control %lld did not get the expected text within %d ms", id, timeout);
+}
+
+int cmdcontrols(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("controls HWND");
+  if (!IsWindow(h)) return fail("no window");
+  RECT cr;
+  GetClientRect(h, &cr);
+  printf("window hwnd=0x%llx style=0x%08lx client_w=%ld client_h=%ld\n", (unsigned long long)(ULONG_PTR)h,
+         (unsigned long)GetWindowLongW(h, GWL_STYLE), cr.right, cr.bottom);
+  static wchar_t buf[65536];
+  static char mb[131072];
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t cls[256];
+    char c8[512];
+    if (!GetClassNameW(c, cls, 256)) cls[0] = 0;
+    toutf8(cls, -1, c8, sizeof c8);
+    RECT r;
+    GetWindowRect(c, &r);
+    MapWindowPoints(NULL, h, (POINT *)&r, 2);
+    int n = readtext(c, buf, 65536);
+    int len = n > 0 ? WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, buf, n, mb, sizeof mb, NULL, NULL) : 0;
+    printf("ctl hwnd=0x%llx id=%d class=%s style=0x%08lx exstyle=0x%08lx x=%ld y=%ld w=%ld h=%ld visible=%d "
+           "enabled=%d cp932=",
+           (unsigned long long)(ULONG_PTR)c, GetDlgCtrlID(c), c8, (unsigned long)GetWindowLongW(c, GWL_STYLE),
+           (unsigned long)GetWindowLongW(c, GWL_EXSTYLE), r.left, r.top, r.right - r.left, r.bottom - r.top,
+           IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0);
+    for (int i = 0; i < len; i++) printf("%02x", (unsigned char)mb[i]);
+    printf("\n");
+  }
+  return 0;
+}
+
+int cmdclick(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("click HWND ID");
+  HWND c = control(h, id);
+  if (!c) return fail("no control %lld", id);
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("PostMessage failed (%lu)", GetLastError());
+  return 0;
+}
+
+int cmdkey(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 4 || !parsehwnd(argv[2], &h)) return fail("key HWND VK");
+  UINT vk;
+  long long v;
+  if (!_wcsicmp(argv[3], L"enter") || !_wcsicmp(argv[3], L"return")) vk = VK_RETURN;
+  else if (!_wcsicmp(argv[3], L"esc") || !_wcsicmp(argv[3], L"escape")) vk = VK_ESCAPE;
+  else if (!_wcsicmp(argv[3], L"tab")) vk = VK_TAB;
+  else if (!_wcsicmp(argv[3], L"space")) vk = VK_SPACE;
+  else if (parseint(argv[3], &v) && v > 0 && v < 256) vk = (UINT)v;
+  else return fail("unknown key");
+  if (!IsWindow(h)) return fail("no window");
+  GUITHREADINFO gi = {};
+  gi.cbSize = sizeof gi;
+  HWND target = h;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(h, NULL), &gi) && gi.hwndFocus &&
+      (gi.hwndFocus == h || IsChild(h, gi.hwndFocus)))
+    target = gi.hwndFocus;
+  UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+  LPARAM down = 1 | ((LPARAM)scan << 16);
+  LPARAM up = down | (1u << 30) | (1u << 31);
+  if (!PostMessageW(target, WM_KEYDOWN, vk, down) || !PostMessageW(target, WM_KEYUP, vk, up))
+    return fail("PostMessage failed (%lu)", GetLastError());
+  printf("target 0x%llx\n", (unsigned long long)(ULONG_PTR)target);
+  return 0;
+}
+
+int cmdclose(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("close HWND [sc]");
+  BOOL ok = argc > 3 && !wcscmp(argv[3], L"sc") ? PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0)
+                                               : PostMessageW(h, WM_CLOSE, 0, 0);
+  if (!ok) return fail("PostMessage failed (%lu)", GetLastError());
+  return 0;
+}
+
+int cmdsettext(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("settext HWND ID TEXT");
+  HWND c = control(h, id);
+  if (!c) return fail("no control %lld", id);
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(c, WM_SETTEXT, 0, (LPARAM)argv[4], SMTO_ABORTIFHUNG, kSendTimeout, &r))
+    return fail("WM_SETTEXT timed out");
+  return 0;
+}
+
+int cmdcheck(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("check HWND ID");
+  HWND c = control(h, id);
+  if (!c) return fail("no control %lld", id);
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &r))
+    return fail("BM_GETCHECK timed out");
+  printf("%d\n", (int)r);
+  return 0;
+}
+
+int cmdmsgbox(int argc, wchar_t **argv) {
+  int timeout = parsetimeout(argc, argv, 2, 5000);
+  HWND b = waitmsgbox(timeout);
+  if (!b) return fail("no message box within %d ms", timeout);
+  // Let the box finish painting before its icon is compared on screen.
+  Sleep(150);
+  describebox(b);
+  return 0;
+}
+
+int cmdanswer(int argc, wchar_t **argv) {
+  long long id;
+  if (argc < 3 || !parseint(argv[2], &id)) return fail("answer ID [timeout]");
+  int timeout = parsetimeout(argc, argv, 3, 5000);
+  HWND b = waitmsgbox(timeout);
+  if (!b) return fail("no message box within %d ms", timeout);
+  HWND btn = GetDlgItem(b, (int)id);
+  if (!btn) return fail("the message box has no button %lld", id);
+  if (!PostMessageW(b, WM_COMMAND, MAKEWPARAM((WORD)id, BN_CLICKED), (LPARAM)btn))
+    return fail("PostMessage failed (%lu)", GetLastError());
+  DWORD start = GetTickCount();
+  while (IsWindow(b) && IsWindowVisible(b)) {
+    if ((int)(GetTickCount() - start) >= timeout) return fail("the message box stayed after button %lld", id);
+    Sleep(50);
+  }
+  return 0;
+}
+
+int cmdnomsgbox(int argc, wchar_t **argv) {
+  int ms = parsetimeout(argc, argv, 2, 1000);
+  HWND b = waitmsgbox(ms);
+  if (b) {
+    Sleep(150);
+    describebox(b);
+    return fail("a message box appeared");
+  }
+  return 0;
+}
+
+int cmdclipbmp(int argc, wchar_t **argv) {
+  long long w, h;
+  if (argc < 5 || !parseint(argv[2], &w) || !parseint(argv[3], &h) || w <= 0 || h <= 0 || w > 4096 || h > 4096)
+    return fail("clipbmp W H stripes|grad|solid:RRGGBB");
+  const wchar_t *pat = argv[4];
+  COLORREF solid = 0;
+  int kind;
+  if (!wcscmp(pat, L"stripes")) kind = 0;
+  else if (!wcscmp(pat, L"grad")) kind = 1;
+  else if (!wcsncmp(pat, L"solid:", 6) && wcslen(pat) == 12) {
+    unsigned long v = wcstoul(pat + 6, NULL, 16);
+    solid = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    kind = 2;
+  } else return fail("unknown pattern");
+  HDC screen = GetDC(NULL);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bm = CreateCompatibleBitmap(screen, (int)w, (int)h);
+  ReleaseDC(NULL, screen);
+  if (!bm) return fail("CreateCompatibleBitmap failed");
+  HGDIOBJ old = SelectObject(mem, bm);
+  if (kind == 0) {
+    for (int i = 0; i < 8; i++) {
+      RECT r = {(int)(w * i / 8), 0, (int)(w * (i + 1) / 8), (int)h};
+      HBRUSH br = CreateSolidBrush(stripe(i));
+      FillRect(mem, &r, br);
+      DeleteObject(br);
+    }
+  } else if (kind == 1) {
+    for (int x = 0; x < w; x++) {
+      RECT r = {x, 0, x + 1, (int)h};
+      HBRUSH br = CreateSolidBrush(RGB(x * 255 / w, 128, 255 - x * 255 / w));
+      FillRect(mem, &r, br);
+      DeleteObject(br);
+    }
+  } else {
+    RECT r = {0, 0, (int)w, (int)h};
+    HBRUSH br = CreateSolidBrush(solid);
+    FillRect(mem, &r, br);
+    DeleteObject(br);
+  }
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DWORD start = GetTickCount();
+  while (!OpenClipboard(NULL)) {
+    if (GetTickCount() - start > 3000) return fail("clipboard busy");
+    Sleep(50);
+  }
+  EmptyClipboard();
+  HANDLE r = SetClipboardData(CF_BITMAP, bm);
+  CloseClipboard();
+  if (!r) return fail("SetClipboardData failed (%lu)", GetLastError());
+  printf("seq %lu\n", (unsigned long)GetClipboardSequenceNumber());
+  return 0;
+}
+
+int cmdclipinfo() {
+  printf("seq %lu\n", (unsigned long)GetClipboardSequenceNumber());
+  DWORD start = GetTickCount();
+  while (!OpenClipboard(NULL)) {
+    if (GetTickCount() - start > 3000) return fail("clipboard busy");
+    Sleep(50);
+  }
+  printf("formats");
+  for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f)) printf(" %u", f);
+  printf("\n");
+  HANDLE d = GetClipboardData(CF_DIB);
+  if (d) {
+    BITMAPINFOHEADER *bi = (BITMAPINFOHEADER *)GlobalLock(d);
+    if (bi) {
+      printf("dib %ldx%ld bpp=%u\n", bi->biWidth, bi->biHeight, bi->biBitCount);
+      GlobalUnlock(d);
+    }
+  }
+  CloseClipboard();
+  return 0;
+}
+
+int cmdforeground() {
+  HWND h = GetForegroundWindow();
+  printf("hwnd 0x%llx\n", (unsigned long long)(ULONG_PTR)h);
+  wchar_t cls[256];
+  char c8[512];
+  if (!h || !GetClassNameW(h, cls, 256)) cls[0] = 0;
+  toutf8(cls, -1, c8, sizeof c8);
+  printf("class %s\n", c8);
+  static wchar_t buf[4096];
+  int n = h ? readtext(h, buf, 4096) : 0;
+  printtext("title_", buf, n < 0 ? 0 : n);
+  return 0;
+}
+
+int cmdwaitgone(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("waitgone HWND [timeout]");
+  int timeout = parsetimeout(argc, argv, 3, 5000);
+  DWORD start = GetTickCount();
+  while (IsWindow(h)) {
+    if ((int)(GetTickCount() - start) >= timeout) return fail("window still there after %d ms", timeout);
+    Sleep(50);
+  }
+  return 0;
+}
+
+int cmdwaitfg(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("waitfg HWND [timeout]");
+  int timeout = parsetimeout(argc, argv, 3, 5000);
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND f = GetForegroundWindow();
+    if (f == h) return 0;
+    if ((int)(GetTickCount() - start) >= timeout)
+      return fail("foreground is 0x%llx, not 0x%llx", (unsigned long long)(ULONG_PTR)f,
+                  (unsigned long long)(ULONG_PTR)h);
+    Sleep(50);
+  }
+}
+
+int cmdshot(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 4 || !parsehwnd(argv[2], &h)) return fail("shot HWND FILE.bmp");
+  if (!IsWindow(h)) return fail("no window");
+  RECT r;
+  GetWindowRect(h, &r);
+  RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  IntersectRect(&r, &r, &screen);
+  int w = r.right - r.left, hh = r.bottom - r.top;
+  if (w <= 0 || hh <= 0 || w > 4096 || hh > 4096) return fail("window is off screen");
+  DWORD *px = (DWORD *)malloc((size_t)w * hh * 4);
+  if (!px) return fail("out of memory");
+  bool ok = grab(r, px) && writebmp(argv[3], w, hh, px);
+  free(px);
+  if (!ok) return fail("could not grab or write the picture");
+  POINT o = {0, 0};
+  ClientToScreen(h, &o);
+  RECT cr;
+  GetClientRect(h, &cr);
+  printf("size %d %d\n", w, hh);
+  printf("client %ld %ld %ld %ld\n", o.x - r.left, o.y - r.top, cr.right, cr.bottom);
+  return 0;
+}
+
+int cmdpid(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("pid HWND");
+  DWORD pid = 0;
+  if (!GetWindowThreadProcessId(h, &pid)) return fail("no window");
+  printf("%lu\n", (unsigned long)pid);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t **argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return fail("usage: probe SUBCOMMAND ARGS... (see the source)");
+  const wchar_t *c = argv[1];
+  int r;
+  if (!wcscmp(c, L"find")) r = cmdfind(argc, argv);
+  else if (!wcscmp(c, L"findall")) r = cmdfindall(argc, argv);
+  else if (!wcscmp(c, L"list")) r = cmdlist();
+  else if (!wcscmp(c, L"text")) r = cmdtext(argc, argv, false);
+  else if (!wcscmp(c, L"title")) r = cmdtext(argc, argv, true);
+  else if (!wcscmp(c, L"waittext")) r = cmdwaittext(argc, argv);
+  else if (!wcscmp(c, L"controls")) r = cmdcontrols(argc, argv);
+  else if (!wcscmp(c, L"click")) r = cmdclick(argc, argv);
+  else if (!wcscmp(c, L"key")) r = cmdkey(argc, argv);
+  else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
+  else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
+  else if (!wcscmp(c, L"check")) r = cmdcheck(argc, argv);
+  else if (!wcscmp(c, L"msgbox")) r = cmdmsgbox(argc, argv);
+  else if (!wcscmp(c, L"answer")) r = cmdanswer(argc, argv);
+  else if (!wcscmp(c, L"nomsgbox")) r = cmdnomsgbox(argc, argv);
+  else if (!wcscmp(c, L"clipbmp")) r = cmdclipbmp(argc, argv);
+  else if (!wcscmp(c, L"clipinfo")) r = cmdclipinfo();
+  else if (!wcscmp(c, L"foreground")) r = cmdforeground();
+  else if (!wcscmp(c, L"waitgone")) r = cmdwaitgone(argc, argv);
+  else if (!wcscmp(c, L"waitfg")) r = cmdwaitfg(argc, argv);
+  else if (!wcscmp(c, L"shot")) r = cmdshot(argc, argv);
+  else if (!wcscmp(c, L"pid")) r = cmdpid(argc, argv);
+  else r = fail("unknown subcommand");
+  fflush(stdout);
+  return r;
+}
