@@ -426,6 +426,25 @@ def case_course_file(ctx):
     ctx.check(course.read_bytes() == edited, "an edited name or keyword was not read back")
 
 
+MSG_BAD_FOLDER = ("KESTO を起動したフォルダのパスが長すぎるか、使えない文字を含んでいます。\r\n"
+                  "短い名前のフォルダから起動してください。")
+
+
+def case_unusable_folder(ctx):
+    """A program folder whose name has no Shift-JIS form is refused with a
+    message, never used with a mangled path; the program ends with 0."""
+    folder = ctx.folder / "Café-ゴルフ"
+    folder.mkdir()
+    write(folder / "loginit.txt", loginit_full("C:\\x"))
+    proc = ctx.start_kesto(cwd=folder)
+    b = ctx.expect_msgbox(MSG_BAD_FOLDER, "Open error", "error", timeout_ms=15000)
+    ctx.check(b["owner"] in ("0", "0x0", "00000000", ""), f"the message has an owner {b['owner']}")
+    ctx.answer(1)
+    ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
+    ctx.check(sorted(p.name for p in folder.iterdir()) == ["loginit.txt"], "files were written")
+    ctx.check(not (ctx.folder / "golfcourse.txt").exists(), "golfcourse.txt written elsewhere")
+
+
 CASES = [
     case_harness,
     case_main_window,
@@ -440,4 +459,5 @@ CASES = [
     case_settings_defaults,
     case_settings_complete,
     case_course_file,
+    case_unusable_folder,
 ]
