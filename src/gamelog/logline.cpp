@@ -57,15 +57,23 @@ int32_t sjiscopy(char* dst, int32_t n, const char* src) { return sjiscopyn(dst, 
 
 static inline bool isblank_(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-int32_t linedec(const char* line, int32_t len, int32_t at) {
-  if (at < 0) return 0;
-  int32_t i = at;
+// Skips the blanks and the sign before a number, as scanf does; true for "-".
+static bool skipsign(const char* line, int32_t len, int32_t* at) {
+  int32_t i = *at;
   while (i < len && isblank_(line[i])) i++;
   bool neg = false;
   if (i < len && (line[i] == '+' || line[i] == '-')) {
     neg = line[i] == '-';
     i++;
   }
+  *at = i;
+  return neg;
+}
+
+int32_t linedec(const char* line, int32_t len, int32_t at) {
+  if (at < 0) return 0;
+  int32_t i = at;
+  bool neg = skipsign(line, len, &i);
   int64_t v = 0;
   while (i < len && line[i] >= '0' && line[i] <= '9') {
     if (v <= (int64_t)INT32_MAX + 1) v = v * 10 + (line[i] - '0');
@@ -87,12 +95,7 @@ static inline int hexval(char c) {
 uint32_t linehex(const char* line, int32_t len, int32_t at) {
   if (at < 0) return 0;
   int32_t i = at;
-  while (i < len && isblank_(line[i])) i++;
-  bool neg = false;
-  if (i < len && (line[i] == '+' || line[i] == '-')) {
-    neg = line[i] == '-';
-    i++;
-  }
+  bool neg = skipsign(line, len, &i);
   if (i + 2 < len && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X') && hexval(line[i + 2]) >= 0)
     i += 2;
   uint32_t v = 0;

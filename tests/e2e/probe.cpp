@@ -228,19 +228,25 @@ HWND waitmsgbox(int timeout) {
   }
 }
 
-// Screen pixels of a rectangle as 32-bit BGRX, top-down.
-bool grab(const RECT &r, DWORD *px) {
-  int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(NULL);
-  HDC mem = CreateCompatibleDC(screen);
+// A top-down 32-bit DIB section of w x h pixels for a memory context.
+static HBITMAP dib32(HDC mem, int w, int h, void **bits) {
   BITMAPINFO bi = {};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
   bi.bmiHeader.biWidth = w;
   bi.bmiHeader.biHeight = -h;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
+  *bits = NULL;
+  return CreateDIBSection(mem, &bi, DIB_RGB_COLORS, bits, NULL, 0);
+}
+
+// Screen pixels of a rectangle as 32-bit BGRX, top-down.
+bool grab(const RECT &r, DWORD *px) {
+  int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(NULL);
+  HDC mem = CreateCompatibleDC(screen);
   void *bits = NULL;
-  HBITMAP bm = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+  HBITMAP bm = dib32(mem, w, h, &bits);
   bool ok = false;
   if (bm) {
     HGDIOBJ old = SelectObject(mem, bm);
@@ -262,14 +268,8 @@ double iconscore(const DWORD *shot, int w, int h, HICON icon) {
   static DWORD mine[128 * 128];
   HDC screen = GetDC(NULL);
   HDC mem = CreateCompatibleDC(screen);
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
   void *bits = NULL;
-  HBITMAP bm = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+  HBITMAP bm = dib32(mem, w, h, &bits);
   double score = 0;
   if (bm) {
     HGDIOBJ old = SelectObject(mem, bm);
