@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "loggen.h"
 #include "support.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "app/mainwin.h"
 #include "res/resource.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/capctl.h"
-#include "app/kesto.h"
+#include "kesto.h"
 #include "report/playlog.h"
 #include "res/resource.h"
 

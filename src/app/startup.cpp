@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 
 // Appends name to the program folder into a path field; 0 when it does not fit.
 static int joinpath(char* dst, const char* folder, const char* name) {

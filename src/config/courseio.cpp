@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "config/textfile.h"
 #include "config/course.h"
 #include "config/settings.h"

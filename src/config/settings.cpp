@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "config/textfile.h"
 #include "gamelog/gamelog.h"
 #include "os/os.h"

@@ -3,7 +3,7 @@
 // Holds no non-ASCII literal: the fuzz build compiles it with clang.
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "gamelog/gamelog.h"
 #include "gamelog/logtags.h"
 

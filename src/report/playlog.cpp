@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/kesto.h"
+#include "kesto.h"
 
 int openlog(OsHandle* f, uint32_t* size) {
   // The file chooser comes with the play-log dialog; until then nothing is chosen.

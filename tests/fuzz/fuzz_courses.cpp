@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 
 #define COURSEBOUND 65536
 

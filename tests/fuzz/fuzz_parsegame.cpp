@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "fuzzguard.h"
 
 static bool terminated(const char* s, size_t n) { return memchr(s, 0, n) != nullptr; }

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "fuzzguard.h"
 
 #define BASE 100000  // the stretch starts inside the buffer, not at its edge

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 
 #define INIBOUND 4096
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "loggen.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "app/mainwin.h"
 #include "app/startup.h"
 #include "os/fake/fakeos.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "os/fake/fakeos.h"
 #include "report/playlog.h"
 #include "support.h"

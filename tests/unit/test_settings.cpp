@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "os/fake/fakeos.h"
 #include "support.h"
 

@@ -1,7 +1,7 @@
 // The fake desktop's side of the main window: creating it and delivering
 // commands to its handlers.  Apart from fakeos.cpp so that programs which never
 // make a main window (the fuzz targets) need not link the window's code.
-#include "app/kesto.h"
+#include "kesto.h"
 #include "app/mainwin.h"
 #include "os/fake/fakeos.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "app/kesto.h"
+#include "kesto.h"
 #include "app/mainwin.h"
 #include "os/win32/oswin32.h"
 

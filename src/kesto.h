@@ -1,5 +1,6 @@
-// gkesto: the program's one global state record.  Every subsystem keeps its
-// state here; it lives for the whole run.
+// gkesto: the program's one global state record, shared by every subsystem
+// and owned by none of them.  Every subsystem keeps its state here; it lives
+// for the whole run.
 #pragma once
 
 #include <cstdint>
