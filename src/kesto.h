@@ -93,6 +93,8 @@ struct MainWindowState {
   OsTime playlogtime;        // its last-write time, local
   int64_t countsperms;       // performance counter counts per millisecond
   uint32_t period;           // timer 1 interval in ms
+  IntervalRow pace;          // the interval row in force since timer 1 last started
+  OsWin foreground;          // the foreground window, read at the start of every timer-1 tick
 };
 
 struct Kesto {

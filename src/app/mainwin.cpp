@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/capctl.h"
+#include "app/watch.h"
 #include "kesto.h"
 #include "report/playlog.h"
 #include "res/resource.h"
@@ -18,7 +19,11 @@ static const IntervalRow& periodrow() {
   return kintervals[i];
 }
 
+// Timer 1 and the watcher's pace take the interval row in force each time
+// they start, so a change of speed takes effect at the next start.
 void starttimers() {
+  gkesto.mw.pace = periodrow();
+  gkesto.mw.period = (uint32_t)gkesto.mw.pace.period;
   ossettimer(gkesto.mw.main, 1, gkesto.mw.period);
   ossettimer(gkesto.mw.main, 2, 30);
 }
@@ -83,7 +88,8 @@ void mainwincreate(OsWin w) {
 
   ossetwindowtext(w, KESTO_TITLE);
 
-  mw.period = (uint32_t)periodrow().period;
+  mw.pace = periodrow();
+  mw.period = (uint32_t)mw.pace.period;
   ws.ticks = 0;
   ws.delay = 0;
   cc.mode = CaptureOff;
@@ -255,8 +261,9 @@ void mainwincommand(int id, int code) {
 }
 
 void mainwintimer(int id) {
-  // The watcher and the capture work run on these ticks.
-  (void)id;
+  if (id != 1) return;  // timer 2 carries the capture key and the shortcuts
+  gkesto.mw.foreground = osgetforegroundwindow();
+  watchstep();
 }
 
 void mainwindestroy() { endsequence(); }

@@ -40,6 +40,10 @@ int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got);          // 1 
 int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put);   // 1 or 0
 int osclosehandle(OsHandle h);
 uint32_t osgetfilesize(OsHandle f);                  // OS_INVALID_FILE_SIZE on failure
+// Moves the file pointer to offset bytes from the start; 1 or 0.
+int ossetfilepointer(OsHandle f, uint32_t offset);
+// Copies a file like CopyFileA; with failifexists 0 an existing to is replaced.  1 or 0.
+int oscopyfile(const char* from, const char* to, int failifexists);
 uint32_t osgetcompressedfilesize(const char* path);  // OS_INVALID_FILE_SIZE on failure
 int osgetfiletimelocal(OsHandle f, OsTime* t);       // last write, local time; 1 or 0
 int osgetdiskfreespace(const char* root, uint32_t* sectorspercluster, uint32_t* bytespersector,
@@ -82,6 +86,9 @@ void osupdatewindow(OsWin w);
 OsWin osfindwindow(const char* cls, const char* title);
 int ossetforegroundwindow(OsWin w);
 OsWin osgetforegroundwindow();
+#define OS_GW_HWNDNEXT 2
+// Like GetWindow: with OS_GW_HWNDNEXT the window below w in Z order, 0 at the end.
+OsWin osgetwindow(OsWin w, uint32_t cmd);
 
 // ---- timers, clipboard, screen, clock -------------------------------------
 int ossettimer(OsWin w, int id, uint32_t ms);

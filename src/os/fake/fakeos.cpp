@@ -43,9 +43,18 @@ void fakereset() {
   gfake.nextid = 0x100;
 }
 
+// Index of the window last looked at: walks down the list ask for it and for
+// the one below it, one after the other.
+static size_t gwinhint;
+
 static FakeWindow* findwin(OsWin w) {
-  for (auto& x : gfake.windows)
-    if (x.id == w && x.alive) return &x;
+  if (gwinhint < gfake.windows.size() && gfake.windows[gwinhint].id == w)
+    return gfake.windows[gwinhint].alive ? &gfake.windows[gwinhint] : nullptr;
+  for (size_t i = 0; i < gfake.windows.size(); i++)
+    if (gfake.windows[i].id == w && gfake.windows[i].alive) {
+      gwinhint = i;
+      return &gfake.windows[i];
+    }
   return nullptr;
 }
 
@@ -99,6 +108,17 @@ OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_
     default: return OS_BADFILE;
   }
   std::string hp = hostpath(path);
+  for (const std::string& l : gfake.locked)
+    if (l == hp) {
+      gfake.lasterror = 32;
+      return OS_BADFILE;
+    }
+  if (access & OS_GENERIC_WRITE)
+    for (const std::string& l : gfake.writelocked)
+      if (l == hp) {
+        gfake.lasterror = 32;  // sharing violation
+        return OS_BADFILE;
+      }
   struct stat st;
   if (stat(hp.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     gfake.lasterror = 5;
@@ -154,6 +174,36 @@ uint32_t osgetfilesize(OsHandle f) {
   if (fd < 0 || fstat(fd, &st) != 0) return OS_INVALID_FILE_SIZE;
   if ((uint64_t)st.st_size >= OS_INVALID_FILE_SIZE) return OS_INVALID_FILE_SIZE;
   return (uint32_t)st.st_size;
+}
+
+int ossetfilepointer(OsHandle f, uint32_t offset) {
+  int fd = fdof(f);
+  return fd >= 0 && lseek(fd, (off_t)offset, SEEK_SET) == (off_t)offset;
+}
+
+int oscopyfile(const char* from, const char* to, int failifexists) {
+  if (gfake.copyfails) return 0;
+  int in = open(hostpath(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return 0;
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failifexists ? O_EXCL : O_TRUNC);
+  int out = open(hostpath(to).c_str(), flags, 0644);
+  if (out < 0) {
+    close(in);
+    return 0;
+  }
+  char buf[65536];
+  int ok = 1;
+  for (;;) {
+    ssize_t r = read(in, buf, sizeof buf);
+    if (r == 0) break;
+    if (r < 0 || write(out, buf, (size_t)r) != r) {
+      ok = 0;
+      break;
+    }
+  }
+  close(in);
+  if (close(out) != 0) ok = 0;
+  return ok;
 }
 
 uint32_t osgetcompressedfilesize(const char* path) {
@@ -216,7 +266,8 @@ int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t ty
     answer = gfake.answers.front();
     gfake.answers.erase(gfake.answers.begin());
   }
-  gfake.boxes.push_back(FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer});
+  gfake.boxes.push_back(
+      FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer, gfake.timers.size()});
   return answer;
 }
 
@@ -231,6 +282,7 @@ int ossetwindowtext(OsWin w, const char* text) {
 
 int osgetwindowtext(OsWin w, char* buf, int n) {
   if (n <= 0) return 0;
+  gfake.lastgettextsize = n;
   FakeWindow* x = findwin(w);
   if (!x) {
     buf[0] = 0;
@@ -302,6 +354,23 @@ int ossetforegroundwindow(OsWin w) {
 }
 
 OsWin osgetforegroundwindow() { return gfake.foreground; }
+
+OsWin osgetwindow(OsWin w, uint32_t cmd) {
+  if (cmd != OS_GW_HWNDNEXT) return 0;
+  if (!findwin(w)) return 0;
+  for (size_t i = gwinhint + 1; i < gfake.windows.size(); i++) {
+    gwinhint = i;
+    gfake.getwindowcalls++;
+    if (gfake.windows[i].alive) return gfake.windows[i].id;
+  }
+  return 0;
+}
+
+void fakeclosewindow(OsWin w) {
+  FakeWindow* x = findwin(w);
+  if (x) x->alive = false;
+  if (gfake.foreground == w) gfake.foreground = 0;
+}
 
 // ---- timers, clipboard, screen, clock -------------------------------------
 

@@ -26,6 +26,7 @@ struct FakeMessageBox {
   std::string caption;
   uint32_t type;
   int answer;
+  size_t timers;  // timers running while the box was up
 };
 
 struct FakeTimer {
@@ -65,6 +66,13 @@ struct FakeDesktop {
   int quitcode;
   uint32_t lasterror;
   OsWin nextid;
+  int copyfails;            // oscopyfile fails
+  long getwindowcalls;      // windows stepped over by osgetwindow
+  int lastgettextsize;      // buffer size of the last osgetwindowtext
+  // files whose opens with write access fail, as when another program holds
+  // them open without write sharing (host paths)
+  std::vector<std::string> writelocked;
+  std::vector<std::string> locked;  // files no open gets into (host paths)
 };
 
 extern FakeDesktop gfake;
@@ -73,5 +81,7 @@ extern FakeDesktop gfake;
 // a 1280 x 1024 screen, 10 GiB free on every drive.
 void fakereset();
 OsWin fakeaddwindow(const char* cls, const char* title, int l, int t, int r, int b);
+// Destroys a window: it keeps its place in the list but is found no more.
+void fakeclosewindow(OsWin w);
 const FakeTimer* fakefindtimer(OsWin win, int id);
 std::string fakeitemtext(OsWin dlg, int id);

@@ -107,6 +107,19 @@ uint32_t osgetfilesize(OsHandle f) {
   return high ? OS_INVALID_FILE_SIZE : low;
 }
 
+int ossetfilepointer(OsHandle f, uint32_t offset) {
+  LONG high = 0;
+  DWORD r = SetFilePointer((HANDLE)f, (LONG)offset, &high, FILE_BEGIN);
+  return r == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? 0 : 1;
+}
+
+int oscopyfile(const char* from, const char* to, int failifexists) {
+  wchar_t wf[WBUF], wt[WBUF];
+  towide(from, wf, WBUF);
+  towide(to, wt, WBUF);
+  return CopyFileW(wf, wt, failifexists ? TRUE : FALSE) ? 1 : 0;
+}
+
 uint32_t osgetcompressedfilesize(const char* path) {
   wchar_t w[WBUF];
   towide(path, w, WBUF);
@@ -243,6 +256,8 @@ OsWin osfindwindow(const char* cls, const char* title) {
 int ossetforegroundwindow(OsWin w) { return SetForegroundWindow((HWND)w) ? 1 : 0; }
 
 OsWin osgetforegroundwindow() { return (OsWin)GetForegroundWindow(); }
+
+OsWin osgetwindow(OsWin w, uint32_t cmd) { return (OsWin)GetWindow((HWND)w, cmd); }
 
 // ---- timers, clipboard, screen, clock ---------------------------------------
 

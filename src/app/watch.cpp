@@ -1,0 +1,301 @@
+// The game watcher.  Every timer-1 tick counts L up, and D while it is armed;
+// the states look at the game about once every A ticks and wait B ticks
+// where they must, A and B coming from the interval row in force, so the pace
+// stays near one and three seconds at every burst speed.
+#include "app/watch.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/mainwin.h"
+#include "kesto.h"
+#include "res/resource.h"
+
+#define GAMETITLE "ゴルフ漬け"
+#define GAMETITLE2 "ゴルフ漬け 特盛り"
+#define EDITIONTITLELEN 11   // a longer title is the edition's
+#define WALKLIMIT 65534      // windows examined below the foreground window
+#define SHOTSTATUS 3         // parseshot read a ShotData record
+#define LINELIMITSTATUS 1000 // parseshot stopped at its line limit
+
+static void status(const char* text) { ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, text); }
+
+static void shownumber(int id, uint32_t v) { ossetdlgitemint(gkesto.mw.main, id, (int)v, 0); }
+
+// A message from a tick: the caller has stopped the timers.
+static void errorbox(const char* text, const char* caption) {
+  osmessagebox(gkesto.mw.main, text, caption, OS_MB_ICONERROR);
+}
+
+static bool isgametitle(const char* t) { return strcmp(t, GAMETITLE) == 0 || strcmp(t, GAMETITLE2) == 0; }
+
+int findgamewin() {
+  WatchState& ws = gkesto.mw.watch;
+  char title[512];
+  OsWin w = gkesto.mw.foreground;
+  for (int32_t n = 0; n < WALKLIMIT; n++) {
+    w = osgetwindow(w, OS_GW_HWNDNEXT);
+    if (!w) return 0;
+    title[0] = 0;
+    osgetwindowtext(w, title, sizeof title);
+    if (isgametitle(title)) {
+      sjiscopy(ws.title, sizeof ws.title, title);
+      gkesto.mw.foreground = w;
+      ws.edition = strlen(title) > EDITIONTITLELEN;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void showshot() {
+  OsWin m = gkesto.mw.main;
+  const LiveShot& s = gkesto.shot;
+  char b[64];
+  ossetdlgitemint(m, IDC_CLUB, s.club, 1);
+  if (s.club >= 70) {
+    float yards = s.remain * 1.0936133f;
+    snprintf(b, sizeof b, "%.1fy", (double)yards);
+  } else {
+    snprintf(b, sizeof b, "%.1fm", (double)s.remain);
+  }
+  ossetdlgitemtext(m, IDC_REMAIN, b);
+  snprintf(b, sizeof b, "%4f", s.power * 100.0 * 0.008333333333333333);
+  ossetdlgitemtext(m, IDC_POWER, b);
+}
+
+// Opens golf.txt for reading while the game writes it.  Read and write access
+// as the game's own tools ask for it; when the game holds the file without
+// write sharing that open fails, and read access alone still gets in.
+static OsHandle openlogshared(uint32_t access) {
+  const char* path = gkesto.set.gamelog;
+  uint32_t share = OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE;
+  OsHandle f = oscreatefile(path, access, share, OS_OPEN_EXISTING);
+  if (f == OS_BADFILE && (access & OS_GENERIC_WRITE))
+    f = oscreatefile(path, OS_GENERIC_READ, share, OS_OPEN_EXISTING);
+  return f;
+}
+
+// Reads golf.txt whole into the live buffer at offset 0 and puts a zero byte
+// after it.  Returns the number of bytes read, or -1 when the file cannot be
+// opened or does not fit the buffer (nothing is read then).
+static int32_t readwhole() {
+  OsHandle f = openlogshared(OS_GENERIC_READ | OS_GENERIC_WRITE);
+  if (f == OS_BADFILE) return -1;
+  uint32_t size = osgetfilesize(f);
+  int32_t result = -1;
+  if (size != OS_INVALID_FILE_SIZE && size < LOGBUFSIZE) {
+    uint32_t got = 0;
+    if (osreadfile(f, gkesto.livebuf, size, &got)) {
+      gkesto.livebuf[got] = 0;
+      result = (int32_t)got;
+    }
+  }
+  osclosehandle(f);
+  return result;
+}
+
+static void stoptimersfortick() { stoptimers(); }
+
+// The 4 MiB limit: the file and its terminating zero must fit the live buffer.
+static void toolarge(uint32_t size) {
+  char b[64];
+  status("これ以上監視できません。KESTO を終了してください");
+  snprintf(b, sizeof b, "golf.txt = %d, >= 4194304 !", (int)size);
+  errorbox(b, "Open error");
+}
+
+// golfwatch.txt in the program folder: a copy of golf.txt as it is now.
+static void keepcopy() {
+  char path[PATHSIZE + 16];
+  snprintf(path, sizeof path, "%s\\golfwatch.txt", gkesto.set.home);
+  int ok = 0;
+  int32_t len = readwhole();
+  if (len >= 0) {
+    OsHandle f = oscreatefile(path, OS_GENERIC_WRITE, 0, OS_TRUNCATE_EXISTING);
+    if (f == OS_BADFILE) f = oscreatefile(path, OS_GENERIC_WRITE, 0, OS_CREATE_ALWAYS);
+    if (f != OS_BADFILE) {
+      uint32_t put = 0;
+      ok = oswritefile(f, gkesto.livebuf, (uint32_t)len, &put) && put == (uint32_t)len;
+      if (!osclosehandle(f)) ok = 0;
+    }
+  } else {
+    // Larger than the live buffer, or not readable through it: the system
+    // copies the file itself.
+    ok = oscopyfile(gkesto.set.gamelog, path, 0);
+  }
+  if (!ok) errorbox("ret2 = 0", "Write error");
+}
+
+static void seekgame(const IntervalRow& pace) {
+  WatchState& ws = gkesto.mw.watch;
+  OsWin m = gkesto.mw.main;
+  if (ws.ticks < pace.ticks1s) return;
+  ws.ticks = 0;
+  ws.delay = 0;
+  if (ws.following) return;
+  OsWin fg = gkesto.mw.foreground;
+  ws.title[0] = 0;
+  osgetwindowtext(fg, ws.title, sizeof ws.title);
+  ossetdlgitemtext(m, IDC_WINTITLE, ws.title);
+  if (fg && isgametitle(ws.title)) {
+    ws.gamewin = fg;
+    ws.edition = strlen(ws.title) > EDITIONTITLELEN;
+    ws.delay = 1;
+    ws.state = GameFound;
+    return;
+  }
+  if (findgamewin()) {
+    ws.gamewin = gkesto.mw.foreground;
+    ws.delay = 1;
+    ws.state = GameFound;
+    ossetdlgitemtext(m, IDC_WINTITLE, ws.title);
+  }
+}
+
+static void gamefound(const IntervalRow& pace) {
+  WatchState& ws = gkesto.mw.watch;
+  if (ws.delay < pace.ticks3s) return;
+  ws.delay = 0;
+  uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
+  if (size == 0 || size == OS_INVALID_FILE_SIZE) {
+    stoptimersfortick();
+    status("KESTO を終了してください");
+    errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　１", "Open error");
+    ws.state = WatchIdle;
+    return;
+  }
+  ws.following = 1;
+  ws.state = FollowLog;
+  ws.ticks = 0;
+  ws.logsize = size;
+  shownumber(IDC_LOGSIZE, size);
+  status("golf.txt 監視中");
+  // What is in the file now is never shown: following starts at its end.
+  ws.readpos = size;
+  if (size >= LOGBUFSIZE) {
+    // Too large to mirror: refused as the follow step refuses it, and
+    // refused again at every follow step after 停止 and スタート.
+    stoptimersfortick();
+    toolarge(size);
+    return;
+  }
+  readwhole();
+}
+
+// The game window has no title any more: the game has ended.
+static void gameended() {
+  WatchState& ws = gkesto.mw.watch;
+  stoptimersfortick();
+  status(ws.edition ? "ゴルフ漬け 特盛り が終了しました" : "ゴルフ漬け が終了しました");
+  ws.edition = 0;
+  keepcopy();
+  ws.delay = 1;
+  ws.state = GameEnded;
+  ws.following = 0;
+  ws.gamewin = 0;
+  starttimers();
+}
+
+// Reads what the game appended since the last read and shows its last shot.
+// Returns 0 when the step ends early (a failure of step 3), else 1.
+static int follownew(const IntervalRow& pace) {
+  WatchState& ws = gkesto.mw.watch;
+  OsWin m = gkesto.mw.main;
+  OsHandle f = openlogshared(OS_GENERIC_READ);
+  if (f == OS_BADFILE) {
+    ossetdlgitemint(m, IDC_STATUS, 1001, 0);
+    ws.ticks = pace.backoff;
+    return 0;
+  }
+  uint32_t size = osgetfilesize(f);
+  uint32_t from = ws.readpos;
+  uint32_t got = 0;
+  if (size != OS_INVALID_FILE_SIZE && size > from) {
+    // The file may have grown since its size was asked: never past the
+    // buffer's last byte, which holds the terminating zero.
+    uint32_t to = size < LOGBUFSIZE - 1 ? size : LOGBUFSIZE - 1;
+    if (to > from && ossetfilepointer(f, from) && osreadfile(f, gkesto.livebuf + from, to - from, &got)) {
+      gkesto.livebuf[from + got] = 0;
+    } else {
+      got = 0;
+    }
+  }
+  osclosehandle(f);
+  ws.newsize = from + got;
+  if (got == 0) {
+    ossetdlgitemint(m, IDC_STATUS, 1002, 0);
+    ws.ticks = pace.ticks1s;
+    shownumber(IDC_LOGSIZE, size == OS_INVALID_FILE_SIZE ? from : size);
+    shownumber(IDC_PREVSIZE, from);
+    return 0;
+  }
+  ws.logsize = ws.newsize;
+  shownumber(IDC_LOGSIZE, ws.newsize);
+  shownumber(IDC_PREVSIZE, from);
+  int32_t st = parseshot((int32_t)from, (int32_t)ws.newsize);
+  if (st == SHOTSTATUS) showshot();
+  ossetdlgitemint(m, IDC_STATUS, st, 1);
+  if (st == LINELIMITSTATUS) ws.ticks = 2 * pace.backoff;
+  ossetdlgitemint(m, IDC_PLAYER, gkesto.shot.player, 1);
+  ossetdlgitemint(m, IDC_HOLE, gkesto.shot.hole, 1);
+  ws.readpos = ws.newsize;
+  return 1;
+}
+
+static void followlog(const IntervalRow& pace) {
+  WatchState& ws = gkesto.mw.watch;
+  if (ws.ticks < pace.ticks1s) return;
+  ws.ticks = 0;
+  char title[64];
+  title[0] = 0;
+  if (osgetwindowtext(ws.gamewin, title, sizeof title) <= 0 || !title[0]) {
+    gameended();
+    return;
+  }
+  if (!ws.following) return;
+  uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
+  if (size == 0 || size == OS_INVALID_FILE_SIZE) {
+    stoptimersfortick();
+    status("KESTO を終了してください");
+    errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　２", "Open error");
+    ws.following = 0;
+    ws.state = WatchIdle;
+    return;
+  }
+  ws.newsize = size;
+  if (size >= LOGBUFSIZE) {
+    stoptimersfortick();
+    toolarge(size);
+    return;
+  }
+  if (size > ws.readpos && !follownew(pace)) return;
+  if (ws.resume) {
+    status("golf.txt 監視中");
+    ws.resume = 0;
+  }
+}
+
+static void endedwait(const IntervalRow& pace) {
+  WatchState& ws = gkesto.mw.watch;
+  if (ws.delay < pace.ticks3s) return;
+  ws.delay = 0;
+  status("起動監視をスタートしました");
+  ws.state = SeekGame;
+  ws.delay = 0;
+  ws.ticks = 0;
+}
+
+void watchstep() {
+  WatchState& ws = gkesto.mw.watch;
+  const IntervalRow& pace = gkesto.mw.pace;
+  ws.ticks++;
+  if (ws.delay != 0) ws.delay++;
+  switch (ws.state) {
+    case SeekGame: seekgame(pace); break;
+    case GameFound: gamefound(pace); break;
+    case FollowLog: followlog(pace); break;
+    case GameEnded: endedwait(pace); break;
+    case WatchIdle: break;
+  }
+}
