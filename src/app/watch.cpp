@@ -95,8 +95,6 @@ static int32_t readwhole() {
   return result;
 }
 
-static void stoptimersfortick() { stoptimers(); }
-
 // The 4 MiB limit: the file and its terminating zero must fit the live buffer.
 static void toolarge(uint32_t size) {
   char b[64];
@@ -159,7 +157,7 @@ static void gamefound(const IntervalRow& pace) {
   ws.delay = 0;
   uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
   if (size == 0 || size == OS_INVALID_FILE_SIZE) {
-    stoptimersfortick();
+    stoptimers();
     status("KESTO を終了してください");
     errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　１", "Open error");
     ws.state = WatchIdle;
@@ -176,7 +174,7 @@ static void gamefound(const IntervalRow& pace) {
   if (size >= LOGBUFSIZE) {
     // Too large to mirror: refused as the follow step refuses it, and
     // refused again at every follow step after 停止 and スタート.
-    stoptimersfortick();
+    stoptimers();
     toolarge(size);
     return;
   }
@@ -186,7 +184,7 @@ static void gamefound(const IntervalRow& pace) {
 // The game window has no title any more: the game has ended.
 static void gameended() {
   WatchState& ws = gkesto.mw.watch;
-  stoptimersfortick();
+  stoptimers();
   status(ws.edition ? "ゴルフ漬け 特盛り が終了しました" : "ゴルフ漬け が終了しました");
   ws.edition = 0;
   keepcopy();
@@ -247,16 +245,15 @@ static void followlog(const IntervalRow& pace) {
   WatchState& ws = gkesto.mw.watch;
   if (ws.ticks < pace.ticks1s) return;
   ws.ticks = 0;
-  char title[64];
-  title[0] = 0;
-  if (osgetwindowtext(ws.gamewin, title, sizeof title) <= 0 || !title[0]) {
+  ws.title[0] = 0;
+  if (osgetwindowtext(ws.gamewin, ws.title, sizeof ws.title) <= 0 || !ws.title[0]) {
     gameended();
     return;
   }
   if (!ws.following) return;
   uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
   if (size == 0 || size == OS_INVALID_FILE_SIZE) {
-    stoptimersfortick();
+    stoptimers();
     status("KESTO を終了してください");
     errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　２", "Open error");
     ws.following = 0;
@@ -265,7 +262,7 @@ static void followlog(const IntervalRow& pace) {
   }
   ws.newsize = size;
   if (size >= LOGBUFSIZE) {
-    stoptimersfortick();
+    stoptimers();
     toolarge(size);
     return;
   }
