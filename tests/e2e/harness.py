@@ -1,42 +1,45 @@
-#!/usr/bin/env python3
-"""End-to-end run of kesto.exe under Wine.
+"""What the end-to-end tests of kesto.exe under Wine work with.
 
-Runs every case of cases.py once per locale (LANG=ja_JP.UTF-8, where Wine's
-ANSI code page is 932, and LANG=C.UTF-8, where it is not). The runner starts
-its own Xvfb on a free display, makes a fresh Wine prefix per locale under
-/tmp, runs `wineboot -i` once per prefix, and gives every case a fresh program
-folder (the current directory of kesto.exe) and a fresh wineserver
-(`wineserver -k` between cases). Windows are driven and read from outside with
-probe.exe; fakegame.exe stands in for the game.
+Xvfb is a virtual screen on a display that Xvfb picks itself; Wine is one
+Wine prefix in one locale and the processes started in it; Ctx is what a test
+gets: the exes, its own empty program folder (the current directory of
+kesto.exe) and helpers that drive probe.exe, which reads and drives the
+windows of another process from outside. fakegame.exe stands in for the game.
 
-Usage:
-  run_e2e.py --build BUILD_DIR [--locale L ...] [--case NAME ...] [--keep] [-v]
-
-BUILD_DIR is the MinGW build folder holding kesto.exe and tests/e2e/probe.exe
-and tests/e2e/fakegame.exe. Prints "PASS <locale> <case>" or
-"FAIL <locale> <case>: reason" per case and finally
-"e2e: N passed, N failed" (", N skipped" when cases were skipped); the exit
-code is 1 when a case failed.
+conftest.py makes these into pytest fixtures; bench/watch_latency.py uses them
+directly. Expected texts are written as str and compared as CP932 bytes with
+what the probe reads back from the windows.
 """
 
-import argparse
+import math
 import os
+import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import cases  # noqa: E402
-from cases import CaseFail, CaseSkip  # noqa: E402
-
-LOCALES = ["ja_JP.UTF-8", "C.UTF-8"]
+# LANG values and the short names the tests are known by. Under ja_JP.UTF-8
+# Wine's ANSI code page is 932; under C.UTF-8 it is not.
+LOCALES = [("ja_JP.UTF-8", "ja_JP"), ("C.UTF-8", "C")]
 JAPANESE_FONT = "IPAGothic"
 JAPANESE_FACES = ["ＭＳ 明朝", "ＭＳ Ｐ明朝", "ＭＳ ゴシック", "ＭＳ Ｐゴシック", "MS Mincho", "MS PMincho",
                   "MS Gothic", "MS PGothic", "MS UI Gothic"]
+
+TITLE = "KESTO v0.93"
+
+
+class CaseFail(AssertionError):
+    """A check of a test did not hold (pytest reports it as a failure)."""
+
+
+class CaseSkip(Exception):
+    """Raised by Ctx.skip outside pytest."""
 
 
 def winpath(p):
@@ -44,29 +47,131 @@ def winpath(p):
     return "Z:" + str(p).replace("/", "\\")
 
 
+def show(b) -> str:
+    """CP932 bytes for a failure message, control characters escaped."""
+    s = b.decode("cp932", "replace") if isinstance(b, bytes) else b
+    return s.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
+
+
+def muldiv(a, b, c):
+    return int(math.floor(a * b / c + 0.5))
+
+
+def write(path, text):
+    """Writes text as CP932 bytes."""
+    Path(path).write_bytes(text.encode("cp932"))
+
+
+def loginit_full(home, read_course=0, save_course=1, dgpath="", interval=7):
+    """loginit.txt with all fourteen lines, as the settings writer makes it."""
+    return ("// loginit.txt\r\n"
+            f"HOME={home}\r\n"
+            f"DGPATH={dgpath}\r\n"
+            f"READ_COURSE={read_course}\r\n"
+            f"SAVE_COURSE={save_course}\r\n"
+            "IEXPLORE=0\r\n"
+            f"INTERVAL={interval}\r\n"
+            "CAPTUREPAGE=100\r\n"
+            "DEFAULTAREA=-29,-3,-3,-3\r\n"
+            "CUSTOMAREA=-31,-5,-5,-5\r\n"
+            "ENABLEAREA=2\r\n"
+            "LOCKONWINDOW=1\r\n"
+            "ENABLECAPKEY=0\r\n"
+            "SELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n")
+
+
+def shot_record(club, power=100, hole=1, remain=50.0, variant=0, fill=7):
+    """The 160 bytes of a ShotData record: hole at 12 (less one), club at 40,
+    remaining distance at 106-109 (little-endian float), club variant at 157,
+    power at 158; every other byte i holds i * fill."""
+    rec = bytearray((i * fill) & 0xFF for i in range(160))
+    rec[12] = (hole - 1) & 0xFF
+    rec[40] = club & 0xFF
+    rec[106:110] = struct.pack("<f", remain)
+    rec[157] = variant & 0xFF
+    rec[158] = power & 0xFF
+    return bytes(rec)
+
+
+def shot_lines(rec) -> bytes:
+    """A ShotData block as golf.txt holds it: the tag line and ten lines of
+    sixteen upper-case hex bytes, CR LF after each."""
+    out = [b"ShotData:"]
+    for r in range(10):
+        out.append(" ".join(f"{b:02X}" for b in rec[16 * r:16 * r + 16]).encode("ascii"))
+    return b"\r\n".join(out) + b"\r\n"
+
+
+def read_bmp(path):
+    """(width, height, rows top-down of (r, g, b)) of a 24-bit BMP."""
+    data = Path(path).read_bytes()
+    off, = struct.unpack_from("<I", data, 10)
+    w, h, _, bpp = struct.unpack_from("<iiHH", data, 18)
+    if bpp != 24:
+        raise ValueError(f"{path}: {bpp} bits per pixel")
+    stride = (w * 3 + 3) & ~3
+    rows = []
+    for y in range(abs(h)):
+        sy = abs(h) - 1 - y if h > 0 else y
+        base = off + sy * stride
+        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x]) for x in range(w)])
+    return w, abs(h), rows
+
+
+def save_png(bmp, png):
+    """BMP to PNG with ImageMagick when it is there, else with zlib."""
+    convert = shutil.which("convert")
+    if convert and subprocess.run([convert, str(bmp), str(png)], capture_output=True).returncode == 0:
+        return
+    w, h, rows = read_bmp(bmp)
+    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
+
+    def chunk(t, d):
+        return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d) & 0xFFFFFFFF)
+
+    Path(png).write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
+                          + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
 class Xvfb:
+    """A virtual screen. Xvfb chooses a free display number itself and tells
+    it through -displayfd, so runs started at the same time cannot take the
+    same display."""
+
     def __init__(self):
         self.proc = None
         self.display = None
 
-    def start(self):
-        for n in range(93, 200):
-            if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                continue
+    def start(self, timeout_s=20):
+        rfd, wfd = os.pipe()
+        try:
             proc = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-            deadline = time.monotonic() + 10
-            while time.monotonic() < deadline:
-                if proc.poll() is not None:
+                ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(wfd,), start_new_session=True)
+            os.close(wfd)
+            wfd = -1
+            got = b""
+            deadline = time.monotonic() + timeout_s
+            while not got.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                if left <= 0 or proc.poll() is not None:
                     break
-                if os.path.exists(f"/tmp/.X11-unix/X{n}"):
-                    self.proc, self.display = proc, f":{n}"
-                    return self.display
-                time.sleep(0.05)
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
+                ready, _, _ = select.select([rfd], [], [], min(left, 0.2))
+                if ready:
+                    chunk = os.read(rfd, 64)
+                    if not chunk:
+                        break
+                    got += chunk
+        finally:
+            os.close(rfd)
+            if wfd >= 0:
+                os.close(wfd)
+        if got.strip().isdigit() and proc.poll() is None:
+            self.proc, self.display = proc, ":" + got.strip().decode()
+            return self.display
+        if proc.poll() is None:
+            proc.kill()
+        proc.wait()
         raise RuntimeError("could not start Xvfb")
 
     def stop(self):
@@ -77,6 +182,7 @@ class Xvfb:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        self.proc = None
 
 
 class Wine:
@@ -103,7 +209,7 @@ class Wine:
 
     def boot(self):
         subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=120, check=True)
+                       stderr=subprocess.DEVNULL, timeout=180, check=True)
         # The Japanese system fonts are not there; Wine finds a stand-in for
         # them by itself only in a Japanese locale. Name one for every locale,
         # as a Windows system with Japanese fonts installed would have them.
@@ -141,9 +247,14 @@ class Wine:
             out = fo.read().decode("utf-8", "replace")
             err = fe.read().decode("utf-8", "replace")
         if self.verbose:
+            lines = out.splitlines()
             print(f"    $ {Path(exe).name} {' '.join(map(str, args))} -> {rc}", file=sys.stderr)
-            for line in out.splitlines():
-                print(f"      {line}", file=sys.stderr)
+            for line in lines[:12]:
+                print(f"      {line[:200]}", file=sys.stderr)
+            if len(lines) > 12:
+                print(f"      ... {len(lines) - 12} more lines", file=sys.stderr)
+            if err.strip():
+                print(f"      stderr: {err.strip()[:300]}", file=sys.stderr)
         return rc, out, err
 
     def reset(self):
@@ -171,11 +282,11 @@ class Wine:
 
 
 class Ctx:
-    """What a case works with: the exes, its own program folder, helpers."""
+    """What a test works with: the exes, its own program folder, helpers."""
 
     def __init__(self, wine, exes, folder, shots, locale):
         self.wine = wine
-        self.kesto, self.probe_exe, self.fakegame = exes
+        self.kesto, self.probe_exe, self.fakegame = (Path(e) for e in exes)
         self.folder = Path(folder)
         self.shots = Path(shots)
         self.locale = locale
@@ -187,10 +298,15 @@ class Ctx:
             raise CaseFail(reason)
 
     def skip(self, reason):
-        raise CaseSkip(reason)
+        try:
+            import pytest
+        except ImportError:
+            raise CaseSkip(reason)
+        pytest.skip(reason)
 
     # -- processes
     def start_kesto(self, cwd=None):
+        self.check(self.kesto.is_file(), f"{self.kesto} is missing (build the Windows targets first)")
         return self.wine.start(self.kesto, cwd=cwd or self.folder)
 
     def start_fakegame(self, title, *rest):
@@ -247,7 +363,7 @@ class Ctx:
         return self.probe_ok("find", cls, title, timeout_ms, timeout_s=timeout_ms / 1000 + 20)[0].strip()
 
     def find_main(self, timeout_ms=15000):
-        return self.find("KESTO", "KESTO v0.93", timeout_ms)
+        return self.find("KESTO", TITLE, timeout_ms)
 
     def text(self, hwnd, cid):
         d = self.fields(self.probe_ok("text", hwnd, cid))
@@ -262,7 +378,7 @@ class Ctx:
                                     timeout_s=timeout_ms / 1000 + 20)
         if rc != 0:
             got = self.fields(lines).get("utf8", "?")
-            raise CaseFail(f"control {cid} shows \"{got}\", expected \"{cases.show(expected)}\"")
+            raise CaseFail(f"control {cid} shows \"{got}\", expected \"{show(expected)}\" ({err})")
 
     def controls(self, hwnd):
         out = []
@@ -285,7 +401,7 @@ class Ctx:
     def msgbox(self, timeout_ms=5000):
         rc, lines, err = self.probe("msgbox", timeout_ms, timeout_s=timeout_ms / 1000 + 20)
         if rc != 0:
-            raise CaseFail(f"no message box within {timeout_ms} ms")
+            raise CaseFail(f"no message box within {timeout_ms} ms ({err})")
         d = self.fields(lines)
         return {
             "hwnd": d["hwnd"], "owner": d["owner"],
@@ -300,9 +416,9 @@ class Ctx:
         b = self.msgbox(timeout_ms)
         want_t, want_c = text.encode("cp932"), caption.encode("cp932")
         self.check(b["caption"] == want_c,
-                   f"message box caption \"{cases.show(b['caption'])}\", expected \"{caption}\"")
+                   f"message box caption \"{show(b['caption'])}\", expected \"{caption}\"")
         self.check(b["text"] == want_t,
-                   f"message box text \"{cases.show(b['text'])}\", expected \"{cases.show(want_t)}\"")
+                   f"message box text \"{show(b['text'])}\", expected \"{show(want_t)}\"")
         self.check(b["icon"] == icon, f"message box \"{caption}\" has icon {b['icon']}, expected {icon}")
         if owner is not None:
             self.check(b["owner"] == owner, f"message box owner {b['owner']}, expected {owner}")
@@ -317,113 +433,3 @@ class Ctx:
             d = self.fields(lines)
             raise CaseFail(f"unexpected message box \"{d.get('caption_utf8', '')}\": "
                            f"\"{d.get('text_utf8', '')}\"")
-
-
-def run_case(fn, ctx):
-    try:
-        fn(ctx)
-        return "PASS", ""
-    except CaseSkip as e:
-        return "SKIP", str(e)
-    except CaseFail as e:
-        return "FAIL", str(e)
-    except Exception as e:  # a fault of the harness or an unexpected reply
-        return "FAIL", f"{type(e).__name__}: {e}"
-
-
-def stop_on_term(signum, frame):
-    raise KeyboardInterrupt
-
-
-def main():
-    # A runner ended from outside still stops its Xvfb and wineservers.
-    signal.signal(signal.SIGTERM, stop_on_term)
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("--build", required=True, help="MinGW build folder")
-    ap.add_argument("--kesto", help="kesto.exe to test (default BUILD/kesto.exe)")
-    ap.add_argument("--locale", action="append", help="run only this locale (repeatable)")
-    ap.add_argument("--case", action="append", help="run only this case (repeatable)")
-    ap.add_argument("--keep", action="store_true", help="keep the prefixes and program folders")
-    ap.add_argument("-v", "--verbose", action="store_true", help="echo every probe call")
-    args = ap.parse_args()
-
-    build = Path(args.build).resolve()
-    kesto = Path(args.kesto).resolve() if args.kesto else build / "kesto.exe"
-    probe = build / "tests" / "e2e" / "probe.exe"
-    fakegame = build / "tests" / "e2e" / "fakegame.exe"
-    for f in (probe, fakegame):
-        if not f.is_file():
-            print(f"e2e: {f} is missing (build the Windows targets first)", file=sys.stderr)
-            return 2
-    shots = build / "e2e-shots"
-    shots.mkdir(exist_ok=True)
-
-    selected = [c for c in cases.CASES if not args.case or c.__name__.removeprefix("case_") in args.case]
-    static = [c for c in cases.STATIC_CASES if not args.case or c.__name__.removeprefix("case_") in args.case]
-    locales = args.locale or LOCALES
-    counts = {"PASS": 0, "FAIL": 0, "SKIP": 0}
-    started = time.monotonic()
-
-    def report(status, locale, name, reason):
-        counts[status] += 1
-        if status == "PASS":
-            print(f"PASS {locale} {name}", flush=True)
-        elif status == "SKIP":
-            print(f"SKIP {locale} {name}: {reason}", flush=True)
-        else:
-            print(f"FAIL {locale} {name}: {reason}", flush=True)
-
-    # Checks of the executable itself, once.
-    for fn in static:
-        status, reason = run_case(lambda c: fn(c), cases.StaticCtx(kesto, build))
-        report(status, "-", fn.__name__.removeprefix("case_"), reason)
-
-    work = Path(tempfile.mkdtemp(prefix="kesto-e2e-"))
-    xvfb = Xvfb()
-    wine = None
-    try:
-        display = xvfb.start() if selected else None
-        for locale in (locales if selected else []):
-            tag = locale.split(".")[0]
-            wine = Wine(work / f"prefix-{tag}", locale, display, args.verbose)
-            try:
-                wine.boot()
-            except Exception as e:
-                for fn in selected:
-                    report("FAIL", locale, fn.__name__.removeprefix("case_"), f"wineboot failed: {e}")
-                continue
-            for fn in selected:
-                name = fn.__name__.removeprefix("case_")
-                folder = work / "cases" / f"{tag}-{name}"
-                folder.mkdir(parents=True)
-                if not kesto.is_file() and getattr(fn, "needs_kesto", True):
-                    report("FAIL", locale, name, f"{kesto} is missing")
-                    continue
-                ctx = Ctx(wine, (kesto, probe, fakegame), folder, shots, locale)
-                t0 = time.monotonic()
-                status, reason = run_case(fn, ctx)
-                wine.reset()
-                if args.verbose:
-                    print(f"    ({name}: {time.monotonic() - t0:.1f} s)", file=sys.stderr)
-                report(status, locale, name, reason)
-            wine.reset()
-            wine = None
-    finally:
-        if wine:
-            wine.reset()
-        xvfb.stop()
-        if args.keep:
-            print(f"e2e: kept {work}", file=sys.stderr)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
-
-    summary = f"e2e: {counts['PASS']} passed, {counts['FAIL']} failed"
-    if counts["SKIP"]:
-        summary += f", {counts['SKIP']} skipped"
-    print(f"e2e: {time.monotonic() - started:.0f} s", file=sys.stderr)
-    print(summary, flush=True)
-    return 1 if counts["FAIL"] else 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())

@@ -1,31 +1,15 @@
-"""End-to-end cases for kesto.exe under Wine (run by run_e2e.py).
+"""End-to-end tests of kesto.exe under Wine: the harness itself, the main
+window, start-up and exit, settings and the course file.
 
-Each case gets a Ctx: its own empty program folder (ctx.folder, the current
-directory of kesto.exe), a fresh wineserver, and helpers that drive probe.exe.
-Expected texts are written here as str and compared as CP932 bytes with what
-the probe reads back from the windows.
+Each test taking ctx runs once per locale (see conftest.py) with its own empty
+program folder (ctx.folder, the current directory of kesto.exe).
 """
 
-import math
 import re
-import shutil
-import struct
 import subprocess
 import time
-import zlib
-from pathlib import Path
 
-
-
-class CaseFail(Exception):
-    pass
-
-
-class CaseSkip(Exception):
-    pass
-
-
-TITLE = "KESTO v0.93"
+from harness import TITLE, loginit_full, muldiv, read_bmp, save_png, show, write
 
 # Message texts of the main window.
 MSG_NOT_SET = "ゴルフ漬けのフォルダが設定されていません\r\n設定ボタンを押して環境設定をしてください"
@@ -73,24 +57,6 @@ MAIN_CONTROLS = [
 LOGINIT_FIVE = "HOME=C:\\x\r\nDGPATH=\r\nREAD_COURSE=0\r\nSAVE_COURSE=1\r\nIEXPLORE=0\r\n"
 
 
-def loginit_full(home, read_course=0, save_course=1):
-    """loginit.txt as the settings writer makes it."""
-    return ("// loginit.txt\r\n"
-            f"HOME={home}\r\n"
-            "DGPATH=\r\n"
-            f"READ_COURSE={read_course}\r\n"
-            f"SAVE_COURSE={save_course}\r\n"
-            "IEXPLORE=0\r\n"
-            "INTERVAL=7\r\n"
-            "CAPTUREPAGE=100\r\n"
-            "DEFAULTAREA=-29,-3,-3,-3\r\n"
-            "CUSTOMAREA=-31,-5,-5,-5\r\n"
-            "ENABLEAREA=2\r\n"
-            "LOCKONWINDOW=1\r\n"
-            "ENABLECAPKEY=0\r\n"
-            "SELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n")
-
-
 COURSE_HEADER = "# KESTO COURSE PAR\r\n".encode("cp932")
 COURSE_ROW0 = ("COURSENO: 1,112\r\n"
                "NAME: \"札幌国際カントリークラブ　島松コース\"\r\n"
@@ -101,86 +67,28 @@ ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comd
                 "advapi32.dll", "psapi.dll", "msvcrt.dll", "ucrtbase.dll"}
 
 
-def show(b: bytes) -> str:
-    """CP932 bytes for a failure message, control characters escaped."""
-    s = b.decode("cp932", "replace") if isinstance(b, bytes) else b
-    return s.replace("\\", "\\\\").replace("\r", "\\r").replace("\n", "\\n")
-
-
-def muldiv(a, b, c):
-    return int(math.floor(a * b / c + 0.5))
-
-
-def write(path, text):
-    Path(path).write_bytes(text.encode("cp932"))
-
-
-def read_bmp(path):
-    """(width, height, rows top-down of (r, g, b)) of a 24-bit BMP."""
-    data = Path(path).read_bytes()
-    off, = struct.unpack_from("<I", data, 10)
-    w, h, _, bpp = struct.unpack_from("<iiHH", data, 18)
-    if bpp != 24:
-        raise ValueError(f"{path}: {bpp} bits per pixel")
-    stride = (w * 3 + 3) & ~3
-    rows = []
-    for y in range(abs(h)):
-        sy = abs(h) - 1 - y if h > 0 else y
-        base = off + sy * stride
-        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x]) for x in range(w)])
-    return w, abs(h), rows
-
-
-def save_png(bmp, png):
-    """BMP to PNG with ImageMagick when it is there, else with zlib."""
-    convert = shutil.which("convert")
-    if convert and subprocess.run([convert, str(bmp), str(png)], capture_output=True).returncode == 0:
-        return
-    w, h, rows = read_bmp(bmp)
-    raw = b"".join(b"\0" + bytes(c for px in row for c in px) for row in rows)
-
-    def chunk(t, d):
-        return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d) & 0xFFFFFFFF)
-
-    Path(png).write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-                          + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
-
-
 # ---------------------------------------------------------------------------
 # Checks of the executable file (once, not per locale).
 
-class StaticCtx:
-    def __init__(self, kesto, build):
-        self.kesto = Path(kesto)
-        self.build = Path(build)
-
-    def check(self, cond, reason):
-        if not cond:
-            raise CaseFail(reason)
-
-
-def case_pe_imports(ctx):
+def test_pe_imports(build):
     """kesto.exe is a 64-bit GUI program that imports only system DLLs."""
-    ctx.check(ctx.kesto.is_file(), f"{ctx.kesto} is missing")
-    r = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(ctx.kesto)], capture_output=True, text=True)
-    ctx.check(r.returncode == 0, f"objdump failed: {r.stderr.strip()}")
-    ctx.check("file format pei-x86-64" in r.stdout, "not a PE32+ x86-64 image")
+    assert build.kesto.is_file(), f"{build.kesto} is missing"
+    r = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(build.kesto)], capture_output=True, text=True)
+    assert r.returncode == 0, f"objdump failed: {r.stderr.strip()}"
+    assert "file format pei-x86-64" in r.stdout, "not a PE32+ x86-64 image"
     m = re.search(r"^Subsystem\s+\S+\s+\((.*)\)", r.stdout, re.M)
-    ctx.check(m and m.group(1) == "Windows GUI", f"subsystem {m.group(1) if m else '?'}, expected Windows GUI")
+    assert m and m.group(1) == "Windows GUI", f"subsystem {m.group(1) if m else '?'}, expected Windows GUI"
     dlls = re.findall(r"DLL Name:\s*(\S+)", r.stdout)
-    ctx.check(dlls, "no imports found")
+    assert dlls, "no imports found"
     bad = [d for d in dlls if d.lower() not in ALLOWED_DLLS and not d.lower().startswith("api-ms-win-crt-")]
-    ctx.check(not bad, f"imports non-system DLLs: {', '.join(bad)}")
-
-
-STATIC_CASES = [case_pe_imports]
+    assert not bad, f"imports non-system DLLs: {', '.join(bad)}"
 
 
 # ---------------------------------------------------------------------------
 # The harness itself: probe against fakegame, so that a fault of the tools
 # is not taken for a fault of the program.
 
-def case_harness(ctx):
+def test_harness(ctx):
     src = ctx.folder / "source.txt"
     golf = ctx.folder / "golf.txt"
     body = "".join(f"*Hole {h}\r\n*Player1 0{h % 10}\r\n" for h in range(1, 19)).encode("ascii")
@@ -217,13 +125,11 @@ def case_harness(ctx):
     ctx.check(d.get("dib", "").startswith("64x48"), f"clipboard DIB is {d.get('dib')}")
 
 
-case_harness.needs_kesto = False
-
 
 # ---------------------------------------------------------------------------
 # The main window.
 
-def case_main_window(ctx):
+def test_main_window(ctx):
     ctx.start_kesto()
     h = ctx.find_main()
     ctx.check(ctx.title(h) == TITLE.encode("cp932"), "title differs")
@@ -283,7 +189,7 @@ def case_main_window(ctx):
     ctx.check(not off, f"control boxes do not fit dialog units (base {bx}x{by}): {'; '.join(off[:4])}")
 
 
-def case_second_start(ctx):
+def test_second_start(ctx):
     """A second copy brings the first one's window to the front and ends with 0."""
     first = ctx.start_kesto()
     h = ctx.find_main()
@@ -300,30 +206,36 @@ def case_second_start(ctx):
     ctx.check(first.poll() is None, "the first copy ended")
 
 
-def _exit_case(action):
-    def case(ctx):
-        proc = ctx.start_kesto()
-        h = ctx.find_main()
-        action(ctx, h)
-        code = ctx.wait_exit(proc, 20)
-        ctx.check(code == 0, f"exit code {code}")
-        ctx.probe_ok("waitgone", h, 2000)
-    return case
+def _exit_via(ctx, action):
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    action(h)
+    code = ctx.wait_exit(proc, 20)
+    ctx.check(code == 0, f"exit code {code}")
+    ctx.probe_ok("waitgone", h, 2000)
 
 
-case_exit_button = _exit_case(lambda ctx, h: ctx.probe_ok("click", h, 1))
-case_exit_button.__name__ = "case_exit_button"
-case_exit_enter = _exit_case(lambda ctx, h: ctx.probe_ok("key", h, "enter"))
-case_exit_enter.__name__ = "case_exit_enter"
-case_exit_esc = _exit_case(lambda ctx, h: ctx.probe_ok("key", h, "esc"))
-case_exit_esc.__name__ = "case_exit_esc"
-case_exit_close = _exit_case(lambda ctx, h: ctx.probe_ok("close", h))
-case_exit_close.__name__ = "case_exit_close"
-case_exit_sysclose = _exit_case(lambda ctx, h: ctx.probe_ok("close", h, "sc"))
-case_exit_sysclose.__name__ = "case_exit_sysclose"
+def test_exit_button(ctx):
+    _exit_via(ctx, lambda h: ctx.probe_ok("click", h, 1))
 
 
-def case_start_without_settings(ctx):
+def test_exit_enter(ctx):
+    _exit_via(ctx, lambda h: ctx.probe_ok("key", h, "enter"))
+
+
+def test_exit_esc(ctx):
+    _exit_via(ctx, lambda h: ctx.probe_ok("key", h, "esc"))
+
+
+def test_exit_close(ctx):
+    _exit_via(ctx, lambda h: ctx.probe_ok("close", h))
+
+
+def test_exit_sysclose(ctx):
+    _exit_via(ctx, lambda h: ctx.probe_ok("close", h, "sc"))
+
+
+def test_start_without_settings(ctx):
     ctx.start_kesto()
     h = ctx.find_main()
     ctx.probe_ok("click", h, 1003)
@@ -336,7 +248,7 @@ def case_start_without_settings(ctx):
     ctx.check(ctx.text(h, 1018) == b"0", "the status code changed after 停止")
 
 
-def case_screenshot(ctx):
+def test_screenshot(ctx):
     ctx.start_kesto()
     h = ctx.find_main()
     # Wait for the controls to be drawn: the shot must show dark text and
@@ -357,7 +269,7 @@ def case_screenshot(ctx):
     ctx.check(png.stat().st_size > 0, "no PNG written")
 
 
-def case_settings_defaults(ctx):
+def test_settings_defaults(ctx):
     """Only the five lines HOME to IEXPLORE: the capture keys get their defaults."""
     write(ctx.folder / "loginit.txt", LOGINIT_FIVE)
     ctx.start_kesto()
@@ -378,7 +290,7 @@ def case_settings_defaults(ctx):
     ctx.check(ctx.text(h, 1005) == b"", "watching started without complete settings")
 
 
-def case_settings_complete(ctx):
+def test_settings_complete(ctx):
     write(ctx.folder / "loginit.txt", loginit_full(ctx.winpath(ctx.folder)))
     proc = ctx.start_kesto()
     h = ctx.find_main()
@@ -389,7 +301,7 @@ def case_settings_complete(ctx):
     ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
 
 
-def case_course_file(ctx):
+def test_course_file(ctx):
     """First run writes the built-in table; READ_COURSE=1 reads it back unchanged."""
     course = ctx.folder / "golfcourse.txt"
     proc = ctx.start_kesto()
@@ -430,7 +342,7 @@ MSG_BAD_FOLDER = ("KESTO を起動したフォルダのパスが長すぎるか�
                   "短い名前のフォルダから起動してください。")
 
 
-def case_unusable_folder(ctx):
+def test_unusable_folder(ctx):
     """A program folder whose name has no Shift-JIS form is refused with a
     message, never used with a mangled path; the program ends with 0."""
     folder = ctx.folder / "Café-ゴルフ"
@@ -443,21 +355,3 @@ def case_unusable_folder(ctx):
     ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
     ctx.check(sorted(p.name for p in folder.iterdir()) == ["loginit.txt"], "files were written")
     ctx.check(not (ctx.folder / "golfcourse.txt").exists(), "golfcourse.txt written elsewhere")
-
-
-CASES = [
-    case_harness,
-    case_main_window,
-    case_second_start,
-    case_exit_button,
-    case_exit_enter,
-    case_exit_esc,
-    case_exit_close,
-    case_exit_sysclose,
-    case_start_without_settings,
-    case_screenshot,
-    case_settings_defaults,
-    case_settings_complete,
-    case_course_file,
-    case_unusable_folder,
-]
