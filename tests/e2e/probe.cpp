@@ -2,6 +2,10 @@
 // the way a user (or an accessibility tool) would. One subcommand per run; the
 // results go to stdout as ASCII lines "key value", a failure ends with exit
 // code 1 and a one-line reason on stderr. Every wait polls against a deadline.
+// A window may go away at any moment, above all when the probe's own input
+// ends it: a posted input that was queued counts as done, and a read from a
+// window that vanished meanwhile fails with that reason, never with partial
+// output.
 //
 // Texts read from windows are printed twice: as the hexadecimal bytes of code
 // page 932 (converted explicitly with 932, never with the ANSI code page, so
@@ -29,7 +33,9 @@
 //                             focus); this goes through the target's message
 //                             loop, so IsDialogMessage turns Enter and Esc into
 //                             IDOK / IDCANCEL as a real key press would.
-//                             VK: enter, esc, tab, space or a number
+//                             VK: enter, esc, tab, space or a number. A target
+//                             that the key-down itself ends (Enter closing a
+//                             dialog) gets no key-up; that is success
 //   close HWND [sc]           post WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE with "sc"
 //   settext HWND ID TEXT      WM_SETTEXT on the control
 //   check HWND ID             BM_GETCHECK: prints 0, 1 or 2
@@ -110,6 +116,12 @@ int readtext(HWND h, wchar_t *buf, int size) {
   buf[r] = 0;
   return (int)wcslen(buf);
 }
+
+// Why a message to a window got no answer: the window may have been destroyed
+// meanwhile, which is a different fault from a hung one.
+const char *noanswer(HWND h) { return IsWindow(h) ? "no answer in time" : "the window is gone"; }
+
+unsigned long long hx(HWND h) { return (unsigned long long)(ULONG_PTR)h; }
 
 bool parsehwnd(const wchar_t *s, HWND *out) {
   wchar_t *end = NULL;
@@ -342,7 +354,9 @@ const char *iconkind(HWND box, char *detail, int detailsize) {
   return bestscore >= 0.95 ? best : "unknown";
 }
 
-void describebox(HWND box) {
+// Prints the description; false when the box was destroyed before it had
+// been read whole (what was printed may then be empty or partial).
+bool describebox(HWND box) {
   static wchar_t buf[8192];
   printf("hwnd 0x%llx\n", (unsigned long long)(ULONG_PTR)box);
   printf("owner 0x%llx\n", (unsigned long long)(ULONG_PTR)GetWindow(box, GW_OWNER));
@@ -362,6 +376,7 @@ void describebox(HWND box) {
   for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
     if (isclass(c, L"Button") && IsWindowVisible(c)) printf(" %d", GetDlgCtrlID(c));
   printf("\n");
+  return IsWindow(box) != 0;
 }
 
 // ---- bitmaps -------------------------------------------------------------
@@ -460,12 +475,12 @@ int cmdtext(int argc, wchar_t **argv, bool own) {
   long long id = 0;
   if (argc < (own ? 3 : 4) || !parsehwnd(argv[2], &h) || (!own && !parseint(argv[3], &id)))
     return fail(own ? "title HWND" : "text HWND ID");
-  if (!IsWindow(h)) return fail("no window 0x%llx", (unsigned long long)(ULONG_PTR)h);
+  if (!IsWindow(h)) return fail("no window 0x%llx", hx(h));
   HWND c = own ? h : control(h, id);
-  if (!c) return fail("window 0x%llx has no control %lld", (unsigned long long)(ULONG_PTR)h, id);
+  if (!c) return fail(IsWindow(h) ? "window 0x%llx has no control %lld" : "window 0x%llx is gone", hx(h), id);
   static wchar_t buf[65536];
   int n = readtext(c, buf, 65536);
-  if (n < 0) return fail("WM_GETTEXT timed out");
+  if (n < 0) return fail("WM_GETTEXT: %s", noanswer(c));
   printtext("", buf, n);
   return 0;
 }
@@ -488,9 +503,12 @@ int cmdwaittext(int argc, wchar_t **argv) {
   DWORD start = GetTickCount();
   int n = 0, len = 0;
   for (;;) {
-    if (!IsWindow(h)) return fail("window gone");
+    if (!IsWindow(h)) {
+      printtext("", buf, n < 0 ? 0 : n);
+      return fail("window 0x%llx is gone (waiting for control %lld)", hx(h), id);
+    }
     HWND c = control(h, id);
-    if (!c) return fail("no control %lld", id);
+    if (!c) return fail(IsWindow(h) ? "no control %lld" : "window gone (waiting for control %lld)", id);
     n = readtext(c, buf, 65536);
     len = n > 0 ? WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, buf, n, mb, sizeof mb, NULL, NULL) : 0;
     if (n >= 0 && len == wantlen && memcmp(mb, want, len) == 0) {
@@ -532,6 +550,8 @@ int cmdcontrols(int argc, wchar_t **argv) {
     for (int i = 0; i < len; i++) printf("%02x", (unsigned char)mb[i]);
     printf("\n");
   }
+  // A window destroyed during the walk ends it early: the list is not whole.
+  if (!IsWindow(h)) return fail("window 0x%llx went away while its controls were listed", hx(h));
   return 0;
 }
 
@@ -539,9 +559,17 @@ int cmdclick(int argc, wchar_t **argv) {
   HWND h;
   long long id;
   if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("click HWND ID");
+  if (!IsWindow(h)) return fail("no window 0x%llx", hx(h));
   HWND c = control(h, id);
-  if (!c) return fail("no control %lld", id);
-  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("PostMessage failed (%lu)", GetLastError());
+  if (!c) return fail(IsWindow(h) ? "no control %lld" : "window gone before control %lld was clicked", id);
+  // One post: once it is queued the click happens, even when it ends the
+  // program before this probe returns. A window that is gone before the post
+  // was not clicked.
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(c)) return fail("control %lld went away before the click", id);
+    return fail("PostMessage failed (%lu)", e);
+  }
   return 0;
 }
 
@@ -566,18 +594,38 @@ int cmdkey(int argc, wchar_t **argv) {
   UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
   LPARAM down = 1 | ((LPARAM)scan << 16);
   LPARAM up = down | (1u << 30) | (1u << 31);
-  if (!PostMessageW(target, WM_KEYDOWN, vk, down) || !PostMessageW(target, WM_KEYUP, vk, up))
-    return fail("PostMessage failed (%lu)", GetLastError());
-  printf("target 0x%llx\n", (unsigned long long)(ULONG_PTR)target);
+  if (!PostMessageW(target, WM_KEYDOWN, vk, down)) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(target))
+      return fail("window 0x%llx went away before the key-down", hx(target));
+    return fail("PostMessage failed (%lu)", e);
+  }
+  printf("target 0x%llx\n", hx(target));
+  // The key-down alone may end the target (Enter or Esc closing a dialog)
+  // before the key-up is posted; the key has then done its work.
+  if (!PostMessageW(target, WM_KEYUP, vk, up)) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(target)) {
+      printf("gone after key-down\n");
+      return 0;
+    }
+    return fail("PostMessage of the key-up failed (%lu)", e);
+  }
   return 0;
 }
 
 int cmdclose(int argc, wchar_t **argv) {
   HWND h;
   if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("close HWND [sc]");
+  // One post, as with click: a window that is gone before it was not closed
+  // by this probe, which the caller has to know.
   BOOL ok = argc > 3 && !wcscmp(argv[3], L"sc") ? PostMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0)
                                                : PostMessageW(h, WM_CLOSE, 0, 0);
-  if (!ok) return fail("PostMessage failed (%lu)", GetLastError());
+  if (!ok) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(h)) return fail("no window 0x%llx to close", hx(h));
+    return fail("PostMessage failed (%lu)", e);
+  }
   return 0;
 }
 
@@ -586,10 +634,10 @@ int cmdsettext(int argc, wchar_t **argv) {
   long long id;
   if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("settext HWND ID TEXT");
   HWND c = control(h, id);
-  if (!c) return fail("no control %lld", id);
+  if (!c) return fail(IsWindow(h) ? "no control %lld" : "no window (control %lld)", id);
   DWORD_PTR r = 0;
   if (!SendMessageTimeoutW(c, WM_SETTEXT, 0, (LPARAM)argv[4], SMTO_ABORTIFHUNG, kSendTimeout, &r))
-    return fail("WM_SETTEXT timed out");
+    return fail("WM_SETTEXT: %s", noanswer(c));
   return 0;
 }
 
@@ -598,10 +646,10 @@ int cmdcheck(int argc, wchar_t **argv) {
   long long id;
   if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("check HWND ID");
   HWND c = control(h, id);
-  if (!c) return fail("no control %lld", id);
+  if (!c) return fail(IsWindow(h) ? "no control %lld" : "no window (control %lld)", id);
   DWORD_PTR r = 0;
   if (!SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &r))
-    return fail("BM_GETCHECK timed out");
+    return fail("BM_GETCHECK: %s", noanswer(c));
   printf("%d\n", (int)r);
   return 0;
 }
@@ -612,7 +660,7 @@ int cmdmsgbox(int argc, wchar_t **argv) {
   if (!b) return fail("no message box within %d ms", timeout);
   // Let the box finish painting before its icon is compared on screen.
   Sleep(150);
-  describebox(b);
+  if (!describebox(b)) return fail("the message box closed while it was read");
   return 0;
 }
 
@@ -623,9 +671,18 @@ int cmdanswer(int argc, wchar_t **argv) {
   HWND b = waitmsgbox(timeout);
   if (!b) return fail("no message box within %d ms", timeout);
   HWND btn = GetDlgItem(b, (int)id);
-  if (!btn) return fail("the message box has no button %lld", id);
-  if (!PostMessageW(b, WM_COMMAND, MAKEWPARAM((WORD)id, BN_CLICKED), (LPARAM)btn))
-    return fail("PostMessage failed (%lu)", GetLastError());
+  if (!btn) {
+    if (!IsWindow(b)) return fail("the message box closed before it was answered");
+    return fail("the message box has no button %lld", id);
+  }
+  // Once the press is queued the box may close at any moment, even before
+  // PostMessage returns; that is the answer taking effect. A box that was
+  // gone before the post was not answered by this probe.
+  if (!PostMessageW(b, WM_COMMAND, MAKEWPARAM((WORD)id, BN_CLICKED), (LPARAM)btn)) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(b)) return fail("the message box closed before it was answered");
+    return fail("PostMessage failed (%lu)", e);
+  }
   DWORD start = GetTickCount();
   while (IsWindow(b) && IsWindowVisible(b)) {
     if ((int)(GetTickCount() - start) >= timeout) return fail("the message box stayed after button %lld", id);
@@ -639,7 +696,7 @@ int cmdnomsgbox(int argc, wchar_t **argv) {
   HWND b = waitmsgbox(ms);
   if (b) {
     Sleep(150);
-    describebox(b);
+    describebox(b);  // even a box that closed at once did appear
     return fail("a message box appeared");
   }
   return 0;
@@ -768,20 +825,23 @@ int cmdshot(int argc, wchar_t **argv) {
   if (argc < 4 || !parsehwnd(argv[2], &h)) return fail("shot HWND FILE.bmp");
   if (!IsWindow(h)) return fail("no window");
   RECT r;
-  GetWindowRect(h, &r);
+  if (!GetWindowRect(h, &r)) return fail("no window");
   RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   IntersectRect(&r, &r, &screen);
   int w = r.right - r.left, hh = r.bottom - r.top;
   if (w <= 0 || hh <= 0 || w > 4096 || hh > 4096) return fail("window is off screen");
   DWORD *px = (DWORD *)malloc((size_t)w * hh * 4);
   if (!px) return fail("out of memory");
-  bool ok = grab(r, px) && writebmp(argv[3], w, hh, px);
-  free(px);
-  if (!ok) return fail("could not grab or write the picture");
+  bool grabbed = grab(r, px);
   POINT o = {0, 0};
-  ClientToScreen(h, &o);
-  RECT cr;
-  GetClientRect(h, &cr);
+  RECT cr = {};
+  // A window destroyed before its pixels were copied leaves what was under
+  // it in the picture.
+  bool there = ClientToScreen(h, &o) && GetClientRect(h, &cr) && IsWindow(h);
+  bool ok = grabbed && there && writebmp(argv[3], w, hh, px);
+  free(px);
+  if (!there) return fail("the window went away while it was captured");
+  if (!ok) return fail("could not grab or write the picture");
   printf("size %d %d\n", w, hh);
   printf("client %ld %ld %ld %ld\n", o.x - r.left, o.y - r.top, cr.right, cr.bottom);
   return 0;
