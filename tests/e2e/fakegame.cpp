@@ -1,6 +1,6 @@
 // fakegame.exe: a stand-in for the golf game in end-to-end runs.
 //
-//   fakegame.exe TITLE [LOG_SOURCE GOLF_TXT SCHEDULE]
+//   fakegame.exe TITLE [LOG_SOURCE GOLF_TXT SCHEDULE [STAMPFILE]]
 //
 // Opens a top-level window (class "FAKEGAME", client area 320 x 240 at screen
 // position 500, 300) titled TITLE, painted with eight vertical stripes: red,
@@ -13,6 +13,12 @@
 // LOG_SOURCE "-" means no source (the schedule can still close the window or
 // show message boxes).
 //
+// With STAMPFILE every append is also written down there, one line each:
+// "<GetTickCount64 ms> <bytes appended> <size of GOLF_TXT after>", so that the
+// moment a watcher shows a record can be set against the moment it was
+// written (both sides read the same clock). The file is created anew and each
+// line is written through at once.
+//
 // SCHEDULE is a comma-separated list of items "T:ACTION", T in milliseconds
 // after the window opened; items run in their order, each once its time has
 // come (an item never runs before the one before it):
@@ -21,6 +27,7 @@
 //   T:lN          append the next N lines (each through its LF)
 //   T:every=P/N   from T on, append N bytes every P ms until the source is used
 //                 up; the items after it run only then
+//   T:every=P/lN  the same with N lines each time
 //   T:box=KIND    show a message box (caption "fakegame", text "テスト表示\r\n"
 //                 followed by KIND) with the icon KIND: error, information,
 //                 warning, question or none; the schedule waits while it is up
@@ -30,6 +37,7 @@
 // Exit code 2 means bad arguments or an unreadable source or log file.
 #include <windows.h>
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -41,6 +49,7 @@ struct Item {
   enum Kind { Bytes, Rest, Lines, Every, Box, Release, Exit } kind;
   DWORD n;
   DWORD period;
+  bool lines;
   UINT icon;
   wchar_t name[16];
 };
@@ -49,7 +58,7 @@ const int kMaxItems = 256;
 Item items[kMaxItems];
 int nitems = 0;
 int nextitem = 0;
-DWORD started = 0;
+ULONGLONG started = 0;  // GetTickCount64, the clock of the stamps too
 DWORD lastevery = 0;
 bool everyarmed = false;
 bool inbox = false;
@@ -58,6 +67,7 @@ char *source = NULL;
 DWORD sourcelen = 0;
 DWORD sourcepos = 0;
 HANDLE golf = INVALID_HANDLE_VALUE;
+HANDLE stamps = INVALID_HANDLE_VALUE;
 
 const COLORREF kStripes[8] = {RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
                               RGB(0, 255, 255), RGB(255, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0)};
@@ -83,7 +93,8 @@ bool parseschedule(const wchar_t *s) {
       it.kind = Item::Every;
       it.period = wcstoul(s + 6, &end, 10);
       if (*end != L'/' || it.period == 0) return false;
-      it.n = wcstoul(end + 1, &end, 10);
+      it.lines = end[1] == L'l';
+      it.n = wcstoul(end + (it.lines ? 2 : 1), &end, 10);
       if (end != s + len || it.n == 0) return false;
     } else if (len > 4 && !wcsncmp(s, L"box=", 4)) {
       it.kind = Item::Box;
@@ -120,7 +131,21 @@ void append(DWORD n) {
   WriteFile(golf, source + sourcepos, n, &done, NULL);
   FlushFileBuffers(golf);
   sourcepos += done;
+  if (stamps != INVALID_HANDLE_VALUE) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(golf, &size)) size.QuadPart = -1;
+    char line[80];
+    int len = snprintf(line, sizeof line, "%llu %lu %lld\r\n", (unsigned long long)GetTickCount64(),
+                       (unsigned long)done, (long long)size.QuadPart);
+    DWORD written;
+    WriteFile(stamps, line, (DWORD)len, &written, NULL);
+  }
 }
+
+DWORD linesbytes(DWORD lines);
+
+// What one step of an "every" item appends.
+DWORD everybytes(const Item &it) { return it.lines ? linesbytes(it.n) : it.n; }
 
 DWORD linesbytes(DWORD lines) {
   DWORD p = sourcepos;
@@ -131,7 +156,7 @@ DWORD linesbytes(DWORD lines) {
 }
 
 void runschedule(HWND w) {
-  DWORD now = GetTickCount() - started;
+  DWORD now = (DWORD)(GetTickCount64() - started);
   while (!inbox && nextitem < nitems && now >= items[nextitem].at) {
     Item &it = items[nextitem];
     switch (it.kind) {
@@ -142,10 +167,10 @@ void runschedule(HWND w) {
         if (!everyarmed) {
           everyarmed = true;
           lastevery = now;
-          append(it.n);
+          append(everybytes(it));
         } else if (now - lastevery >= it.period) {
           lastevery += it.period;
-          append(it.n);
+          append(everybytes(it));
         }
         if (sourcepos < sourcelen) return;
         break;
@@ -155,7 +180,7 @@ void runschedule(HWND w) {
         inbox = true;
         MessageBoxW(w, text, L"fakegame", MB_OK | it.icon);
         inbox = false;
-        now = GetTickCount() - started;
+        now = (DWORD)(GetTickCount64() - started);
         break;
       }
       case Item::Release:
@@ -220,12 +245,18 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, LPWSTR, int show) {
   int argc = 0;
   wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv || argc < 2) return 2;
-  if (argc >= 5) {
+  if (argc >= 5 && argc <= 6) {
     if (wcscmp(argv[2], L"-") != 0 && !loadsource(argv[2])) return 2;
     if (!parseschedule(argv[4])) return 2;
     golf = CreateFileW(argv[3], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, NULL);
     if (golf == INVALID_HANDLE_VALUE) return 2;
+    if (argc == 6) {
+      // No buffering here: each line goes to the file with its WriteFile.
+      stamps = CreateFileW(argv[5], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+      if (stamps == INVALID_HANDLE_VALUE) return 2;
+    }
   } else if (argc != 2) {
     return 2;
   }
@@ -246,7 +277,7 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, LPWSTR, int show) {
   ShowWindow(w, show == SW_HIDE ? SW_SHOWNORMAL : show);
   UpdateWindow(w);
   SetForegroundWindow(w);
-  started = GetTickCount();
+  started = GetTickCount64();
   if (nitems > 0) {
     SetTimer(w, 1, 20, NULL);
     runschedule(w);

@@ -433,3 +433,24 @@ class Ctx:
             d = self.fields(lines)
             raise CaseFail(f"unexpected message box \"{d.get('caption_utf8', '')}\": "
                            f"\"{d.get('text_utf8', '')}\"")
+
+    def pid(self, hwnd):
+        """The Windows process id of the window's owner."""
+        return int(self.probe_ok("pid", hwnd)[0])
+
+    def cputime(self, target):
+        """(user + kernel CPU time in ms, GetTickCount64 ms when it was read)
+        of a process, given by its Windows pid (int) or a window ("0x...")."""
+        d = self.fields(self.probe_ok("cputime", target))
+        return int(d["cpu_ms"]), int(d["tick"])
+
+    def watch(self, controls, ms):
+        """Follows the texts of controls [(hwnd, id), ...] for ms
+        milliseconds; returns [(GetTickCount64 ms, id, CP932 bytes)], the
+        first entry per control being its text at the start."""
+        args = [a for hwnd, cid in controls for a in (hwnd, cid)]
+        out = []
+        for line in self.probe_ok("watch", args[0], args[1], ms, *args[2:], timeout_s=ms / 1000 + 30):
+            t, cid, hx = line.split(" ")
+            out.append((int(t), int(cid), b"" if hx == "-" else bytes.fromhex(hx)))
+        return out

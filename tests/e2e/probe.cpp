@@ -53,6 +53,18 @@
 //                             prints "size W H" and "client X Y W H", where the
 //                             client area lies in the picture
 //   pid HWND                  the process id owning the window
+//   watch HWND ID MS [HWND ID ...]
+//                             follow the texts of the controls for MS ms,
+//                             reading them every 5 ms; one line per change:
+//                             "<GetTickCount64 ms> <id> <cp932 hex or ->", the
+//                             first line of each control being its text at
+//                             the start
+//   cputime PID|HWND          CPU time (user + kernel) of a process given by
+//                             its decimal id or a window ("0x..."): cpu_ms
+//                             (from the system process list, else from
+//                             GetProcessTimes), the other figures for
+//                             comparison, tick (GetTickCount64 when read) and
+//                             running (0 once it has ended)
 #include <windows.h>
 
 #include <fcntl.h>
@@ -856,6 +868,143 @@ int cmdpid(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdwatch(int argc, wchar_t **argv) {
+  const int kMax = 32;
+  if (argc < 5 || (argc - 5) % 2) return fail("watch HWND ID MS [HWND ID ...]");
+  long long ms;
+  if (!parseint(argv[4], &ms) || ms < 0) return fail("watch: bad duration");
+  struct Watched {
+    HWND c;
+    long long id;
+    char text[1024];
+    int len;
+    bool seen;
+  };
+  static Watched w[kMax];
+  int count = 0;
+  for (int i = 2; i < argc; i += i == 2 ? 3 : 2) {
+    HWND h;
+    long long id;
+    if (count == kMax) return fail("watch: at most %d controls", kMax);
+    if (!parsehwnd(argv[i], &h) || !parseint(argv[i + 1], &id)) return fail("watch HWND ID MS [HWND ID ...]");
+    if (!IsWindow(h)) return fail("no window 0x%llx", hx(h));
+    w[count].c = control(h, id);
+    if (!w[count].c) return fail("window 0x%llx has no control %lld", hx(h), id);
+    w[count].id = id;
+    w[count].seen = false;
+    count++;
+  }
+  static wchar_t buf[4096];
+  ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
+  for (;;) {
+    for (int i = 0; i < count; i++) {
+      int n = readtext(w[i].c, buf, 4096);
+      ULONGLONG t = GetTickCount64();
+      if (n < 0) {
+        if (IsWindow(w[i].c)) continue;  // busy this time round
+        fflush(stdout);
+        return fail("control %lld went away while it was watched", w[i].id);
+      }
+      char mb[1024];
+      int len = n > 0 ? WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, buf, n, mb, sizeof mb, NULL, NULL) : 0;
+      if (w[i].seen && len == w[i].len && memcmp(mb, w[i].text, len) == 0) continue;
+      w[i].seen = true;
+      w[i].len = len;
+      memcpy(w[i].text, mb, len);
+      printf("%llu %lld ", (unsigned long long)t, w[i].id);
+      if (len == 0) fputc('-', stdout);
+      for (int j = 0; j < len; j++) printf("%02x", (unsigned char)mb[j]);
+      fputc('\n', stdout);
+      fflush(stdout);
+    }
+    if (GetTickCount64() >= end) return 0;
+    Sleep(5);
+  }
+}
+
+// The fields of NtQuerySystemInformation(SystemProcessInformation) that are
+// read here; the layout is that of 64-bit Windows.
+struct ProcThread {
+  LARGE_INTEGER kernel, user, created;
+  ULONG wait;
+  PVOID start;
+  HANDLE pid, tid;
+  LONG priority, basepriority;
+  ULONG switches, state, reason;
+};
+struct ProcEntry {
+  ULONG next, threads;
+  LARGE_INTEGER reserved[3];
+  LARGE_INTEGER created, user, kernel;
+  USHORT namelen, namemax;
+  PWSTR name;
+  LONG basepriority;
+  HANDLE pid, parent;
+  ULONG handles, session;
+  ULONG_PTR key;
+  SIZE_T vm[11];
+  SIZE_T io[6];  // IO_COUNTERS
+  ProcThread thread[1];
+};
+
+// User and kernel time of a process in 100 ns steps from the system's
+// process list: the process's own totals (*proc) and the sum over its
+// threads (*threads). False when the process is not in the list.
+bool listedtimes(DWORD pid, ULONGLONG *proc, ULONGLONG *threads) {
+  typedef LONG(WINAPI * Query)(int, PVOID, ULONG, PULONG);
+  Query q = (Query)(void *)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
+  if (!q) return false;
+  static unsigned char buf[4 << 20];
+  ULONG got = 0;
+  if (q(5 /* SystemProcessInformation */, buf, sizeof buf, &got) < 0) return false;
+  for (ULONG off = 0;;) {
+    const ProcEntry *e = (const ProcEntry *)(buf + off);
+    if ((DWORD)(ULONG_PTR)e->pid == pid) {
+      *proc = e->user.QuadPart + e->kernel.QuadPart;
+      *threads = 0;
+      for (ULONG t = 0; t < e->threads; t++) *threads += e->thread[t].user.QuadPart + e->thread[t].kernel.QuadPart;
+      return true;
+    }
+    if (!e->next) return false;
+    off += e->next;
+  }
+}
+
+int cmdcputime(int argc, wchar_t **argv) {
+  if (argc < 3) return fail("cputime PID|HWND");
+  DWORD pid = 0;
+  HWND h;
+  long long v;
+  if (!wcsncmp(argv[2], L"0x", 2) || !wcsncmp(argv[2], L"0X", 2)) {
+    if (!parsehwnd(argv[2], &h) || !GetWindowThreadProcessId(h, &pid)) return fail("no window %ls", argv[2]);
+  } else if (parseint(argv[2], &v) && v > 0) {
+    pid = (DWORD)v;
+  } else {
+    return fail("cputime PID|HWND");
+  }
+  HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!p) return fail("OpenProcess(%lu) failed (%lu)", (unsigned long)pid, GetLastError());
+  FILETIME created, ended, kernel, user;
+  DWORD code = 0;
+  bool ok = GetProcessTimes(p, &created, &ended, &kernel, &user) && GetExitCodeProcess(p, &code);
+  ULONGLONG proc = 0, threads = 0;
+  bool listed = listedtimes(pid, &proc, &threads);
+  ULONGLONG tick = GetTickCount64();
+  CloseHandle(p);
+  if (!ok) return fail("GetProcessTimes failed (%lu)", GetLastError());
+  // FILETIME counts 100 ns steps.
+  ULONGLONG k = ((ULONGLONG)kernel.dwHighDateTime << 32 | kernel.dwLowDateTime) / 10000;
+  ULONGLONG u = ((ULONGLONG)user.dwHighDateTime << 32 | user.dwLowDateTime) / 10000;
+  // Wine (8.0) answers GetProcessTimes for another process with the times
+  // of the calling process; its system process list has the real figures
+  // (read from the kernel), and on Windows the two agree. So the list wins.
+  printf("cpu_ms %llu\n", listed ? proc / 10000 : k + u);
+  printf("gettimes_ms %llu\nuser_ms %llu\nkernel_ms %llu\n", k + u, u, k);
+  if (listed) printf("listed_ms %llu\nthreads_ms %llu\n", proc / 10000, threads / 10000);
+  printf("tick %llu\nrunning %d\n", (unsigned long long)tick, code == STILL_ACTIVE ? 1 : 0);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
@@ -885,6 +1034,8 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"waitfg")) r = cmdwaitfg(argc, argv);
   else if (!wcscmp(c, L"shot")) r = cmdshot(argc, argv);
   else if (!wcscmp(c, L"pid")) r = cmdpid(argc, argv);
+  else if (!wcscmp(c, L"watch")) r = cmdwatch(argc, argv);
+  else if (!wcscmp(c, L"cputime")) r = cmdcputime(argc, argv);
   else r = fail("unknown subcommand");
   fflush(stdout);
   return r;

@@ -5,9 +5,12 @@ Each test taking ctx runs once per locale (see conftest.py) with its own empty
 program folder (ctx.folder, the current directory of kesto.exe).
 """
 
+import os
 import re
 import subprocess
+import threading
 import time
+from pathlib import Path
 
 from harness import TITLE, loginit_full, muldiv, read_bmp, save_png, show, write
 
@@ -94,14 +97,33 @@ def test_harness(ctx):
     body = "".join(f"*Hole {h}\r\n*Player1 0{h % 10}\r\n" for h in range(1, 19)).encode("ascii")
     src.write_bytes(body)
     kinds = ["error", "information", "warning", "question", "none"]
-    schedule = "0:10,100:l3,200:every=50/100," + ",".join(f"300:box={k}" for k in kinds) + ",300:exit"
-    game = ctx.start_fakegame("ゴルフ漬け", ctx.winpath(src), ctx.winpath(golf), schedule)
+    schedule = "0:10,100:l3,200:every=50/l7," + ",".join(f"300:box={k}" for k in kinds) + ",300:exit"
+    stamps = ctx.folder / "stamps.txt"
+    game = ctx.start_fakegame("ゴルフ漬け", ctx.winpath(src), ctx.winpath(golf), schedule, ctx.winpath(stamps))
     # Found by title alone, and the exact title only.
     h = ctx.find("*", "ゴルフ漬け")
     ctx.check(ctx.title(h) == "ゴルフ漬け".encode("cp932"), "title read back differs")
     rc, lines, _ = ctx.probe("find", "*", "ゴルフ漬け 特盛り", 200)
     ctx.check(rc != 0, "found a window titled ゴルフ漬け 特盛り that does not exist")
     ctx.wait_until(lambda: golf.exists() and golf.read_bytes() == body, 10, "golf.txt did not get the whole source")
+    # One stamp per append: 10 bytes, 3 lines, then 7 lines every 50 ms.
+    def through_lines(pos, n):
+        while n and pos < len(body):
+            n -= body[pos] == 0x0A
+            pos += 1
+        return pos
+    ends = [10, through_lines(10, 3)]
+    while ends[-1] < len(body):
+        ends.append(through_lines(ends[-1], 7))
+    ctx.wait_until(lambda: len(stamps.read_text().splitlines()) >= len(ends), 5, "stamps missing")
+    rows = [tuple(map(int, line.split())) for line in stamps.read_text().splitlines()]
+    ctx.check([(n, size) for _, n, size in rows] == [(b - a, b) for a, b in zip([0] + ends, ends)],
+              f"stamps {rows}, expected appends ending at {ends}")
+    ticks = [t for t, _, _ in rows]
+    ctx.check(ticks == sorted(ticks), f"stamp times go back: {ticks}")
+    # The k-th step of "every" comes no earlier than k periods after the first.
+    ctx.check(all(ticks[2 + k] - ticks[2] >= 50 * k - 10 for k in range(len(ticks) - 2)),
+              f"appends closer than 50 ms: {ticks[2:]}")
     # The picture: eight stripes of 40 pixels.
     bmp = ctx.folder / "game.bmp"
     d = ctx.fields(ctx.probe_ok("shot", h, ctx.winpath(bmp)))
@@ -123,6 +145,52 @@ def test_harness(ctx):
     d = ctx.fields(ctx.probe_ok("clipinfo"))
     ctx.check("2" in d.get("formats", "").split(), f"no CF_BITMAP on the clipboard: {d.get('formats')}")
     ctx.check(d.get("dib", "").startswith("64x48"), f"clipboard DIB is {d.get('dib')}")
+
+
+def test_probe_watch_cputime(ctx):
+    """watch reports every change of a control once and in order, its first
+    line being the text at the start; cputime gives the real CPU time of
+    another process (the kernel's figure for the same process)."""
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    pid = ctx.pid(h)
+    c0, t0 = ctx.cputime(pid)
+    steady = ctx.text(h, 1043)
+    got = {}
+
+    def watch():
+        try:
+            got["events"] = ctx.watch([(h, 1004), (h, 1043)], 5000)
+        except Exception as e:  # reported below
+            got["error"] = e
+
+    th = threading.Thread(target=watch)
+    th.start()
+    texts = []
+    while th.is_alive():
+        texts.append(f"監視 {len(texts) + 1}".encode("cp932"))
+        ctx.probe_ok("settext", h, 1004, texts[-1].decode("cp932"))
+    th.join()
+    ctx.check("error" not in got, f"watch failed: {got.get('error')}")
+    events = got["events"]
+    ctx.check([text for _, cid, text in events if cid == 1043] == [steady],
+              f"the unchanged control was reported as {[e for e in events if e[1] == 1043]}")
+    seen = [text for _, cid, text in events if cid == 1004]
+    ctx.check(len(seen) >= 3, f"watch saw {len(seen)} texts of a control set {len(texts)} times")
+    later = seen[1:]
+    ctx.check(all(a != b for a, b in zip(seen, later)), f"a text was reported twice in a row: {seen}")
+    order = iter(texts)
+    ctx.check(all(t in order for t in later), f"texts reported {seen}, set in the order {texts}")
+    ticks = [t for t, _, _ in events]
+    ctx.check(ticks == sorted(ticks), f"watch times go back: {ticks}")
+
+    # Thousands of WM_GETTEXT answered cost kesto.exe CPU time; Wine runs it
+    # as the Linux process that `wine` became, so the kernel's count must agree.
+    c1, t1 = ctx.cputime(pid)
+    stat = Path(f"/proc/{proc.pid}/stat").read_text().rsplit(")", 1)[1].split()
+    linux = (int(stat[11]) + int(stat[12])) * 1000 // os.sysconf("SC_CLK_TCK")
+    ctx.check(c1 > c0 and t1 > t0, f"CPU time {c0} ms, then {c1} ms after the watch")
+    ctx.check(abs(c1 - linux) <= 100, f"cputime says {c1} ms, the kernel {linux} ms")
 
 
 
