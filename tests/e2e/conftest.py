@@ -11,6 +11,7 @@ tests/e2e/probe.exe and fakegame.exe; default build-win at the top of the
 tree) and --keep (keep prefixes and program folders, and say where).
 """
 
+import re
 import shutil
 import signal
 import sys
@@ -94,9 +95,11 @@ def wine(request, display, workdir, build):
 
 @pytest.fixture
 def ctx(request, wine, build, workdir):
-    tag = dict(harness.LOCALES)[wine.locale]
+    # One folder per test id: the module, the name and every parameter
+    # (the locale and those of the test itself).
     module = Path(str(request.node.fspath)).stem
-    folder = workdir / "cases" / f"{tag}-{module}-{request.node.originalname.removeprefix('test_')}"
+    name = re.sub(r"[^0-9A-Za-z_.-]+", "-", request.node.name.removeprefix("test_")).strip("-")
+    folder = workdir / "cases" / f"{module}-{name}"
     folder.mkdir(parents=True)
     build.shots.mkdir(exist_ok=True)
     c = harness.Ctx(wine, (build.kesto, build.probe, build.fakegame), folder, build.shots, wine.locale)
