@@ -231,13 +231,17 @@ static int follownew(const IntervalRow& pace) {
   ws.logsize = ws.newsize;
   shownumber(IDC_LOGSIZE, ws.newsize);
   shownumber(IDC_PREVSIZE, from);
-  int32_t st = parseshot((int32_t)from, (int32_t)ws.newsize);
+  // The game may be caught in the middle of writing a record: what it has not
+  // finished is left for the next read, so a shot is never shown half read.
+  uint32_t end = (uint32_t)shotstretchend((int32_t)from, (int32_t)ws.newsize);
+  if (end == from) return 1;
+  int32_t st = parseshot((int32_t)from, (int32_t)end);
   if (st == SHOTSTATUS) showshot();
   ossetdlgitemint(m, IDC_STATUS, st, 1);
   if (st == LINELIMITSTATUS) ws.ticks = 2 * pace.backoff;
   ossetdlgitemint(m, IDC_PLAYER, gkesto.shot.player, 1);
   ossetdlgitemint(m, IDC_HOLE, gkesto.shot.hole, 1);
-  ws.readpos = ws.newsize;
+  ws.readpos = end;
   return 1;
 }
 

@@ -59,6 +59,12 @@ int32_t linedec(const char* line, int32_t len, int32_t at);
 uint32_t linehex(const char* line, int32_t len, int32_t at);
 // Parses the live buffer from offset from to offset to into gkesto.shot.
 int32_t parseshot(int32_t from, int32_t to);
+// The end of what the game has finished writing in the stretch of the live
+// buffer from offset from to offset to: the stretch without a last line that
+// has no line end yet and without a ShotData record that lacks some of its
+// ten lines (the stretch then ends where that record's tag line begins).
+// from when nothing is complete; never beyond to.
+int32_t shotstretchend(int32_t from, int32_t to);
 // Parses the next game of the play-log buffer into gkesto.game.
 int32_t parsegame(int32_t cont);
 // Index of the first course table row whose keyword matches name, or -1.

@@ -80,3 +80,33 @@ int32_t parseshot(int32_t from, int32_t to) {
     if (pos >= to) return status;
   }
 }
+
+int32_t shotstretchend(int32_t from, int32_t to) {
+  if (from < 0) from = 0;
+  if (to > LOGBUFSIZE - 1) to = LOGBUFSIZE - 1;
+  if (from >= to) return from;
+  const char* buf = gkesto.livebuf;
+  // A last line without its line end is still being written.
+  int32_t end = to;
+  while (end > from && buf[end - 1] != '\r' && buf[end - 1] != '\n') end--;
+  // So is a ShotData record with fewer than its ten lines; its lines are
+  // taken as they come, as the parse takes them, never as tags.
+  char line[LINESIZE];
+  int32_t pos = from;
+  while (pos < end) {
+    int32_t start = pos;
+    int32_t n = getloglinen(line, buf + pos, end - pos);
+    if (n == 0) break;
+    pos += n;
+    if (n > 2 && ISTAG(line, "ShotData:")) {
+      int32_t k = 0;
+      for (; k < SHOTLINES && pos < end; k++) {
+        int32_t m = getloglinen(line, buf + pos, end - pos);
+        if (m == 0) break;
+        pos += m;
+      }
+      if (k < SHOTLINES) return start;
+    }
+  }
+  return end;
+}

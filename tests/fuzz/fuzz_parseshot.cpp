@@ -14,7 +14,9 @@ static void stretch(const uint8_t* data, int32_t from, int32_t to) {
   FuzzGuard g;
   g.arm(gkesto.livebuf, LOGBUFSIZE, from, to);
   int32_t status = parseshot(from, to);
+  int32_t end = shotstretchend(from, to);
   g.disarm();
+  if (end < from || end > to) __builtin_trap();
   if (status < 0 || status > 1000) __builtin_trap();
   if (gkesto.shot.player < 0 || gkesto.shot.player > 15) __builtin_trap();
   if (gkesto.shot.power < 0 || gkesto.shot.power > 255) __builtin_trap();

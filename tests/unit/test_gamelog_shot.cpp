@@ -160,3 +160,27 @@ TEST_F(GamelogShot, LastHoleOfAGeneratedGame) {
   EXPECT_GE(gkesto.shot.power, 60);
   EXPECT_LE(gkesto.shot.power, 120);
 }
+
+TEST_F(GamelogShot, StretchEndLeavesWhatIsStillBeingWritten) {
+  std::string block = shotblock(5, 0, 100, 3, k50m);
+  std::string text = "*Player1 02\r\n" + block + "*Hole  4\r\n";
+  int32_t to = putlive(500, text);
+  EXPECT_EQ(shotstretchend(500, to), to);
+  // A last line without its end is left out; a lone CR counts as an end.
+  to = putlive(500, "*Hole  4\r\n*Pla");
+  EXPECT_EQ(shotstretchend(500, to), 510);
+  to = putlive(500, "*Hole  4\r");
+  EXPECT_EQ(shotstretchend(500, to), to);
+  EXPECT_EQ(shotstretchend(500, 500), 500);
+  // A record short of its ten lines is left out from its tag line on.
+  int32_t tag = 500 + 13;
+  size_t nine = 0;
+  for (int i = 0; i < 10; i++) nine = block.find('\n', nine) + 1;  // tag line and nine lines
+  to = putlive(500, "*Player1 02\r\n" + block.substr(0, nine));
+  EXPECT_EQ(shotstretchend(500, to), tag);
+  to = putlive(500, "*Player1 02\r\n" + block.substr(0, nine + 10));
+  EXPECT_EQ(shotstretchend(500, to), tag);
+  // A record's lines are never taken for tags, however they read.
+  to = putlive(500, "ShotData:\r\nShotData:\r\na\nb\nc\nd\ne\nf\ng\nh\ni\n");
+  EXPECT_EQ(shotstretchend(500, to), to);
+}

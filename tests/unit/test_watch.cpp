@@ -436,3 +436,24 @@ TEST_F(Watch, ANewSpeedTakesEffectWhenTimer1StartsAgain) {
   EXPECT_EQ(B(), 100);
   EXPECT_EQ(gkesto.mw.pace.backoff, -30);
 }
+
+TEST_F(Watch, ARecordCaughtHalfWrittenIsShownWholeOnceComplete) {
+  start();
+  follow("x\r\n");
+  std::string rec = shot(2, 5, 70, 50.0f, 120);
+  size_t cut = rec.find("ShotData:") + 200;  // inside the record's lines
+  append(rec.substr(0, cut));
+  tick(A());
+  EXPECT_EQ(item(IDC_PLAYER), "2");  // the player line before the record is taken
+  EXPECT_EQ(item(IDC_CLUB), "");     // no shot made of a half record
+  append(rec.substr(cut) + "*Hole  6\r\n*Play");  // the record ends; a line begins
+  tick(A());
+  EXPECT_EQ(item(IDC_CLUB), "70");
+  EXPECT_EQ(item(IDC_REMAIN), "54.7y");
+  EXPECT_EQ(item(IDC_HOLE), "6");
+  EXPECT_EQ(gkesto.mw.watch.readpos, readfile(golf).size() - 5);
+  append("er3 01\r\n");
+  tick(A());
+  EXPECT_EQ(item(IDC_PLAYER), "3");
+  EXPECT_EQ(gkesto.mw.watch.readpos, readfile(golf).size());
+}
