@@ -32,6 +32,8 @@
 //                 followed by KIND) with the icon KIND: error, information,
 //                 warning, question or none; the schedule waits while it is up
 //   T:release     close GOLF_TXT (the window stays)
+//   T:waitfile=F  wait until a file F exists (relative to the current
+//                 folder), so that a test decides when the next items run
 //   T:exit        close the window; the process ends with code 0
 // Without an "exit" item the window stays until it gets WM_CLOSE.
 // Exit code 2 means bad arguments or an unreadable source or log file.
@@ -46,12 +48,12 @@ namespace {
 
 struct Item {
   DWORD at;
-  enum Kind { Bytes, Rest, Lines, Every, Box, Release, Exit } kind;
+  enum Kind { Bytes, Rest, Lines, Every, Box, Release, WaitFile, Exit } kind;
   DWORD n;
   DWORD period;
   bool lines;
   UINT icon;
-  wchar_t name[16];
+  wchar_t name[64];
 };
 
 const int kMaxItems = 256;
@@ -107,6 +109,10 @@ bool parseschedule(const wchar_t *s) {
       else if (!wcscmp(it.name, L"question")) it.icon = MB_ICONQUESTION;
       else if (!wcscmp(it.name, L"none")) it.icon = 0;
       else return false;
+    } else if (len > 9 && len - 9 < 64 && !wcsncmp(s, L"waitfile=", 9)) {
+      it.kind = Item::WaitFile;
+      wcsncpy(it.name, s + 9, len - 9);
+      it.name[len - 9] = 0;
     } else if (len == 7 && !wcsncmp(s, L"release", 7)) {
       it.kind = Item::Release;
     } else if (len == 4 && !wcsncmp(s, L"exit", 4)) {
@@ -183,6 +189,9 @@ void runschedule(HWND w) {
         now = (DWORD)(GetTickCount64() - started);
         break;
       }
+      case Item::WaitFile:
+        if (GetFileAttributesW(it.name) == INVALID_FILE_ATTRIBUTES) return;
+        break;
       case Item::Release:
         if (golf != INVALID_HANDLE_VALUE) CloseHandle(golf);
         golf = INVALID_HANDLE_VALUE;

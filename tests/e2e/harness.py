@@ -444,13 +444,18 @@ class Ctx:
         d = self.fields(self.probe_ok("cputime", target))
         return int(d["cpu_ms"]), int(d["tick"])
 
-    def watch(self, controls, ms):
+    def watch(self, controls, ms, touch=()):
         """Follows the texts of controls [(hwnd, id), ...] for ms
         milliseconds; returns [(GetTickCount64 ms, id, CP932 bytes)], the
-        first entry per control being its text at the start."""
+        first entry per control being its text at the start. touch is a list
+        of (path, ms): files the probe creates that many ms after its first
+        reading of the controls, so what they set off is seen whole."""
         args = [a for hwnd, cid in controls for a in (hwnd, cid)]
+        args += [f"touch={self.winpath(p)}@{at}" for p, at in touch]
         out = []
         for line in self.probe_ok("watch", args[0], args[1], ms, *args[2:], timeout_s=ms / 1000 + 30):
+            if line.startswith("touch "):
+                continue
             t, cid, hx = line.split(" ")
             out.append((int(t), int(cid), b"" if hx == "-" else bytes.fromhex(hx)))
         return out

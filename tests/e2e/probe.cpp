@@ -58,7 +58,9 @@
 //                             reading them every 5 ms; one line per change:
 //                             "<GetTickCount64 ms> <id> <cp932 hex or ->", the
 //                             first line of each control being its text at
-//                             the start
+//                             the start; with touch=FILE@MS arguments it
+//                             creates FILE MS ms after that first reading and
+//                             prints "touch <GetTickCount64 ms> <n>"
 //   cputime PID|HWND          CPU time (user + kernel) of a process given by
 //                             its decimal id or a window ("0x..."): cpu_ms
 //                             (from the system process list, else from
@@ -870,7 +872,30 @@ int cmdpid(int argc, wchar_t **argv) {
 
 int cmdwatch(int argc, wchar_t **argv) {
   const int kMax = 32;
-  if (argc < 5 || (argc - 5) % 2) return fail("watch HWND ID MS [HWND ID ...]");
+  // touch=FILE@MS arguments: files to create MS ms after the first reading.
+  struct Touch {
+    const wchar_t *path;
+    long long at;
+    bool done;
+  };
+  static Touch touches[kMax];
+  int ntouch = 0;
+  int kept = 2;
+  for (int i = 2; i < argc; i++) {
+    if (wcsncmp(argv[i], L"touch=", 6) != 0) {
+      argv[kept++] = argv[i];
+      continue;
+    }
+    if (ntouch == kMax) return fail("watch: at most %d files to touch", kMax);
+    wchar_t *at = wcsrchr(argv[i], L'@');
+    if (!at || !parseint(at + 1, &touches[ntouch].at)) return fail("watch: touch=FILE@MS");
+    *at = 0;
+    touches[ntouch].path = argv[i] + 6;
+    touches[ntouch].done = false;
+    ntouch++;
+  }
+  argc = kept;
+  if (argc < 5 || (argc - 5) % 2) return fail("watch HWND ID MS [HWND ID ...] [touch=FILE@MS ...]");
   long long ms;
   if (!parseint(argv[4], &ms) || ms < 0) return fail("watch: bad duration");
   struct Watched {
@@ -895,7 +920,9 @@ int cmdwatch(int argc, wchar_t **argv) {
     count++;
   }
   static wchar_t buf[4096];
-  ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
+  ULONGLONG start = GetTickCount64();
+  ULONGLONG end = start + (ULONGLONG)ms;
+  bool first = true;
   for (;;) {
     for (int i = 0; i < count; i++) {
       int n = readtext(w[i].c, buf, 4096);
@@ -915,6 +942,20 @@ int cmdwatch(int argc, wchar_t **argv) {
       if (len == 0) fputc('-', stdout);
       for (int j = 0; j < len; j++) printf("%02x", (unsigned char)mb[j]);
       fputc('\n', stdout);
+      fflush(stdout);
+    }
+    // Files are touched only once every control has been read, so whatever
+    // they set off is seen.
+    if (first) start = GetTickCount64();
+    first = false;
+    for (int i = 0; i < ntouch; i++) {
+      if (touches[i].done || GetTickCount64() < start + (ULONGLONG)touches[i].at) continue;
+      HANDLE f = CreateFileW(touches[i].path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+      if (f == INVALID_HANDLE_VALUE) return fail("watch: cannot create the file to touch (%lu)", GetLastError());
+      CloseHandle(f);
+      touches[i].done = true;
+      printf("touch %llu %d\n", (unsigned long long)GetTickCount64(), i);
       fflush(stdout);
     }
     if (GetTickCount64() >= end) return 0;
