@@ -97,6 +97,15 @@ struct MainWindowState {
   OsWin foreground;          // the foreground window, read at the start of every timer-1 tick
 };
 
+// The page the scorecard and link list writers write (one at a time), and
+// the name and title that "HTM作成" gives a scorecard page.
+struct PageState {
+  char name[48];       // "log%d%02d%02d_%02d%02d.html", relative: the current folder
+  char title[48];      // "log%d%02d%02d_%02d%02d"
+  OsHandle out;        // the open page file; 0 while none is open
+  int32_t shortgames;  // short games asked about so far
+};
+
 struct Kesto {
   OsHandle mutex;
   OsHandle user32;
@@ -111,6 +120,7 @@ struct Kesto {
   int32_t winlistcount;
   OsWin chosenwin;           // the window chosen in the capture area dialog
   MarkerState marker;
+  PageState page;
   char livebuf[LOGBUFSIZE];  // golf.txt mirrored at its own offsets
   char playlog[LOGBUFSIZE];  // one whole log chosen with the log button
 };

@@ -14,23 +14,18 @@ int openlog(OsHandle* f, uint32_t* size) {
 
 int loadplaylog(OsHandle f, uint32_t size) {
   OsWin owner = gkesto.mw.main;
-  if (size >= LOGBUFSIZE) {
+  int r = readplaylog(f, size);
+  if (r == PLAYLOG_TOOBIG) {
     char b[64];
     snprintf(b, sizeof b, "logfile = 0x%x, >= 0x400000 !", (unsigned)size);
     osmessagebox(owner, b, "Open error", OS_MB_ICONERROR);
-    osclosehandle(f);
-    return 0;
-  }
-  uint32_t got = 0;
-  if (!osreadfile(f, gkesto.playlog, size, &got) || got != size) {
+  } else if (r == PLAYLOG_UNREADABLE) {
     osmessagebox(owner, "ログファイルを読めません", "Open error", OS_MB_ICONERROR);
-    osclosehandle(f);
-    return 0;
   }
-  gkesto.game.loglen = (int32_t)size;
-  gkesto.mw.playloglen = size;
-  gkesto.playlog[size] = 0;
-  osgetfiletimelocal(f, &gkesto.mw.playlogtime);
   osclosehandle(f);
-  return 1;
+  return r == PLAYLOG_OK;
+}
+
+int playlogask(const char* text, const char* caption, uint32_t type) {
+  return osmessagebox(gkesto.mw.logdlg, text, caption, type);
 }

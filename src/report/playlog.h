@@ -11,3 +11,15 @@ int openlog(OsHandle* f, uint32_t* size);
 // Reads an open log file whole into the play-log buffer and closes it; 1 on
 // success, 0 (after its message) when the file is too large or unreadable.
 int loadplaylog(OsHandle f, uint32_t size);
+
+#define PLAYLOG_OK 0
+#define PLAYLOG_TOOBIG 1      // 0x400000 bytes or more: nothing is read
+#define PLAYLOG_UNREADABLE 2  // the read failed or came short
+// Reads an open log file of size bytes whole into the play-log buffer, sets
+// the log length and takes the file's last-write time (local); the file stays
+// open.  On failure the log length and time are left as they were (a read
+// that failed may have overwritten part of the buffer).
+int readplaylog(OsHandle f, uint32_t size);
+// The play-log dialog's way of telling and asking for "HTM作成": a message box
+// owned by the dialog.
+int playlogask(const char* text, const char* caption, uint32_t type);

@@ -1,0 +1,17 @@
+// Reading a log file whole into the play-log buffer, without a word to the
+// user: the play-log dialog and the command-line tool say what went wrong
+// each in their own way.
+#include "report/playlog.h"
+
+#include "kesto.h"
+
+int readplaylog(OsHandle f, uint32_t size) {
+  if (size >= LOGBUFSIZE) return PLAYLOG_TOOBIG;
+  uint32_t got = 0;
+  if (!osreadfile(f, gkesto.playlog, size, &got) || got != size) return PLAYLOG_UNREADABLE;
+  gkesto.game.loglen = (int32_t)size;
+  gkesto.mw.playloglen = size;
+  gkesto.playlog[size] = 0;
+  if (!osgetfiletimelocal(f, &gkesto.mw.playlogtime)) gkesto.mw.playlogtime = OsTime{};
+  return PLAYLOG_OK;
+}
