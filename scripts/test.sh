@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: native unit
-# tests, the same under AddressSanitizer/UBSan, the fuzz targets for a bounded
+# tests, the scorecard pages of kestocard in headless Chromium, the same unit
+# tests under AddressSanitizer/UBSan, the fuzz targets for a bounded
 # time, and the end-to-end tests of kesto.exe under Wine in two locales.
 # Ends with one summary line "total: N passed, N failed".
 set -uo pipefail
@@ -36,6 +37,22 @@ if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --b
   count_ctest build/native-ctest.log "unit"
 else
   failed=$((failed + 1)); notes+=("native build failed")
+fi
+
+stage "scorecard pages in headless Chromium"
+if [ -x build/native/kestocard ]; then
+  python3 tests/browser/check_pages.py --build build/native 2>&1 | tee build/browser.log
+  line=$(grep -E '^browser: [0-9]+ passed, [0-9]+ failed' build/browser.log | tail -n 1)
+  if [ -n "$line" ]; then
+    p=$(echo "$line" | sed -E 's/^browser: ([0-9]+) passed.*/\1/')
+    f=$(echo "$line" | sed -E 's/^browser: [0-9]+ passed, ([0-9]+) failed.*/\1/')
+    passed=$((passed + p)); failed=$((failed + f))
+    [ "$f" -eq 0 ] || notes+=("browser: $f failed")
+  else
+    failed=$((failed + 1)); notes+=("browser: did not run")
+  fi
+else
+  failed=$((failed + 1)); notes+=("browser: kestocard not built")
 fi
 
 stage "sanitizer build and unit tests"

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Scorecard pages written by kestocard, as headless Chromium reads them.
+
+The pages are Shift-JIS and declare no character set, so the browser has to
+guess the encoding.  For each page this checks, in the DOM that Chromium
+dumps, that the player names, the course name and "ホール" came out decoded
+(also for a page whose names and course are plain ASCII, where "ホール" is
+the only Japanese text), that markup in names stays text, and it leaves a
+screenshot of each page under the output folder for people to look at.
+
+    check_pages.py --build build/native [--out build/native/browser]
+
+Prints one line per check and ends with "browser: N passed, N failed".
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                  "--disable-background-networking", "--disable-component-update", "--disable-sync"]
+
+passed = 0
+failed = 0
+
+
+def check(ok, what):
+    global passed, failed
+    if ok:
+        passed += 1
+        print("ok    " + what)
+    else:
+        failed += 1
+        print("FAIL  " + what)
+    return ok
+
+
+def chromium(*args):
+    """Runs Chromium once with a fresh profile; returns its standard output."""
+    profile = tempfile.mkdtemp(prefix="kesto-chromium-")
+    try:
+        r = subprocess.run(["chromium"] + CHROMIUM_FLAGS + ["--user-data-dir=" + profile] + list(args),
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=120)
+        return r.stdout.decode("utf-8", "replace")
+    finally:
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+def ascii_log():
+    s = "Player1:Taro\r\nPlayer2:Ken\r\n** Stroke Begin **\r\n2009/04/05 20:00:00\r\n"
+    s += "*Club Setting*\r\nName: Panas Island Golf Club\r\nTee:  1\r\n"
+    for h in range(1, 19):
+        s += "*Hole %2d\r\n*Player1 04\r\n*Player2 05\r\n" % h
+    return (s + "** Stroke End **\r\n").encode("ascii")
+
+
+def markup_log():
+    s = "Player1:<script>document.title='hacked'</script>\r\nPlayer2:A&B \"Q\"\r\n"
+    s += "** PointBattle Begin **\r\n<b>start</b>\r\n*Club Setting*\r\nName: ロペ倶楽部 <i>\r\nTee:  1\r\n"
+    for h in range(1, 19):
+        s += "*Hole %2d\r\n*Player1 03\r\n*Player2 04\r\n" % h
+        if h % 3 == 0:
+            s += " Stage%d:<img src=x>\r\n" % (h // 3)
+    return (s + "** PointBattle End **\r\n").encode("cp932")
+
+
+def first_game(log):
+    """Names and course of the first game of a log (Shift-JIS bytes)."""
+    names, course = {}, None
+    for line in log.split(b"\r\n"):
+        if line[:6] == b"Player" and line[7:8] == b":" and line[6:7] in b"1234":
+            names[line[6:7]] = line[8:].decode("cp932")
+        elif line.startswith(b"Name: ") and course is None:
+            course = line[6:].decode("cp932")
+        elif line in (b"** Stroke End **", b"** PointBattle End **", b"End Program(0)"):
+            break
+    return list(names.values()), course
+
+
+def page_name(path):
+    t = time.localtime(os.stat(path).st_mtime)
+    return "log%d%02d%02d_%02d%02d.html" % (t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    ap.add_argument("--out")
+    a = ap.parse_args()
+    build = os.path.abspath(a.build)
+    out = os.path.abspath(a.out or os.path.join(build, "browser"))
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+
+    if not check(shutil.which("chromium") is not None, "chromium is installed"):
+        print("browser: %d passed, %d failed" % (passed, failed))
+        return 1
+
+    # Three logs with distinct last-write minutes.
+    logs = {}
+    subprocess.run([os.path.join(build, "kestologgen"), "20090405", "6", os.path.join(out, "golf.txt")], check=True)
+    with open(os.path.join(out, "ascii.txt"), "wb") as f:
+        f.write(ascii_log())
+    with open(os.path.join(out, "markup.txt"), "wb") as f:
+        f.write(markup_log())
+    for i, name in enumerate(["golf.txt", "ascii.txt", "markup.txt"]):
+        p = os.path.join(out, name)
+        stamp = time.mktime((2009, 4, 5, 21, 7 + i, 30, 0, 0, -1))
+        os.utime(p, (stamp, stamp))
+        with open(p, "rb") as f:
+            logs[name] = (f.read(), page_name(p))
+
+    r = subprocess.run([os.path.join(build, "kestocard"), "--links", "golf.txt", "ascii.txt", "markup.txt"],
+                       cwd=out, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    written = r.stdout.decode().split()
+    check(r.returncode == 0, "kestocard exits with 0 (stderr: %s)" % r.stderr.decode("utf-8", "replace").strip())
+    check(written == [logs[n][1] for n in logs] + ["linkcc.html"], "kestocard names the pages written: %s" % written)
+
+    for name, (log, page) in logs.items():
+        path = os.path.join(out, page)
+        if not check(os.path.exists(path), "%s gives %s" % (name, page)):
+            continue
+        with open(path, "rb") as f:
+            raw = f.read()
+        check(b"charset" not in raw.lower(), "%s declares no character set" % page)
+        dom = chromium("--dump-dom", "file://" + path)
+        names, course = first_game(log)
+        check("<td> ホール </td>" in dom, "%s: \"ホール\" decoded" % page)
+        if name == "markup.txt":
+            check("<script" not in dom and "<img" not in dom and "<i>" not in dom and "<b>start" not in dom,
+                  "%s: markup from the log stays text" % page)
+            check("&lt;script&gt;document.title='hacked'&lt;/script&gt;" in dom and "A&amp;B \"Q\"" in dom,
+                  "%s: names shown as written in the log" % page)
+            check("ロペ倶楽部 &lt;i&gt;" in dom, "%s: course name decoded" % page)
+        else:
+            for n in names:
+                check("<td>%s</td>" % n in dom, "%s: player name %s decoded" % (page, n))
+            check(">%s</a>" % course in dom, "%s: course name %s decoded" % (page, course))
+        shot = os.path.join(out, page.replace(".html", ".png"))
+        chromium("--window-size=1100,900", "--hide-scrollbars", "--screenshot=" + shot, "file://" + path)
+        check(os.path.exists(shot) and os.path.getsize(shot) > 10000, "%s: screenshot %s" % (page, shot))
+
+    dom = chromium("--dump-dom", "file://" + os.path.join(out, "linkcc.html"))
+    check("<title>収録カントリークラブ　リンク集</title>" in dom and ">札幌国際カントリークラブ　島松コース</a>" in dom,
+          "linkcc.html: title and first course decoded")
+    check(dom.count("<br>") >= 103, "linkcc.html: 103 course links")
+
+    print("browser: %d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
