@@ -56,7 +56,7 @@ else
 fi
 
 stage "sanitizer build and unit tests"
-if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit; then
+if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit kestocard kestologgen; then
   ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs" 2>&1 | tee build/asan-ctest.log
   count_ctest build/asan-ctest.log "sanitizer"
 else

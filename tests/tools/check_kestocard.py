@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""kestocard as a user runs it: arguments, exit status, what goes to which
+stream, and logs at the size limit.  Run by ctest:
+
+    check_kestocard.py --build BUILD_DIR
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok    " if ok else "FAIL  ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def game(first, last, course="Panas Island Golf Club"):
+    s = "Player1:Taro\r\n** Stroke Begin **\r\n2009/04/05 20:00:00\r\n*Club Setting*\r\nName: %s\r\nTee:  1\r\n" % course
+    for h in range(first, last + 1):
+        s += "*Hole %2d\r\n*Player1 04\r\n" % h
+    return s + "** Stroke End **\r\n"
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True)
+    build = os.path.abspath(ap.parse_args().build)
+    card = os.path.join(build, "kestocard")
+    if not os.path.exists(card):
+        print("FAIL  %s not built" % card)
+        return 1
+    work = tempfile.mkdtemp(prefix="kestotest.")
+    env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
+
+    def run(*args):
+        r = subprocess.run([card] + list(args), cwd=work, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        return r.returncode, r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
+
+    def put(name, data, minute):
+        p = os.path.join(work, name)
+        with open(p, "wb") as f:
+            f.write(data)
+        t = time.mktime((2009, 4, 5, 21, minute, 0, 0, 0, -1))
+        os.utime(p, (t, t))
+        return "log20090405_21%02d.html" % minute
+
+    def page(name):
+        with open(os.path.join(work, name), "rb") as f:
+            return f.read()
+
+    try:
+        a = put("a.txt", (game(1, 18) + game(1, 9) + game(1, 18)).encode(), 1)
+        b = put("b.txt", game(10, 18).encode(), 2)
+        put("big.txt", b"\r\n" * 0x200000, 3)  # 4 MiB: refused
+        limit = game(1, 18).encode()
+        limit += b"\r\n" * ((0x400000 - 1 - len(limit)) // 2) + b"x" * ((0x400000 - 1 - len(limit)) % 2)
+        c = put("limit.txt", limit, 4)  # one byte below: read
+        os.mkdir(os.path.join(work, "folder.txt"))
+        put("unended.txt", game(1, 18).encode()[:-20], 5)
+
+        rc, out, err = run("a.txt", "missing.txt", "big.txt", "b.txt", "folder.txt", "limit.txt", "unended.txt")
+        check(rc == 1, "a log that cannot be read makes the exit status 1 (%d)" % rc)
+        check(out.split() == [a, b, c], "pages of the readable logs only, in order: %s" % out.split())
+        check("missing.txt: cannot open" in err and "folder.txt: cannot open" in err, "unopenable logs are named")
+        check("big.txt: the log is too large (4194304 bytes" in err, "a 4 MiB log is refused")
+        check("unended.txt: no game with an end marker" in err, "a log without end marker is told")
+        check(not os.path.exists(os.path.join(work, "log20090405_2103.html")) and
+              not os.path.exists(os.path.join(work, "log20090405_2105.html")), "nothing written for them")
+        check("a.txt: HOLES: 9 hole, 18 ホール以下が 1 回。表示しますか？ -> yes" in err,
+              "the short-game question and its answer, in UTF-8")
+        check("b.txt: HOLES: start hole = 10,last hole = 18" in err, "the first-game notice")
+        check(page(a).count(b"<table") == 3, "--short yes (the default) writes the short game")
+
+        rc, out, err = run("--short", "no", "a.txt", "--links")
+        check(rc == 0 and out.split() == [a, "linkcc.html"], "--short no and --links: %d %s" % (rc, out.split()))
+        check("-> no" in err and page(a).count(b"<table") == 2, "--short no leaves the short game out")
+        check(page("linkcc.html").count(b"</a><br>\r\n") == 103, "linkcc.html has 103 links")
+
+        # A course file: the pars of "Pana" (row 101) become all 3.
+        courses = subprocess.run([os.path.join(build, "kestologgen"), "--courses", "/dev/stdout"],
+                                 stdout=subprocess.PIPE, check=True).stdout
+        courses = courses.replace(b"PAR: 4,5,3,4,4,4,3,5,4,4,3,4,5,4,5,4,3,4", b"PAR: " + b",".join([b"3"] * 18))
+        with open(os.path.join(work, "golfcourse.txt"), "wb") as f:
+            f.write(courses)
+        rc, out, err = run("--courses", "golfcourse.txt", "b.txt")
+        check(rc == 0 and b"<td><font color=/000000> 54 </font></td>" in page(b), "--courses takes the pars")
+        rc, out, err = run("--courses", "nothere.txt", "b.txt")
+        check(rc == 2 and "cannot read the course file" in err, "an unreadable course file stops at once")
+
+        d = put("d.txt", game(1, 18).encode(), 1)
+        rc, out, err = run("a.txt", "d.txt")
+        check(rc == 0 and out.split() == [a, d] and "replaces the page of an earlier log" in err,
+              "two logs of one minute: the later page replaces the earlier, with a warning")
+
+        rc, out, err = run("--help")
+        check(rc == 0 and out.startswith("usage: kestocard") and "HTM作成" in out, "--help")
+        rc, out, err = run()
+        check(rc == 2 and "no log given" in err, "no log: usage, status 2")
+        rc, out, err = run("--short", "maybe", "a.txt")
+        check(rc == 2 and "--short takes yes or no" in err, "a wrong --short value")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
