@@ -56,8 +56,15 @@ def start_watching(ctx):
 
 
 def wait_following(ctx, h, title=GAME):
-    ctx.wait_text(h, 1004, enc(title), 5000)
-    ctx.wait_text(h, 1005, enc(FOLLOWING), 5000)
+    """Once the game's window is open, the watcher names it and follows its
+    log within 5 s."""
+    ctx.find("FAKEGAME", title, 15000)
+    try:
+        ctx.wait_text(h, 1004, enc(title), 5000)
+        ctx.wait_text(h, 1005, enc(FOLLOWING), 5000)
+    except AssertionError as e:
+        fg = " ".join(ctx.probe("foreground")[1])
+        raise AssertionError(f"{e} (foreground window: {fg})") from None
 
 
 def texts_at(changes, cid, tick):
