@@ -123,6 +123,7 @@ struct Kesto {
   PageState page;
   char livebuf[LOGBUFSIZE];  // golf.txt mirrored at its own offsets
   char playlog[LOGBUFSIZE];  // one whole log chosen with the log button
+  char logpath[PATHSIZE];    // the log file last chosen with openlog
 };
 
 extern Kesto gkesto;

@@ -193,7 +193,7 @@ void openplaylog() {
   }
   OsHandle f = 0;
   uint32_t size = 0;
-  if (!openlog(&f, &size)) return;
+  if (!openlog(mw.main, klogfilter, &f, &size)) return;
   if (!loadplaylog(f, size)) return;
   if (!mw.logdlg) toggledialog(&mw.logdlg, IDD_PLAYLOG, 2, "DISPLOG");
 }

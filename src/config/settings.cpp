@@ -118,6 +118,14 @@ static bool key(const char* line, const char* name, const char** value) {
   return true;
 }
 
+void setgamelog(const char* path) {
+  Settings& s = gkesto.set;
+  int32_t l = sjiscopy(s.gamelog, PATHSIZE, path);
+  // The game's folder is the path without "golf.txt", its separator kept; a
+  // double-byte character is never cut in two.
+  sjiscopyn(s.gamefolder, PATHSIZE, s.gamelog, l > 8 ? l - 8 : 0);
+}
+
 int32_t parsesettings(const char* text, int32_t len) {
   Settings& s = gkesto.set;
   int32_t mask = 0;
@@ -136,9 +144,7 @@ int32_t parsesettings(const char* text, int32_t len) {
       sjiscopy(s.dgpath, PATHSIZE, v);
       // Only a full path to the game's golf.txt moves the game log.
       if (strlen(v) >= 48 && strcontains("GOLFDUKE", 8, v)) {
-        int32_t l = sjiscopy(s.gamelog, PATHSIZE, v);
-        memcpy(s.gamefolder, s.gamelog, (size_t)(l - 8));
-        s.gamefolder[l - 8] = 0;
+        setgamelog(v);
         mask |= LM_DGPATH;
       }
     } else if (key(line, "READ_COURSE=", &v)) {

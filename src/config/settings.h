@@ -84,6 +84,9 @@ int32_t readsettings();
 // Parses a loginit.txt text (len bytes, followed by a NUL) into the Settings
 // record; returns the load mask.  readsettings calls it after the read.
 int32_t parsesettings(const char* text, int32_t len);
+// Makes path the game log path and the game folder that path without its last
+// 8 bytes ("golf.txt"), cut before a double-byte character rather than in it.
+void setgamelog(const char* path);
 // Writes loginit.txt; returns the mask of lines written (LM_COMPLETE when all 14).
 int32_t writesettings();
 // The first interval row whose list position equals pos; 0 when none does.

@@ -54,6 +54,13 @@ uint32_t osgetcurrentdirectory(uint32_t n, char* buf);
 void osgetlocaltime(OsTime* t);
 uint32_t osgetlasterror();
 
+// ---- folders ---------------------------------------------------------------
+// Like FindFirstFile and FindClose: 1 when a search for the path finds a file
+// or folder of that name, else 0.
+int osfindfile(const char* path);
+// Like CreateDirectory with default security and an inheritable handle; 1 or 0.
+int oscreatedirectory(const char* path);
+
 // ---- messages ------------------------------------------------------------
 #define OS_MB_OK 0x0u
 #define OS_MB_OKCANCEL 0x1u
@@ -68,6 +75,22 @@ uint32_t osgetlasterror();
 #define OS_IDNO 7
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type);
+
+// ---- the open-file dialog --------------------------------------------------
+#define OS_OFN_NOVALIDATE 0x100u
+#define OS_OFN_PATHMUSTEXIST 0x800u
+#define OS_FNERR_INVALIDFILENAME 0x3002u
+#define OS_FNERR_BUFFERTOOSMALL 0x3003u
+// Like GetOpenFileName.  filter holds pairs of label and pattern, each ended by
+// a NUL, and ends with an empty label; the first pair is selected.  path (n
+// bytes) proposes a name and receives the choice.  1 when a file was chosen;
+// 0 when the user cancelled or the dialog failed, and then
+// oscommdlgextendederror tells which (0 for a cancel).  A chosen path that has
+// no Shift-JIS form or does not fit in n bytes fails with
+// OS_FNERR_INVALIDFILENAME or OS_FNERR_BUFFERTOOSMALL; path is then unchanged.
+int osgetopenfilename(OsWin owner, const char* filter, const char* initialdir, const char* title,
+                      uint32_t flags, char* path, uint32_t n);
+uint32_t oscommdlgextendederror();
 
 // ---- windows and dialog items -------------------------------------------
 int ossetwindowtext(OsWin w, const char* text);
@@ -112,8 +135,12 @@ int osfreelibrary(OsHandle module);
 int osregistermainclass();
 // Creates the main window from the dialog template "KESTO"; 0 on failure.
 OsWin oscreatemaindialog();
-// Creates a modeless dialog from a numbered template, owned by owner; 0 on failure.
+// Creates a modeless dialog from a numbered template, owned by owner; 0 on
+// failure.  The system layer hands the dialog's messages to its handlers
+// (the settings dialog: config/setdlg.h) and gives it the dialog keyboard
+// handling (Tab, Enter, Esc) in the message loop.
 OsWin oscreatedialog(int templ, OsWin owner);
+int osdestroywindow(OsWin w);
 void ospostquitmessage(int code);
 // Runs the message loop (dialog keyboard handling for dlg only) until WM_QUIT;
 // returns its wParam.

@@ -27,6 +27,16 @@
 #define IDC_COUNT 1043
 #define IDC_SHOWCOUNT 1044   // private: show the working capture page count
 
+// The settings dialog (template 104)
+#define IDC_SET_SAVE 1001        // "設定保存"
+#define IDC_SET_PATH 1002        // the game log path just chosen
+#define IDC_SET_BACKUP 1003      // "バックアップ"
+#define IDC_SET_END 1006         // "終了"
+#define IDC_SET_CHOOSE 1013      // "GOLFDUKE フォルダ設定"
+#define IDC_SET_READCOURSE 1020  // "起動時コースデータを読みます"
+#define IDC_SET_SAVECOURSE 1021  // "終了時コースデータを書きます"
+#define IDC_SET_IEXPLORE 1023    // "ＩＥを自動起動します"
+
 // Other dialog templates
 #define IDD_PLAYLOG 102
 #define IDD_SETTINGS 104

@@ -3,7 +3,9 @@
 // make a main window (the fuzz targets) need not link the window's code.
 #include "kesto.h"
 #include "app/mainwin.h"
+#include "config/setdlg.h"
 #include "os/fake/fakeos.h"
+#include "res/resource.h"
 
 // Created like CreateDialogParam does it: WM_CREATE, then WM_INITDIALOG.
 OsWin oscreatemaindialog() {
@@ -14,8 +16,22 @@ OsWin oscreatemaindialog() {
   return w;
 }
 
+// The modeless dialogs whose handlers exist; the others fail to open.
+OsWin oscreatedialog(int templ, OsWin owner) {
+  if (templ != IDD_SETTINGS) return 0;
+  for (int t : gfake.dialogsfail)
+    if (t == templ) return 0;
+  OsWin w = fakeaddwindow("#32770", "", 30, 30, 30 + 454, 30 + 180);
+  gfake.windows[0].owner = owner;
+  gfake.windows[0].templ = templ;
+  setdlginit(w);
+  return w;
+}
+
 void ossendcommand(OsWin w, int id) {
-  if (w && w == gkesto.mw.main) mainwincommand(id, 0);
+  if (!w) return;
+  if (w == gkesto.mw.main) mainwincommand(id, 0);
+  else if (w == fakefinddialog(IDD_SETTINGS)) setdlgcommand(w, id);
 }
 
 int osmessageloop(OsWin) { return gfake.quitposted ? gfake.quitcode : 0; }

@@ -41,6 +41,8 @@ void fakereset() {
   gfake.quitcode = -1;
   gfake.lasterror = 0;
   gfake.nextid = 0x100;
+  gfake.dlgerror = 0;
+  gfake.mkdirfails = 0;
 }
 
 // Index of the window last looked at: walks down the list ask for it and for
@@ -78,6 +80,12 @@ static FakeDesktop::Item* finditem(OsWin dlg, int id, bool make) {
   if (!make) return nullptr;
   gfake.items.push_back(FakeDesktop::Item{dlg, id, std::string(), 0});
   return &gfake.items.back();
+}
+
+OsWin fakefinddialog(int templ) {
+  for (auto& x : gfake.windows)
+    if (x.alive && x.templ == templ) return x.id;
+  return 0;
 }
 
 std::string fakeitemtext(OsWin dlg, int id) {
@@ -256,6 +264,26 @@ uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
 
 void osgetlocaltime(OsTime* t) { *t = gfake.localtime; }
 
+// ---- folders -----------------------------------------------------------------
+
+int osfindfile(const char* path) {
+  struct stat st;
+  return stat(hostpath(path).c_str(), &st) == 0;
+}
+
+int oscreatedirectory(const char* path) {
+  if (gfake.mkdirfails) {
+    gfake.lasterror = 5;
+    return 0;
+  }
+  if (mkdir(hostpath(path).c_str(), 0755) != 0) {
+    gfake.lasterror = errno == EEXIST ? OS_ERROR_ALREADY_EXISTS : 3;
+    return 0;
+  }
+  return 1;
+}
+
+
 uint32_t osgetlasterror() { return gfake.lasterror; }
 
 // ---- messages ------------------------------------------------------------
@@ -270,6 +298,32 @@ int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t ty
       FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer, gfake.timers.size()});
   return answer;
 }
+
+// ---- the open-file dialog -----------------------------------------------
+
+int osgetopenfilename(OsWin owner, const char* filter, const char* initialdir, const char* title,
+                      uint32_t flags, char* path, uint32_t n) {
+  std::string f;
+  for (const char* p = filter; p && *p; p += strlen(p) + 1) f.append(p, strlen(p) + 1);
+  gfake.opencalls.push_back(FakeOpenCall{owner, f, initialdir ? initialdir : "", title ? title : "", flags,
+                                         std::string(path, strnlen(path, n))});
+  gfake.dlgerror = 0;
+  if (gfake.openanswers.empty()) return 0;
+  FakeOpenAnswer a = gfake.openanswers.front();
+  gfake.openanswers.erase(gfake.openanswers.begin());
+  if (!a.chosen) {
+    gfake.dlgerror = a.error;
+    return 0;
+  }
+  if (a.path.size() + 1 > n) {
+    gfake.dlgerror = OS_FNERR_BUFFERTOOSMALL;
+    return 0;
+  }
+  memcpy(path, a.path.c_str(), a.path.size() + 1);
+  return 1;
+}
+
+uint32_t oscommdlgextendederror() { return gfake.dlgerror; }
 
 // ---- windows and dialog items -------------------------------------------
 
@@ -451,7 +505,15 @@ int osfreelibrary(OsHandle) { return 1; }
 
 int osregistermainclass() { return gfake.registerfails ? 0 : 1; }
 
-OsWin oscreatedialog(int, OsWin) { return 0; }
+int osdestroywindow(OsWin w) {
+  FakeWindow* x = findwin(w);
+  if (!x) return 0;
+  x->alive = false;
+  for (size_t i = gfake.items.size(); i-- > 0;)
+    if (gfake.items[i].dlg == w) gfake.items.erase(gfake.items.begin() + (long)i);
+  if (gfake.foreground == w) gfake.foreground = x->owner;
+  return 1;
+}
 
 void ospostquitmessage(int code) {
   gfake.quitposted++;

@@ -2,8 +2,10 @@
 //
 // It models top-level windows (title, class, rectangle, z-order), dialog items
 // with texts and check states, timers, the clipboard, key states, a clock,
-// disk figures and message boxes with scripted answers.  Files are real files:
-// backslashes in paths become slashes.  Holds no Japanese literal.
+// disk figures, message boxes and open-file dialogs with scripted answers, and
+// the modeless dialogs whose handlers exist (the settings dialog).  Files and
+// folders are real ones on the host: backslashes in paths become slashes.
+// Holds no Japanese literal.
 #pragma once
 
 #include <string>
@@ -18,6 +20,25 @@ struct FakeWindow {
   int rect[4];  // left, top, right, bottom
   OsWin owner;
   bool alive;
+  int templ = 0;  // dialog template of a modeless dialog, 0 for other windows
+};
+
+// One call of the open-file dialog as the program made it.
+struct FakeOpenCall {
+  OsWin owner;
+  std::string filter;  // the pairs with their NULs, without the closing empty label
+  std::string initialdir;
+  std::string title;
+  uint32_t flags;
+  std::string proposed;  // the path buffer as the dialog got it
+};
+
+// What the user does in the open-file dialog: chooses path, cancels (chosen
+// 0, error 0), or the dialog fails (chosen 0, error set).
+struct FakeOpenAnswer {
+  int chosen;
+  std::string path;
+  uint32_t error;
 };
 
 struct FakeMessageBox {
@@ -61,7 +82,11 @@ struct FakeDesktop {
   int createmainfails;
   int loadlibraryfails;
   int procaddressfails;
-  std::vector<int> dialogsfail;  // templates whose creation fails (all, while they do not exist yet)
+  std::vector<int> dialogsfail;  // templates whose creation fails (all without handlers)
+  std::vector<FakeOpenCall> opencalls;      // every open-file dialog shown
+  std::vector<FakeOpenAnswer> openanswers;  // scripted, taken in order; a cancel when none
+  uint32_t dlgerror;                        // oscommdlgextendederror
+  int mkdirfails;                           // oscreatedirectory fails
   int quitposted;
   int quitcode;
   uint32_t lasterror;
@@ -85,3 +110,5 @@ OsWin fakeaddwindow(const char* cls, const char* title, int l, int t, int r, int
 void fakeclosewindow(OsWin w);
 const FakeTimer* fakefindtimer(OsWin win, int id);
 std::string fakeitemtext(OsWin dlg, int id);
+// The live modeless dialog made from a template, 0 when there is none.
+OsWin fakefinddialog(int templ);

@@ -4,11 +4,14 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstring>
 
 #include "kesto.h"
 #include "app/mainwin.h"
+#include "config/setdlg.h"
+#include "res/resource.h"
 #include "os/win32/oswin32.h"
 
 static HINSTANCE ginstance;
@@ -182,6 +185,29 @@ void osgetlocaltime(OsTime* t) {
 
 uint32_t osgetlasterror() { return GetLastError(); }
 
+// ---- folders -----------------------------------------------------------------
+
+int osfindfile(const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(w, &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  FindClose(h);
+  return 1;
+}
+
+int oscreatedirectory(const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  SECURITY_ATTRIBUTES sa;
+  sa.nLength = sizeof sa;
+  sa.lpSecurityDescriptor = nullptr;
+  sa.bInheritHandle = TRUE;
+  return CreateDirectoryW(w, &sa) ? 1 : 0;
+}
+
+
 // ---- messages --------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
@@ -190,6 +216,61 @@ int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t ty
   towide(caption, wc, 256);
   return MessageBoxW((HWND)owner, wt, wc, type);
 }
+
+// ---- the open-file dialog ---------------------------------------------------
+
+static uint32_t gfilenameerror;  // a chosen path the program cannot hold
+
+int osgetopenfilename(OsWin owner, const char* filter, const char* initialdir, const char* title,
+                      uint32_t flags, char* path, uint32_t n) {
+  gfilenameerror = 0;
+  // The filter's pairs, each converted on its own, keep their NULs.
+  wchar_t wfilter[WBUF];
+  int at = 0;
+  for (const char* p = filter; p && *p && at < WBUF - 2; p += strlen(p) + 1) {
+    wchar_t piece[256];
+    towide(p, piece, 256);
+    int len = (int)wcslen(piece);
+    if (at + len + 2 > WBUF) break;
+    memcpy(wfilter + at, piece, (len + 1) * sizeof(wchar_t));
+    at += len + 1;
+  }
+  wfilter[at] = 0;
+  wfilter[at + 1] = 0;
+  wchar_t wdir[WBUF], wtitle[256], wpath[WBUF];
+  towide(initialdir, wdir, WBUF);
+  towide(title, wtitle, 256);
+  towide(path, wpath, (int)n < WBUF ? (int)n : WBUF);
+
+  OPENFILENAMEW ofn;
+  memset(&ofn, 0, sizeof ofn);
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = (HWND)owner;
+  ofn.lpstrFilter = wfilter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = wpath;
+  ofn.nMaxFile = (int)n < WBUF ? n : WBUF;
+  ofn.lpstrInitialDir = initialdir && *initialdir ? wdir : nullptr;
+  ofn.lpstrTitle = wtitle;
+  ofn.Flags = flags;
+  if (!GetOpenFileNameW(&ofn)) return 0;
+
+  // The choice comes back as Shift-JIS, whole or not at all.
+  BOOL lossy = FALSE;
+  int need = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wpath, -1, nullptr, 0, nullptr, &lossy);
+  if (need <= 0 || lossy) {
+    gfilenameerror = OS_FNERR_INVALIDFILENAME;
+    return 0;
+  }
+  if ((uint32_t)need > n) {
+    gfilenameerror = OS_FNERR_BUFFERTOOSMALL;
+    return 0;
+  }
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wpath, -1, path, (int)n, nullptr, nullptr);
+  return 1;
+}
+
+uint32_t oscommdlgextendederror() { return gfilenameerror ? gfilenameerror : CommDlgExtendedError(); }
 
 // ---- windows and dialog items ---------------------------------------------
 
@@ -362,10 +443,61 @@ OsWin oscreatemaindialog() {
   return (OsWin)CreateDialogParamW(ginstance, L"KESTO", nullptr, maindlgproc, 0);
 }
 
+// The modeless dialogs that are open, for the dialog keyboard handling of the
+// message loop.
+#define MODELESS 8
+static HWND gmodeless[MODELESS];
+
+static void forgetdialog(HWND h) {
+  for (HWND& m : gmodeless)
+    if (m == h) m = nullptr;
+}
+
+static bool ismodeless(HWND h) {
+  for (HWND m : gmodeless)
+    if (m && m == h) return true;
+  return false;
+}
+
+// The settings dialog: every message it answers goes to its handlers.  The
+// close box arrives as WM_CLOSE, Esc as IDCANCEL.
+static INT_PTR CALLBACK setdlgproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      setdlginit((OsWin)h);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDCANCEL) setdlgclose((OsWin)h);
+      else setdlgcommand((OsWin)h, LOWORD(wp));
+      return TRUE;
+    case WM_CLOSE:
+      setdlgclose((OsWin)h);
+      return TRUE;
+    case WM_DESTROY:
+      forgetdialog(h);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
 static INT_PTR CALLBACK plaindlgproc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 OsWin oscreatedialog(int templ, OsWin owner) {
-  return (OsWin)CreateDialogParamW(ginstance, MAKEINTRESOURCEW(templ), (HWND)owner, plaindlgproc, 0);
+  DLGPROC proc = templ == IDD_SETTINGS ? setdlgproc : plaindlgproc;
+  HWND h = CreateDialogParamW(ginstance, MAKEINTRESOURCEW(templ), (HWND)owner, proc, 0);
+  if (!h) return 0;
+  for (HWND& m : gmodeless)
+    if (!m || !IsWindow(m)) {
+      m = h;
+      break;
+    }
+  return (OsWin)h;
+}
+
+int osdestroywindow(OsWin w) {
+  forgetdialog((HWND)w);
+  return DestroyWindow((HWND)w) ? 1 : 0;
 }
 
 void ospostquitmessage(int code) { PostQuitMessage(code); }
@@ -374,6 +506,8 @@ int osmessageloop(OsWin dlg) {
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (dlg && IsDialogMessageW((HWND)dlg, &msg)) continue;
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && ismodeless(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -1,0 +1,77 @@
+// The settings dialog: it edits the Settings record and keeps nothing of its
+// own, so every opening starts from the record.
+#include "config/setdlg.h"
+
+#include <cstring>
+
+#include "kesto.h"
+#include "report/playlog.h"
+#include "res/resource.h"
+
+// A box is ticked when its option is in force the way its user reads it: the
+// course database is read only for READ_COURSE=1, written for any SAVE_COURSE
+// but 0.
+void setdlginit(OsWin dlg) {
+  const Settings& s = gkesto.set;
+  oscheckdlgbutton(dlg, IDC_SET_READCOURSE, s.readcourse == 1);
+  oscheckdlgbutton(dlg, IDC_SET_SAVECOURSE, s.savecourse != 0);
+  oscheckdlgbutton(dlg, IDC_SET_IEXPLORE, s.iexplore != 0);
+}
+
+static void takechecks(OsWin dlg) {
+  Settings& s = gkesto.set;
+  s.readcourse = osisdlgbuttonchecked(dlg, IDC_SET_READCOURSE) == 1;
+  s.savecourse = osisdlgbuttonchecked(dlg, IDC_SET_SAVECOURSE) == 1;
+  s.iexplore = osisdlgbuttonchecked(dlg, IDC_SET_IEXPLORE) == 1;
+}
+
+static void closedlg(OsWin dlg) {
+  osdestroywindow(dlg);
+  if (gkesto.mw.setdlg == dlg) gkesto.mw.setdlg = 0;
+}
+
+static void savesettings(OsWin dlg) {
+  takechecks(dlg);
+  if (writesettings() == LM_COMPLETE) {
+    gkesto.set.complete = 1;
+    osmessagebox(dlg, "環境データを ファイル名 loginit.txt で保存しました", "Write OK", OS_MB_ICONINFORMATION);
+  } else {
+    osmessagebox(dlg, "環境データ保存に失敗しました", "Write Error", OS_MB_ICONERROR);
+  }
+}
+
+// The game's golf.txt: its path becomes the game log and, with "設定保存",
+// the DGPATH line.  No "GOLFDUKE" test here; the reader makes it next start.
+static void choosegamelog(OsWin dlg) {
+  OsHandle f = 0;
+  uint32_t size = 0;
+  if (!openlog(dlg, ktextfilter, &f, &size)) return;
+  osclosehandle(f);
+  Settings& s = gkesto.set;
+  ossetdlgitemtext(dlg, IDC_SET_PATH, gkesto.logpath);
+  sjiscopy(s.dgpath, PATHSIZE, gkesto.logpath);
+  setgamelog(gkesto.logpath);
+  s.complete = 1;
+}
+
+void setdlgcommand(OsWin dlg, int id) {
+  switch (id) {
+    case IDC_SET_SAVE:
+      savesettings(dlg);
+      break;
+    case IDC_SET_CHOOSE:
+      choosegamelog(dlg);
+      break;
+    case IDC_SET_BACKUP:
+      backup(dlg);
+      break;
+    case IDC_SET_END:
+      takechecks(dlg);
+      closedlg(dlg);
+      break;
+    default:
+      break;
+  }
+}
+
+void setdlgclose(OsWin dlg) { closedlg(dlg); }
