@@ -67,6 +67,12 @@
 //                             GetProcessTimes), the other figures for
 //                             comparison, tick (GetTickCount64 when read) and
 //                             running (0 once it has ended)
+//   openfile PATH [5000]      wait for the system open-file dialog (a visible
+//                             top-level "#32770" titled "File Name"), print
+//                             its handle, owner and first file-type entry, put
+//                             PATH into its file-name field and press OK, or
+//                             press Cancel when PATH is "-"; then wait until
+//                             the dialog is gone
 #include <windows.h>
 
 #include <fcntl.h>
@@ -1046,6 +1052,86 @@ int cmdcputime(int argc, wchar_t **argv) {
   return 0;
 }
 
+// ---- the system open-file dialog ---------------------------------------------
+
+struct FileDlgCtx {
+  HWND dlg;
+};
+
+BOOL CALLBACK filedlgproc(HWND h, LPARAM lp) {
+  wchar_t title[64];
+  if (IsWindowVisible(h) && isclass(h, L"#32770") && readtext(h, title, 64) >= 0 &&
+      !wcscmp(title, L"File Name")) {
+    ((FileDlgCtx *)lp)->dlg = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK firsteditproc(HWND h, LPARAM lp) {
+  if (isclass(h, L"Edit") && IsWindowVisible(h)) {
+    *(HWND *)lp = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The file-name field: the combo box cmb13 (0x47C) of the Explorer-style
+// dialog, the edit edt1 (0x480), or else the first visible edit in it.
+HWND filenamefield(HWND dlg) {
+  HWND f = GetDlgItem(dlg, 0x47C);
+  if (!f) f = GetDlgItem(dlg, 0x480);
+  if (!f) EnumChildWindows(dlg, firsteditproc, (LPARAM)&f);
+  return f;
+}
+
+int cmdopenfile(int argc, wchar_t **argv) {
+  if (argc < 3) return fail("openfile PATH|- [timeout]");
+  int timeout = parsetimeout(argc, argv, 3, 5000);
+  DWORD start = GetTickCount();
+  FileDlgCtx f = {NULL};
+  for (;;) {
+    EnumWindows(filedlgproc, (LPARAM)&f);
+    if (f.dlg) break;
+    if ((int)(GetTickCount() - start) >= timeout) return fail("no open-file dialog within %d ms", timeout);
+    Sleep(50);
+  }
+  printf("dialog 0x%llx\nowner 0x%llx\n", (unsigned long long)(ULONG_PTR)f.dlg,
+         (unsigned long long)(ULONG_PTR)GetWindow(f.dlg, GW_OWNER));
+  // The file types: combo box cmb1 (0x470).
+  HWND types = GetDlgItem(f.dlg, 0x470);
+  DWORD_PTR n = 0, len = 0;
+  if (types && SendMessageTimeoutW(types, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &n) && n > 0 &&
+      SendMessageTimeoutW(types, CB_GETLBTEXTLEN, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &len) && len < 256) {
+    wchar_t first[256] = L"";
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(types, CB_GETLBTEXT, 0, (LPARAM)first, SMTO_ABORTIFHUNG, kSendTimeout, &r);
+    printf("types %d\n", (int)n);
+    printtext("type0", first, (int)wcslen(first));
+  }
+  int button = IDCANCEL;
+  if (wcscmp(argv[2], L"-") != 0) {
+    HWND field = filenamefield(f.dlg);
+    if (!field) return fail("the open-file dialog has no file-name field");
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, (LPARAM)argv[2], SMTO_ABORTIFHUNG, kSendTimeout, &r))
+      return fail("WM_SETTEXT timed out");
+    button = IDOK;
+  }
+  // Pressed until the dialog goes: a press right after it appeared can be lost.
+  DWORD pressed = 0;
+  start = GetTickCount();
+  while (IsWindow(f.dlg) && IsWindowVisible(f.dlg)) {
+    if ((int)(GetTickCount() - start) >= timeout) return fail("the open-file dialog stayed after button %d", button);
+    if (!pressed || GetTickCount() - pressed >= 1000) {
+      PostMessageW(f.dlg, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(f.dlg, button));
+      pressed = GetTickCount();
+    }
+    Sleep(50);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv) {
@@ -1077,6 +1163,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"pid")) r = cmdpid(argc, argv);
   else if (!wcscmp(c, L"watch")) r = cmdwatch(argc, argv);
   else if (!wcscmp(c, L"cputime")) r = cmdcputime(argc, argv);
+  else if (!wcscmp(c, L"openfile")) r = cmdopenfile(argc, argv);
   else r = fail("unknown subcommand");
   fflush(stdout);
   return r;
