@@ -207,7 +207,6 @@ int oscreatedirectory(const char* path) {
   return CreateDirectoryW(w, &sa) ? 1 : 0;
 }
 
-
 // ---- messages --------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
