@@ -80,6 +80,7 @@ void mainwincreate(OsWin w) {
   gkesto.set.readcourse = 0;
   gkesto.set.savecourse = 1;
   gkesto.set.iexplore = 0;
+  gkesto.set.custominterval = kintervals[0].custom;  // 100.0 s until loginit.txt names another
 
   initcourses();
   gkesto.set.loadmask = readsettings();

@@ -134,6 +134,19 @@ TEST_F(MainWindow, InitialisationLeavesCleanState) {
   EXPECT_EQ(gfake.lastdiskroot, "C:\\");
 }
 
+TEST_F(MainWindow, ANewUsersFirstSaveKeepsTheCustomInterval) {
+  // Without loginit.txt the interval row is the custom one, 100.0 s; saving
+  // must write it so that it reads back as the same row.
+  open();
+  EXPECT_EQ(gkesto.set.interval, 0);
+  EXPECT_EQ(gkesto.set.custominterval, 1000);
+  ASSERT_EQ(writesettings(), LM_COMPLETE);
+  EXPECT_NE(readfile(dir + "/loginit.txt").find("\r\nINTERVAL=1000\r\n"), std::string::npos);
+  gkesto.set.interval = 5;
+  readsettings();
+  EXPECT_EQ(gkesto.set.interval, 0);
+}
+
 TEST_F(MainWindow, EndSequenceWritesCoursesOnce) {
   open();  // no loginit.txt: SAVE_COURSE stays 1
   mainwincommand(IDC_END, 0);
