@@ -35,6 +35,8 @@ struct WatchState {
   OsHandle logfile;   // open log file handle, 0 when none
 };
 
+#define SHORTCUTS 6  // left Ctrl + 1, 0, R, F1, F2, F3
+
 // The capture control's state.
 struct CaptureControl {
   CaptureMode mode;
@@ -51,9 +53,11 @@ struct CaptureControl {
   int32_t estimate;
   int32_t customcount;
   uint16_t keynow, keyprev;
-  uint16_t shortnow[4], shortprev[4];
+  uint16_t shortnow[SHORTCUTS], shortprev[SHORTCUTS];
   int32_t countguard;
 };
+
+#define FRAMESLOTS 16384
 
 // Figures of the burst engine.
 struct BurstFigures {
@@ -63,8 +67,17 @@ struct BurstFigures {
   int32_t ondisk;
   int32_t straight;        // frames go straight to disk
   int32_t diskthreshold;   // ms; 250 at start
-  int64_t starttime;       // performance counter at the start of the burst
+  int64_t starttime;       // performance counter of the previous frame (the burst's start before the first)
+  int32_t slot;            // slot of the next frame
+  int32_t writepos;        // slot of the next frame to write out
+  OsHandle handles[FRAMESLOTS];   // movable block of each frame record
+  uint8_t* frames[FRAMESLOTS];    // its locked address
+  char folder[PATHSIZE];   // this burst's folder
+  char logpath[PATHSIZE];  // its burst log
+  OsHandle log;            // the burst log while open, else 0
 };
+
+#define CAPBUFSIZE 16777216  // the full and crop image buffers
 
 #define WINLISTSIZE 512
 struct WindowSlot {
@@ -83,6 +96,7 @@ struct MainWindowState {
   OsWin setdlg;      // settings dialog, 0 while closed
   OsWin logdlg;      // play-log dialog
   OsWin areadlg;     // capture area dialog
+  OsWin framewin;    // area frame, 0 while closed
   OsWin progress;    // progress bar
   RunState run;
   WatchState watch;
@@ -119,11 +133,15 @@ struct Kesto {
   WindowSlot winlist[WINLISTSIZE];
   int32_t winlistcount;
   OsWin chosenwin;           // the window chosen in the capture area dialog
+  int32_t framerect[4];      // the area frame's window rectangle as last read
+  int32_t framerectread;     // framerect has been read
   MarkerState marker;
   PageState page;
   char livebuf[LOGBUFSIZE];  // golf.txt mirrored at its own offsets
   char playlog[LOGBUFSIZE];  // one whole log chosen with the log button
   char logpath[PATHSIZE];    // the log file last chosen with openlog
+  uint8_t fullimage[CAPBUFSIZE];  // the clipboard image as a bottom-up 24-bit DIB
+  uint8_t cropimage[CAPBUFSIZE];  // the rows of a cropped screenshot
 };
 
 extern Kesto gkesto;

@@ -1,11 +1,21 @@
-// Capture control in the main window: mode boxes and the burst count field.
+// Capture control in the main window: mode boxes, the burst count field, the
+// screenshot of a PrintScreen image, the burst's start, steps and write-out,
+// the capture key and the shortcuts.
 #include "app/capctl.h"
 
+#include <cstdio>
 #include <cstring>
 
-#include "kesto.h"
 #include "app/mainwin.h"
+#include "app/watch.h"
+#include "capture/burst.h"
+#include "capture/capture.h"
+#include "kesto.h"
 #include "res/resource.h"
+
+#define SCREENAREAMAX 4193280  // 2560 x 1638 pixels
+#define MEMRESERVE 67108864    // physical memory a burst leaves alone
+#define KEYDOWN 0x8000
 
 void modeclick(int id) {
   CaptureControl& cc = gkesto.mw.cap;
@@ -49,6 +59,7 @@ void countchanged() {
   if (v != gkesto.set.work.capturepage) {
     gkesto.set.work.capturepage = v;
     if (mw.areadlg) ossendcommand(mw.areadlg, IDC_SHOWCOUNT);
+    if (mw.framewin) ossendcommand(mw.framewin, IDC_SHOWCOUNT);
   }
 }
 
@@ -69,4 +80,331 @@ void resetburst() {
   b.written = 0;
   b.ondisk = 0;
   b.straight = 0;
+}
+
+// A message from a timer handler: the timers stop while it is up.
+static void tickbox(const char* text, const char* caption) {
+  stoptimers();
+  osmessagebox(gkesto.mw.main, text, caption, OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+  starttimers();
+}
+
+static void setprogress(uint32_t msg, uintptr_t wp, intptr_t lp) {
+  if (gkesto.mw.progress) ossendmessage(gkesto.mw.progress, msg, wp, lp);
+}
+
+// Box 1029 and the progress bar while frames are written out.
+static void showwriteout() {
+  BurstFigures& b = gkesto.burst;
+  ossetdlgitemint(gkesto.mw.main, IDC_FITS, b.planned - b.taken + b.written, 1);
+  setprogress(OS_PBM_SETPOS, (uintptr_t)(b.taken - b.written), 0);
+}
+
+// ---- screenshots -------------------------------------------------------------
+
+static void writeall(OsHandle f, const void* p, uint32_t n) {
+  uint32_t put = 0;
+  oswritefile(f, p, n, &put);
+}
+
+// Saves a new clipboard image as a screenshot, cropped to rectdgwin when the
+// crop is still valid.
+static void savescreenshot(OsHandle img) {
+  MainWindowState& mw = gkesto.mw;
+  CaptureControl& cc = mw.cap;
+  OsBitmapHeader sys;
+  memset(&sys, 0, sizeof sys);
+  sys.size = BMPINFOHEADER;
+  if (!osgetbitmapheader(img, &sys)) return;
+  int32_t W = sys.width;
+  int32_t H = sys.height < 0 ? -sys.height : sys.height;
+  if (W <= 0 || H <= 0 || imagesize(W, H) > CAPBUFSIZE) {
+    // Rows that would not fit the image buffers are never fetched.
+    char b[200];
+    snprintf(b, sizeof b, "クリップボードの画像 (%d x %d) は大きすぎるため保存しませんでした", (int)sys.width,
+             (int)sys.height);
+    tickbox(b, "Error");
+    return;
+  }
+  OsBitmapHeader full = rgbheader(sys, W, H);
+  const int32_t* r = cc.rectdgwin;
+  int32_t cw = 0, ch = 0;
+  int crop = cc.cropvalid && W > r[2] - r[0] && r[2] <= W && r[3] <= H && mw.foreground == mw.watch.gamewin &&
+             r[0] >= 0 && r[1] >= 0 && r[2] > r[0] && r[3] > r[1];
+  OsBitmapHeader cut;
+  if (crop) {
+    cw = r[2] - r[0];
+    ch = r[3] - r[1];
+    cut = rgbheader(sys, cw, ch);
+  }
+  OsBitmapHeader rows = full;
+  if (!osgetbitmaprows(img, &rows, gkesto.fullimage, CAPBUFSIZE)) return;
+  char path[PATHSIZE + 96];
+  if (!ssname(path, (int)sizeof path)) {
+    starttimers();
+    return;
+  }
+  OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
+                            OS_CREATE_ALWAYS);
+  if (f == OS_BADFILE) return;
+  uint8_t head[BMPHEADERS];
+  if (crop) {
+    uint32_t fstride = rowstride(W), cstride = rowstride(cw), pad = rowpad(cw);
+    for (int32_t y = ch - 1; y >= 0; y--) {
+      const uint8_t* src = gkesto.fullimage + (size_t)(H - r[3] + y) * fstride + (size_t)r[0] * 3;
+      uint8_t* dst = gkesto.cropimage + (size_t)y * cstride;
+      memcpy(dst, src, (size_t)cw * 3);
+      memset(dst + (size_t)cw * 3, 0, pad);
+    }
+    putfileheader(head, cut.sizeimage);
+    putinfoheader(head + BMPFILEHEADER, cut);
+    writeall(f, head, BMPHEADERS);
+    writeall(f, gkesto.cropimage, cut.sizeimage);
+  } else {
+    putfileheader(head, full.sizeimage);
+    putinfoheader(head + BMPFILEHEADER, full);
+    writeall(f, head, BMPHEADERS);
+    writeall(f, gkesto.fullimage, full.sizeimage);
+  }
+  osclosehandle(f);
+}
+
+// The screenshot check; 0 when the game window was found gone (the tick
+// ends then).
+static int screenshotcheck() {
+  MainWindowState& mw = gkesto.mw;
+  CaptureControl& cc = mw.cap;
+  cc.ssbusy = 1;
+  if (!mw.watch.gamewin) {
+    cc.cropvalid = 0;
+  } else if (!osgetwindowrect(mw.watch.gamewin, cc.rectdgwin)) {
+    stoptimers();
+    osmessagebox(mw.main, "ゴルフ漬けウインドウが見つかりません", "Process Not found",
+                 OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    gamewindowgone();
+    cc.ssbusy = 0;
+    starttimers();
+    return 0;
+  } else {
+    const int32_t* r = cc.rectdgwin;
+    cc.cropvalid = !(r[0] < 0 || r[1] < 0 || r[2] > mw.screenw || r[3] > mw.screenh);
+    if (!cc.cropvalid) {
+      char b[320];
+      snprintf(b, sizeof b,
+               "rectdgwin.left = %d\r\nrectdgwin.top = %d\r\nrectdgwin.right = %d\r\nrectdgwin.bottom = %d\r\n\r\n"
+               "ゴルフ漬けのウインドウがデスクトップをはみ出しています。",
+               r[0], r[1], r[2], r[3]);
+      stoptimers();
+      osmessagebox(mw.main, b, "Capture RECT is out of window", OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+      cc.cooldown = mw.pace.ticks3s;
+      starttimers();
+    }
+  }
+  OsHandle img = 0;
+  if (osopenclipboard(mw.main)) {
+    img = osgetclipboardbitmap();
+    if (img && img != cc.lastimage) savescreenshot(img);
+    osemptyclipboard();
+    osclosecliboard();
+  }
+  cc.ssbusy = 0;
+  cc.lastimage = img;
+  return 1;
+}
+
+// ---- bursts ------------------------------------------------------------------
+
+void capturetoggle() {
+  MainWindowState& mw = gkesto.mw;
+  CaptureControl& cc = mw.cap;
+  BurstFigures& b = gkesto.burst;
+  if (cc.toggled) {
+    if (cc.burst != BurstRunning && cc.burst != BurstWriting) return;
+    stoptimers();
+    if (burstflush(FLUSHFRAMES)) {
+      cc.burst = BurstWriting;
+    } else {
+      cc.toggled = 0;
+      cc.burst = BurstIdle;
+    }
+    showwriteout();
+    starttimers();
+    return;
+  }
+  cc.toggled = 1;
+  osqueryperformancecounter(&b.starttime);
+  cc.burst = BurstPreparing;
+  stoptimers();
+  burstprep();
+  cc.burst = BurstRunning;
+  b.taken = 0;
+  b.written = 0;
+  if (!burstnames()) {
+    osmessagebox(mw.main, "フォルダを作成できませんでした\r\n\r\n連写は中止しました。", "Memory is too small",
+                 OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    cc.toggled = 0;
+    cc.burst = BurstIdle;
+    starttimers();
+    return;
+  }
+  b.log = oscreatefile(b.logpath, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
+                       OS_CREATE_ALWAYS);
+  if (b.log == OS_BADFILE) b.log = 0;
+  // The range's upper end is 16 bits: a planned count above 65,535 wraps.
+  setprogress(OS_PBM_SETRANGE, 0, (intptr_t)((uint32_t)(b.planned & 0xFFFF) << 16));
+  setprogress(OS_PBM_SETBARCOLOR, 0, 0xFF0000);
+  setprogress(OS_PBM_SETPOS, 0, 0);
+  if (b.log) {
+    char line[48];
+    int n = snprintf(line, sizeof line, "disk free = %d MB\r\n", mw.freemb);
+    writeall(b.log, line, (uint32_t)n);
+  }
+  if (burststep()) cc.burst = BurstWriting;
+  starttimers();
+}
+
+// The frames that still fit in memory, in 1029 while no burst runs.
+static void showestimate(uint32_t avail) {
+  int32_t r[4] = {0, 0, 0, 0};
+  if (!osgetwindowrect(gkesto.mw.foreground, r)) memset(r, 0, sizeof r);
+  int64_t w = (int64_t)r[2] - r[0], h = (int64_t)r[3] - r[1];
+  int64_t framebytes = (w * 3 + rowpad((int32_t)w)) * h + 74;
+  if (framebytes <= 0) framebytes = 1;
+  int64_t usable = ((int64_t)avail - MEMRESERVE) / 10 * 9;
+  int64_t fits = usable / framebytes;
+  // Less than the reserve left: nothing fits.
+  if (fits < 0) fits = 0;
+  if (fits > INT32_MAX) fits = INT32_MAX;
+  ossetdlgitemint(gkesto.mw.main, IDC_FITS, (int)fits, 0);
+}
+
+static void burstpart() {
+  MainWindowState& mw = gkesto.mw;
+  CaptureControl& cc = mw.cap;
+  BurstFigures& b = gkesto.burst;
+  uint32_t avail = osavailphys();
+  ossetdlgitemint(mw.main, IDC_FREEMEM, (int)(avail / 1048576u), 0);
+  OsHandle img = 0;
+  if (osopenclipboard(mw.main)) {
+    img = osgetclipboardbitmap();
+    osclosecliboard();
+  }
+  int32_t keymode = gkesto.set.work.enablecapkey;
+  if (img && img != cc.lastimage && (keymode == 0 || keymode == 2)) {
+    capturetoggle();
+    cc.lastimage = img;
+    return;
+  }
+  if (cc.burst == BurstIdle) {
+    if (++cc.estimate > mw.pace.ticks1s) {
+      cc.estimate = 0;
+      showestimate(avail);
+    }
+  } else if (cc.burst == BurstRunning) {
+    int step = 1;
+    if (gkesto.set.interval == 0) {
+      step = 0;
+      if (++cc.customcount >= gkesto.set.custominterval / 5) {
+        cc.customcount = 0;
+        step = 1;
+      }
+    }
+    if (step && burststep()) cc.burst = BurstWriting;
+    int32_t n = b.straight ? b.ondisk : b.taken;
+    setprogress(OS_PBM_SETPOS, (uintptr_t)n, 0);
+    ossetdlgitemint(mw.main, IDC_FITS, b.planned - n, 1);
+  }
+  if (cc.burst == BurstWriting) {
+    stoptimers();
+    if (!burstflush(FLUSHFRAMES)) {
+      mw.freemb = freediskmb(gkesto.set.homeread);
+      cc.toggled = 0;
+      cc.burst = BurstIdle;
+    }
+    showwriteout();
+    starttimers();
+  }
+  cc.lastimage = img;
+}
+
+int capturetick() {
+  MainWindowState& mw = gkesto.mw;
+  CaptureControl& cc = mw.cap;
+  if (cc.mode == ScreenshotMode) {
+    if ((int64_t)mw.screenw * mw.screenh <= SCREENAREAMAX) {
+      cc.ssallowed = 1;
+    } else {
+      cc.ssallowed = 0;
+      cc.mode = CaptureOff;
+      oscheckdlgbutton(mw.main, IDC_SS, 0);
+      tickbox("パソコンのデスクトップが大きすぎます。\r\n\r\n面積を　2560 x 1638 ピクセル以下にしてください。",
+              "desktop over");
+    }
+  } else {
+    cc.ssallowed = 0;
+  }
+  if (cc.cooldown > 0) cc.cooldown--;
+  mw.foreground = osgetforegroundwindow();
+  if (cc.ssallowed && !cc.ssbusy && cc.cooldown == 0 && !screenshotcheck()) return 0;
+  if (cc.mode == CaptureOff || cc.mode == ScreenshotMode) {
+    cc.toggled = 0;
+    if (cc.burst == BurstRunning || cc.burst == BurstWriting) {
+      stoptimers();
+      if (!burstflush(FLUSHFRAMES)) cc.burst = BurstIdle;
+      showwriteout();
+      mw.freemb = freediskmb(gkesto.set.homeread);
+      starttimers();
+    }
+  }
+  if (cc.mode == BurstMode) burstpart();
+  return 1;
+}
+
+// ---- timer 2 -----------------------------------------------------------------
+
+static const int kshortcuts[SHORTCUTS] = {0x31, 0x30, 0x52, OS_VK_F1, OS_VK_F2, OS_VK_F3};
+
+static void shortcut(int i) {
+  OsWin m = gkesto.mw.main;
+  switch (i) {
+    case 0: ossetdlgitemint(m, IDC_COUNT, 1, 0); break;
+    case 1: ossetdlgitemint(m, IDC_COUNT, 0, 0); break;
+    case 2: ossetdlgitemint(m, IDC_COUNT, gkesto.set.saved.capturepage, 0); break;
+    case 3:
+      oscheckdlgbutton(m, IDC_SS, 1);
+      ospostcommand(m, IDC_SS);
+      break;
+    case 4:
+      oscheckdlgbutton(m, IDC_BURST, 1);
+      ospostcommand(m, IDC_BURST);
+      break;
+    case 5:
+      if (osisdlgbuttonchecked(m, IDC_BURST)) {
+        oscheckdlgbutton(m, IDC_BURST, 0);
+        ospostcommand(m, IDC_BURST);
+      }
+      if (osisdlgbuttonchecked(m, IDC_SS)) {
+        oscheckdlgbutton(m, IDC_SS, 0);
+        ospostcommand(m, IDC_SS);
+      }
+      break;
+  }
+}
+
+void capturekeys() {
+  CaptureControl& cc = gkesto.mw.cap;
+  const CaptureSettings& w = gkesto.set.work;
+  if (cc.mode == BurstMode && w.enablecapkey != 0) {
+    int32_t row = w.selectcapkey >= 0 && w.selectcapkey < CAPKEYROWS ? w.selectcapkey : 0;
+    cc.keyprev = cc.keynow;
+    cc.keynow = osgetasynckeystate(kcapkeys[row].vkey);
+    if ((cc.keynow & KEYDOWN) && !(cc.keyprev & KEYDOWN)) capturetoggle();
+  }
+  for (int i = 0; i < SHORTCUTS; i++) {
+    cc.shortprev[i] = cc.shortnow[i];
+    cc.shortnow[i] = osgetasynckeystate(kshortcuts[i]);
+    if ((cc.shortnow[i] & KEYDOWN) && !(cc.shortprev[i] & KEYDOWN) &&
+        (osgetasynckeystate(OS_VK_LCONTROL) & KEYDOWN))
+      shortcut(i);
+  }
 }

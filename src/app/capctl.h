@@ -1,5 +1,6 @@
-// Capture control in the main window: the "SS" and "連写" boxes and the burst
-// count field.
+// Capture control in the main window: the "SS" and "連写" boxes, the burst
+// count field, the capture part of the timer-1 tick, the capture key and the
+// left-Ctrl shortcuts of timer 2.
 #pragma once
 
 // A click on "SS" (1020) or "連写" (1021).
@@ -13,3 +14,10 @@ void showcount();
 void restorecapture();
 // Resets the burst figures.
 void resetburst();
+// The capture part of a timer-1 tick, before the watcher step.  0 when the
+// tick ends here (the game window was found gone): no watcher step then.
+int capturetick();
+// Timer 2: the capture key and the shortcuts.
+void capturekeys();
+// A trigger: starts a burst, or stops the one running.
+void capturetoggle();

@@ -262,8 +262,13 @@ void mainwincommand(int id, int code) {
 }
 
 void mainwintimer(int id) {
-  if (id != 1) return;  // timer 2 carries the capture key and the shortcuts
-  gkesto.mw.foreground = osgetforegroundwindow();
+  if (id == 2) {
+    capturekeys();
+    return;
+  }
+  if (id != 1) return;
+  // The capture part reads the foreground window the watcher uses too.
+  if (!capturetick()) return;
   watchstep();
 }
 

@@ -287,6 +287,15 @@ static void endedwait(const IntervalRow& pace) {
   ws.ticks = 0;
 }
 
+void gamewindowgone() {
+  WatchState& ws = gkesto.mw.watch;
+  ws.gamewin = 0;
+  status(ws.edition ? "ゴルフ漬け 特盛り が終了しました" : "ゴルフ漬け が終了しました");
+  ws.state = GameEnded;
+  ws.delay = gkesto.mw.pace.ticks1s;
+  ws.following = 0;
+}
+
 void watchstep() {
   WatchState& ws = gkesto.mw.watch;
   const IntervalRow& pace = gkesto.mw.pace;

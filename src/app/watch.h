@@ -16,3 +16,7 @@ void watchstep();
 int findgamewin();
 // Shows the last shot of the live parse: club, remaining distance, power.
 void showshot();
+// The capture control found the game window gone: the status line names the
+// ended game and the watcher waits in GameEnded, about a second shorter than
+// after an end it saw itself (D starts at A).
+void gamewindowgone();

@@ -69,6 +69,7 @@ int oscreatedirectory(const char* path);
 #define OS_MB_ICONQUESTION 0x20u
 #define OS_MB_ICONWARNING 0x30u
 #define OS_MB_ICONINFORMATION 0x40u
+#define OS_MB_SYSTEMMODAL 0x1000u
 #define OS_IDOK 1
 #define OS_IDCANCEL 2
 #define OS_IDYES 6
@@ -119,11 +120,72 @@ int oskilltimer(OsWin w, int id);
 int osopenclipboard(OsWin w);
 int osemptyclipboard();
 int osclosecliboard();
+// The clipboard's CF_BITMAP image while the clipboard is open; 0 when none.
+OsHandle osgetclipboardbitmap();
 #define OS_SM_CXSCREEN 0
 #define OS_SM_CYSCREEN 1
 int osgetsystemmetrics(int index);
 int osqueryperformancefrequency(int64_t* f);
 int osqueryperformancecounter(int64_t* c);
+
+// ---- bitmaps and the screen -----------------------------------------------
+// Laid out like BITMAPINFOHEADER (40 bytes).
+struct OsBitmapHeader {
+  uint32_t size;
+  int32_t width, height;
+  uint16_t planes, bitcount;
+  uint32_t compression, sizeimage;
+  int32_t xppm, yppm;
+  uint32_t clrused, clrimportant;
+};
+// GetDIBits without a buffer: the bitmap's header as the system reports it
+// (h->size is set to 40 and the rest cleared first).  1 or 0.
+int osgetbitmapheader(OsHandle bmp, OsBitmapHeader* h);
+// GetDIBits with a buffer: all |h->height| rows of the bitmap as a bottom-up
+// 24-bit DIB, rows padded to four bytes, into buf of size bytes.  h comes from
+// osgetbitmapheader and gets bit count 24, compression 0 and the image size;
+// nothing is read when the rows would not fit in size bytes.  1 or 0.
+int osgetbitmaprows(OsHandle bmp, OsBitmapHeader* h, void* buf, uint32_t size);
+// One screen grab: BitBlt (SRCCOPY) of the rectangle r (left, top, right,
+// bottom; the picture is |right - left| x |bottom - top| pixels, copied from
+// (left, top)) from the desktop into a compatible bitmap, then GetDIBits of
+// its rows as a bottom-up 24-bit DIB into buf (at most size bytes).  h gets
+// the system's header of the bitmap (planes, resolution, colour counts);
+// width, height, bit count, compression and image size are the caller's.
+// Returns 1 when the rows were fetched, 0 when no row was (h->planes then
+// tells whether the bitmap was made).
+int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size);
+// GetWindowRect: left, top, right, bottom in screen pixels.  1 or 0.
+int osgetwindowrect(OsWin w, int32_t r[4]);
+
+// ---- keys -----------------------------------------------------------------
+#define OS_VK_LCONTROL 0xA2
+#define OS_VK_F1 0x70
+#define OS_VK_F2 0x71
+#define OS_VK_F3 0x72
+// GetAsyncKeyState: the key's state for the whole system, the high bit set
+// while it is down, so keys pressed while another program has the keyboard
+// focus count too.
+uint16_t osgetasynckeystate(int vk);
+
+// ---- memory ----------------------------------------------------------------
+// GlobalMemoryStatus: available physical memory in bytes, as a 32-bit
+// process sees it (at most 4 GiB - 1).
+uint32_t osavailphys();
+// Movable global memory blocks (GlobalAlloc GMEM_MOVABLE, GlobalLock,
+// GlobalUnlock, GlobalFree).
+OsHandle osglobalalloc(uint32_t size);        // 0 on failure
+void* osgloballock(OsHandle m);               // nullptr on failure
+int osglobalunlock(OsHandle m);
+OsHandle osglobalfree(OsHandle m);            // 0 when freed
+
+// ---- messages to windows ---------------------------------------------------
+#define OS_PBM_SETRANGE 0x401u
+#define OS_PBM_SETPOS 0x402u
+#define OS_PBM_SETBARCOLOR 0x409u
+intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp);
+// Posts WM_COMMAND with the given id (notification 0, a click) to a window.
+void ospostcommand(OsWin w, int id);
 
 // ---- start-up and the message loop ---------------------------------------
 OsHandle oscreatemutex(const char* name, int owned);  // 0 on failure

@@ -12,6 +12,10 @@ OsWin oscreatemaindialog() {
   if (gfake.createmainfails) return 0;
   OsWin w = fakeaddwindow(KESTO_CLASS, "", 10, 10, 10 + 414, 10 + 176);
   mainwincreate(w);
+  // The count field is an edit control: setting its text notifies the window.
+  gfake.editchange = [](OsWin dlg, int id) {
+    if (dlg == gkesto.mw.main && id == IDC_COUNT) mainwincommand(id, OS_EN_CHANGE);
+  };
   mainwininitdialog();
   return w;
 }
@@ -35,3 +39,11 @@ void ossendcommand(OsWin w, int id) {
 }
 
 int osmessageloop(OsWin) { return gfake.quitposted ? gfake.quitcode : 0; }
+
+void fakepump() {
+  while (!gfake.posted.empty()) {
+    auto p = gfake.posted.front();
+    gfake.posted.erase(gfake.posted.begin());
+    if (p.first && p.first == gkesto.mw.main) mainwincommand(p.second, OS_BN_CLICKED);
+  }
+}

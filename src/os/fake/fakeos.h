@@ -56,6 +56,21 @@ struct FakeTimer {
   uint32_t ms;
 };
 
+// A bitmap the fake clipboard can hold: the screen's picture (fakepixel) of
+// width x height pixels, as PrintScreen leaves it.
+struct FakeImage {
+  OsHandle handle;
+  int width, height;
+  uint16_t planes;
+  int rowsfail;  // GetDIBits with a buffer fails
+};
+
+struct FakeBlock {
+  OsHandle handle;
+  std::vector<uint8_t> bytes;
+  int locks;
+};
+
 struct FakeDesktop {
   std::vector<FakeWindow> windows;  // z-order: index 0 is the top
   OsWin foreground;
@@ -98,6 +113,25 @@ struct FakeDesktop {
   // them open without write sharing (host paths)
   std::vector<std::string> writelocked;
   std::vector<std::string> locked;  // files no open gets into (host paths)
+  // clipboard images and the one the clipboard holds (0: none)
+  std::vector<FakeImage> images;
+  OsHandle clipimage;
+  long rowsfetched;          // osgetbitmaprows calls that fetched rows
+  // screen grabs: how many, and the last rectangle asked for
+  long grabs;
+  int32_t lastgrab[4];
+  int grabfails;             // the grab makes no bitmap (planes 0)
+  // physical memory and movable blocks
+  uint32_t availphys;
+  std::vector<FakeBlock> blocks;  // live blocks
+  long allocs;               // blocks ever allocated
+  long allocfailat;          // the allocation with this number (from 1) and later ones fail; 0: none
+  uint64_t peakbytes;        // largest total of live block bytes
+  // the progress bar: last range, colour and position sent
+  uint32_t pbrangelo, pbrangehi, pbcolor, pbpos;
+  std::vector<std::pair<OsWin, int>> posted;  // WM_COMMAND posted, not yet delivered
+  // Called after a dialog item's text is set, as the edit control's EN_CHANGE.
+  void (*editchange)(OsWin dlg, int id);
 };
 
 extern FakeDesktop gfake;
@@ -112,3 +146,11 @@ const FakeTimer* fakefindtimer(OsWin win, int id);
 std::string fakeitemtext(OsWin dlg, int id);
 // The live modeless dialog made from a template, 0 when there is none.
 OsWin fakefinddialog(int templ);
+// The picture of the fake screen at (x, y), 0xRRGGBB: every pixel differs
+// from its neighbours, so a picture cut from the wrong place shows.
+uint32_t fakepixel(int x, int y);
+// Makes a clipboard image of the screen's picture and puts it in the
+// clipboard; returns its handle.
+OsHandle fakeclipimage(int w, int h);
+// Delivers the WM_COMMANDs posted to the main window.
+void fakepump();

@@ -1,0 +1,156 @@
+// The burst capture engine.
+#include "capture/burst.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "capture/capture.h"
+#include "kesto.h"
+#include "res/resource.h"
+
+#define MEMRESERVE 67108864u  // physical memory a burst leaves alone
+
+void burstprep() {
+  BurstFigures& b = gkesto.burst;
+  b.straight = gkesto.mw.pace.period > b.diskthreshold ? 1 : 0;
+  int32_t r[4] = {0, 0, 0, 0};
+  if (!osgetwindowrect(gkesto.mw.foreground, r)) memset(r, 0, sizeof r);
+  uint32_t framebytes = rowstride(r[2] - r[0]) * (uint32_t)(r[3] - r[1]) + FRAMEPIXELS;
+  uint32_t planned;
+  if (b.straight) {
+    uint32_t kb = framebytes / 1024u;
+    if (kb < 1) kb = 1;
+    planned = ((uint32_t)gkesto.mw.freemb * 1024u / 10u * 9u) / kb;
+    if (planned > DISKFRAMEMAX) planned = DISKFRAMEMAX;
+  } else {
+    planned = (osavailphys() - MEMRESERVE) / 10u * 9u / (framebytes ? framebytes : 1u);
+    if (planned > MEMFRAMEMAX) planned = MEMFRAMEMAX;
+  }
+  int32_t pages = gkesto.set.work.capturepage;
+  if (pages != 0 && (uint32_t)pages < planned) planned = (uint32_t)pages;
+  b.planned = (int32_t)planned;
+  b.slot = 0;
+  b.writepos = 0;
+  b.ondisk = 0;
+}
+
+int burstpaths(const char* home, const OsTime& t, char* month, char* folder, char* log, int n) {
+  int a = snprintf(month, (size_t)n, "%s\\cap%d%02d", home, t.year, t.month);
+  if (a < 0 || a >= n) return 0;
+  int b = snprintf(folder, (size_t)n, "%s\\d%02d_%02d%02d_%02d_%02d", month, t.day, t.hour, t.minute, t.second,
+                   t.ms / 10);
+  if (b < 0 || b >= n) return 0;
+  int c = snprintf(log, (size_t)n, "%s\\c%02d%02d_%02d_%03d.txt", folder, t.hour, t.minute, t.second, t.ms);
+  return c >= 0 && c < n;
+}
+
+int burstlogline(char* out, int n, int32_t frameno, int32_t ms, const OsTime& t) {
+  char date[64];
+  snprintf(date, sizeof date, "date %d%02d%02d_%02d:%02d_%02d.%03d\r\n", t.year, t.month, t.day, t.hour, t.minute,
+           t.second, t.ms);
+  int len;
+  if (ms < 1000)
+    len = snprintf(out, (size_t)n, "DATA c%05d.bmp Tic=%3d ms %s", frameno, ms, date);
+  else
+    len = snprintf(out, (size_t)n, "DATA c%05d.bmp Tic=%7d,%03d ms %s", frameno, ms / 1000, ms % 1000, date);
+  if (len < 0) return 0;
+  return len < n ? len : n - 1;
+}
+
+int framecheck(const uint8_t* frame) {
+  const uint8_t* f = frame + FRAMEFILE;
+  int32_t size = (int32_t)get32(f + 2);
+  return f[0] == 'B' && f[1] == 'M' && size >= 0 && size < FRAMEFILEMAX;
+}
+
+static void freeslot(int32_t i) {
+  BurstFigures& b = gkesto.burst;
+  if (!b.handles[i]) return;
+  osglobalunlock(b.handles[i]);
+  osglobalfree(b.handles[i]);
+  b.handles[i] = 0;
+  b.frames[i] = nullptr;
+}
+
+static void closelog() {
+  BurstFigures& b = gkesto.burst;
+  if (b.log) osclosehandle(b.log);
+  b.log = 0;
+}
+
+// Writes the log line of the frame in slot i as frame number frameno, then
+// the frame file, and frees the frame.  0 when the frame fails the file check
+// (its block is still held then).  Write errors are not reported.
+static int writeframe(int32_t i, int32_t frameno) {
+  BurstFigures& b = gkesto.burst;
+  const uint8_t* p = b.frames[i];
+  OsTime t;
+  uint16_t* f[8] = {&t.year, &t.month, &t.dayofweek, &t.day, &t.hour, &t.minute, &t.second, &t.ms};
+  for (int k = 0; k < 8; k++) *f[k] = get16(p + FRAMETIME + 2 * k);
+  char line[160];
+  int len = burstlogline(line, sizeof line, frameno, (int32_t)get32(p + FRAMEMS), t);
+  uint32_t put = 0;
+  if (b.log) oswritefile(b.log, line, (uint32_t)len, &put);
+  if (!framecheck(p)) return 0;
+  char path[PATHSIZE + 16];
+  snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, frameno);
+  OsHandle fh = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
+                             OS_CREATE_ALWAYS);
+  if (fh != OS_BADFILE) {
+    oswritefile(fh, p + FRAMEFILE, get32(p + FRAMEFILE + 2), &put);
+    osclosehandle(fh);
+  }
+  freeslot(i);
+  return 1;
+}
+
+int burststep() {
+  BurstFigures& b = gkesto.burst;
+  int32_t i = b.straight ? 0 : b.slot;
+  if (i < 0 || i >= FRAMESLOTS) return 1;
+  if (!grabframe(&b.handles[i], &b.frames[i])) return 1;
+  if (b.straight) {
+    if (!writeframe(0, b.ondisk + 1)) {
+      // Skipped, and not kept: the next frame takes the slot.
+      freeslot(0);
+      return 0;
+    }
+    b.ondisk++;
+    if (b.ondisk >= b.planned) {
+      closelog();
+      return 1;
+    }
+    return 0;
+  }
+  b.slot++;
+  b.taken++;
+  return b.taken >= b.planned ? 1 : 0;
+}
+
+int burstflush(int32_t n) {
+  BurstFigures& b = gkesto.burst;
+  int32_t left = b.taken - b.written;
+  if (n > left) n = left;
+  if (n < 0) n = 0;
+  for (int32_t k = 0; k < n; k++) {
+    int32_t i = b.writepos;
+    if (i < 0 || i >= FRAMESLOTS || !b.frames[i] || writeframe(i, i + 1)) {
+      b.writepos++;
+      continue;
+    }
+    // A frame that cannot be a file ends the burst: the frames after it are
+    // dropped and freed, and the log is closed.
+    char msg[128];
+    snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", i + 1, i);
+    for (int32_t j = i; j < b.taken && j < FRAMESLOTS; j++) freeslot(j);
+    b.writepos = b.taken;
+    b.written = b.taken;
+    closelog();
+    ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, msg);
+    return 0;
+  }
+  b.written += n;
+  if (b.taken - b.written > 0) return 1;
+  closelog();
+  return 0;
+}

@@ -1,0 +1,160 @@
+// The BMP layout, the capture rectangle and the screen grab.
+#include "capture/capture.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "kesto.h"
+
+uint32_t rowpad(int32_t n) {
+  uint32_t b = (uint32_t)n * 3u;
+  return (4u - b % 4u) % 4u;
+}
+
+uint32_t rowstride(int32_t width) {
+  uint32_t w = width < 0 ? 0u - (uint32_t)width : (uint32_t)width;
+  return w * 3u + rowpad((int32_t)w);
+}
+
+uint64_t imagesize(int32_t width, int32_t height) {
+  uint64_t w = width < 0 ? (uint64_t)(-(int64_t)width) : (uint64_t)width;
+  uint64_t h = height < 0 ? (uint64_t)(-(int64_t)height) : (uint64_t)height;
+  return ((w * 3 + 3) & ~(uint64_t)3) * h;
+}
+
+void put16(uint8_t* p, uint16_t v) {
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
+}
+
+void put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; i++) p[i] = (uint8_t)(v >> (8 * i));
+}
+
+uint16_t get16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+
+uint32_t get32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+void putfileheader(uint8_t* p, uint32_t isize) {
+  p[0] = 'B';
+  p[1] = 'M';
+  put32(p + 2, isize + BMPHEADERS);
+  put16(p + 6, 0);
+  put16(p + 8, 0);
+  put32(p + 10, BMPHEADERS);
+}
+
+void putinfoheader(uint8_t* p, const OsBitmapHeader& h) {
+  put32(p, h.size);
+  put32(p + 4, (uint32_t)h.width);
+  put32(p + 8, (uint32_t)h.height);
+  put16(p + 12, h.planes);
+  put16(p + 14, h.bitcount);
+  put32(p + 16, h.compression);
+  put32(p + 20, h.sizeimage);
+  put32(p + 24, (uint32_t)h.xppm);
+  put32(p + 28, (uint32_t)h.yppm);
+  put32(p + 32, h.clrused);
+  put32(p + 36, h.clrimportant);
+}
+
+OsBitmapHeader rgbheader(const OsBitmapHeader& from, int32_t width, int32_t height) {
+  OsBitmapHeader h = from;
+  h.size = BMPINFOHEADER;
+  h.width = width;
+  h.height = height;
+  h.bitcount = 24;
+  h.compression = 0;
+  h.sizeimage = (uint32_t)imagesize(width, height);
+  return h;
+}
+
+void applymargins(const int32_t win[4], const int32_t m[4], int32_t out[4]) {
+  // Margins: top, left, bottom, right; rectangles: left, top, right, bottom.
+  out[0] = win[0] - m[1];
+  out[1] = win[1] - m[0];
+  out[2] = win[2] + m[3];
+  out[3] = win[3] + m[2];
+}
+
+int capturerect(int32_t out[4]) {
+  int32_t r[4];
+  OsWin wins[2] = {gkesto.mw.watch.gamewin, gkesto.chosenwin};
+  for (OsWin w : wins)
+    if (w && osgetwindowrect(w, r)) {
+      applymargins(r, gkesto.set.margins, out);
+      return 1;
+    }
+  if (gkesto.framerectread) {
+    memcpy(out, gkesto.framerect, sizeof gkesto.framerect);
+    return 1;
+  }
+  if (gkesto.mw.foreground && osgetwindowrect(gkesto.mw.foreground, out)) return 1;
+  memset(out, 0, 4 * sizeof out[0]);
+  return 0;
+}
+
+int grabframe(OsHandle* handle, uint8_t** frame) {
+  BurstFigures& b = gkesto.burst;
+  *handle = 0;
+  *frame = nullptr;
+  int64_t now = 0;
+  osqueryperformancecounter(&now);
+  int64_t perms = gkesto.mw.countsperms > 0 ? gkesto.mw.countsperms : 1;
+  int32_t ms = (int32_t)((now - b.starttime) / perms);
+  b.starttime = now;
+  OsTime t;
+  osgetlocaltime(&t);
+
+  int32_t r[4];
+  capturerect(r);
+  int64_t w = (int64_t)r[2] - r[0], h = (int64_t)r[3] - r[1];
+  if (w < 0) w = -w;
+  if (h < 0) h = -h;
+  // A rectangle beyond 32-bit sizes cannot be a frame.
+  if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return 0;
+  uint64_t isize = imagesize((int32_t)w, (int32_t)h);
+  if (isize > FRAMEIMAGEMAX) return 0;
+
+  OsHandle m = osglobalalloc((uint32_t)isize + FRAMEPIXELS);
+  if (!m) return 0;
+  uint8_t* p = (uint8_t*)osgloballock(m);
+  if (!p) {
+    osglobalfree(m);
+    return 0;
+  }
+  OsBitmapHeader sys;
+  memset(&sys, 0, sizeof sys);
+  sys.size = BMPINFOHEADER;
+  int got = osgrabscreen(r, &sys, p + FRAMEPIXELS, (uint32_t)isize);
+  OsBitmapHeader hdr = rgbheader(sys, (int32_t)w, (int32_t)h);
+  if (sys.planes != 1) {
+    hdr.width = 0;
+    hdr.height = 0;
+    hdr.sizeimage = 0;
+    hdr.planes = 1;
+  } else if (!got) {
+    memset(p + FRAMEPIXELS, 0, (size_t)isize);  // what could not be fetched is black
+  }
+  put32(p + FRAMEMS, (uint32_t)ms);
+  put16(p + 4, 0);
+  const uint16_t f[8] = {t.year, t.month, t.dayofweek, t.day, t.hour, t.minute, t.second, t.ms};
+  for (int i = 0; i < 8; i++) put16(p + FRAMETIME + 2 * i, f[i]);
+  putfileheader(p + FRAMEFILE, hdr.sizeimage);
+  putinfoheader(p + FRAMEINFO, hdr);
+  *handle = m;
+  *frame = p;
+  return 1;
+}
+
+int sspaths(const char* home, const OsTime& t, char* month, char* day, char* file, int n) {
+  int a = snprintf(month, (size_t)n, "%s\\ss%d%02d", home, t.year, t.month);
+  if (a < 0 || a >= n) return 0;
+  int b = snprintf(day, (size_t)n, "%s\\d%02d", month, t.day);
+  if (b < 0 || b >= n) return 0;
+  int c = snprintf(file, (size_t)n, "%s\\KestoSS_%d%02d%02d_%02d%02d_%02d_%03d.bmp", day, t.year, t.month, t.day,
+                   t.hour, t.minute, t.second, t.ms);
+  return c >= 0 && c < n;
+}
