@@ -351,6 +351,8 @@ int osemptyclipboard() { return EmptyClipboard() ? 1 : 0; }
 
 int osclosecliboard() { return CloseClipboard() ? 1 : 0; }
 
+OsHandle osgetclipboardbitmap() { return (OsHandle)GetClipboardData(CF_BITMAP); }
+
 int osgetsystemmetrics(int index) {
   return GetSystemMetrics(index == OS_SM_CXSCREEN ? SM_CXSCREEN : SM_CYSCREEN);
 }
@@ -368,6 +370,158 @@ int osqueryperformancecounter(int64_t* c) {
   *c = ok ? li.QuadPart : 0;
   return ok ? 1 : 0;
 }
+
+// ---- bitmaps and the screen -------------------------------------------------
+
+// A BITMAPINFO with room for what a query may add after the header (colour
+// table or bit-field masks).
+struct DibInfo {
+  BITMAPINFOHEADER h;
+  RGBQUAD colours[256];
+};
+
+static void fromheader(const BITMAPINFOHEADER& b, OsBitmapHeader* h) {
+  h->size = b.biSize;
+  h->width = b.biWidth;
+  h->height = b.biHeight;
+  h->planes = b.biPlanes;
+  h->bitcount = b.biBitCount;
+  h->compression = b.biCompression;
+  h->sizeimage = b.biSizeImage;
+  h->xppm = b.biXPelsPerMeter;
+  h->yppm = b.biYPelsPerMeter;
+  h->clrused = b.biClrUsed;
+  h->clrimportant = b.biClrImportant;
+}
+
+static void toheader(const OsBitmapHeader& h, BITMAPINFOHEADER* b) {
+  b->biSize = sizeof *b;
+  b->biWidth = h.width;
+  b->biHeight = h.height;
+  b->biPlanes = h.planes;
+  b->biBitCount = h.bitcount;
+  b->biCompression = h.compression;
+  b->biSizeImage = h.sizeimage;
+  b->biXPelsPerMeter = h.xppm;
+  b->biYPelsPerMeter = h.yppm;
+  b->biClrUsed = h.clrused;
+  b->biClrImportant = h.clrimportant;
+}
+
+static uint64_t rows24(int64_t w, int64_t h) {
+  if (w < 0) w = -w;
+  if (h < 0) h = -h;
+  return (uint64_t)((w * 3 + 3) & ~(int64_t)3) * (uint64_t)h;
+}
+
+// The header of a bitmap not selected into any context.
+static int queryheader(HDC dc, HBITMAP bm, OsBitmapHeader* h) {
+  DibInfo bi;
+  memset(&bi, 0, sizeof bi);
+  bi.h.biSize = sizeof bi.h;
+  int ok = GetDIBits(dc, bm, 0, 0, nullptr, (BITMAPINFO*)&bi, DIB_RGB_COLORS) != 0;
+  fromheader(bi.h, h);
+  return ok;
+}
+
+// All rows of a bitmap as bottom-up 24-bit rows, when they fit size bytes.
+static int fetchrows(HDC dc, HBITMAP bm, int32_t w, int32_t h, void* buf, uint32_t size, OsBitmapHeader* hd) {
+  if (h < 0) h = -h;
+  uint64_t need = rows24(w, h);
+  if (w <= 0 || h <= 0 || need > size) return 0;
+  DibInfo bi;
+  memset(&bi, 0, sizeof bi);
+  OsBitmapHeader x = *hd;
+  x.width = w;
+  x.height = h;
+  x.planes = 1;
+  x.bitcount = 24;
+  x.compression = BI_RGB;
+  x.sizeimage = (uint32_t)need;
+  toheader(x, &bi.h);
+  int got = GetDIBits(dc, bm, 0, (UINT)h, buf, (BITMAPINFO*)&bi, DIB_RGB_COLORS);
+  hd->bitcount = 24;
+  hd->compression = BI_RGB;
+  hd->sizeimage = (uint32_t)need;
+  return got == h;
+}
+
+int osgetbitmapheader(OsHandle bmp, OsBitmapHeader* h) {
+  memset(h, 0, sizeof *h);
+  h->size = 40;
+  HDC dc = GetDC(nullptr);
+  int ok = queryheader(dc, (HBITMAP)bmp, h);
+  ReleaseDC(nullptr, dc);
+  return ok;
+}
+
+int osgetbitmaprows(OsHandle bmp, OsBitmapHeader* h, void* buf, uint32_t size) {
+  HDC dc = GetDC(nullptr);
+  int ok = fetchrows(dc, (HBITMAP)bmp, h->width, h->height, buf, size, h);
+  ReleaseDC(nullptr, dc);
+  return ok;
+}
+
+int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size) {
+  int64_t w = (int64_t)r[2] - r[0], hh = (int64_t)r[3] - r[1];
+  if (w < 0) w = -w;
+  if (hh < 0) hh = -hh;
+  memset(h, 0, sizeof *h);
+  h->size = 40;
+  if (w == 0 || hh == 0 || w > 0x7FFFFFFF || hh > 0x7FFFFFFF) return 0;
+  HWND desk = GetDesktopWindow();
+  HDC screen = GetDC(desk);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bm = CreateCompatibleBitmap(screen, (int)w, (int)hh);
+  int ok = 0;
+  if (mem && bm) {
+    HGDIOBJ old = SelectObject(mem, bm);
+    BitBlt(mem, 0, 0, (int)w, (int)hh, screen, r[0], r[1], SRCCOPY);
+    // GetDIBits wants the bitmap out of every context.
+    SelectObject(mem, old);
+    if (queryheader(screen, bm, h) && h->planes == 1)
+      ok = fetchrows(screen, bm, (int32_t)w, (int32_t)hh, buf, size, h);
+  }
+  if (mem) DeleteDC(mem);
+  if (bm) DeleteObject(bm);
+  ReleaseDC(desk, screen);
+  return ok;
+}
+
+int osgetwindowrect(OsWin w, int32_t r[4]) {
+  RECT rc;
+  if (!GetWindowRect((HWND)w, &rc)) return 0;
+  r[0] = rc.left;
+  r[1] = rc.top;
+  r[2] = rc.right;
+  r[3] = rc.bottom;
+  return 1;
+}
+
+// ---- keys and memory ----------------------------------------------------------
+
+uint16_t osgetasynckeystate(int vk) { return (uint16_t)GetAsyncKeyState(vk); }
+
+uint32_t osavailphys() {
+  MEMORYSTATUS ms;
+  memset(&ms, 0, sizeof ms);
+  ms.dwLength = sizeof ms;
+  GlobalMemoryStatus(&ms);
+  return ms.dwAvailPhys > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)ms.dwAvailPhys;
+}
+
+OsHandle osglobalalloc(uint32_t size) { return (OsHandle)GlobalAlloc(GMEM_MOVEABLE, size); }
+void* osgloballock(OsHandle m) { return GlobalLock((HGLOBAL)m); }
+int osglobalunlock(OsHandle m) { return GlobalUnlock((HGLOBAL)m) ? 1 : 0; }
+OsHandle osglobalfree(OsHandle m) { return (OsHandle)GlobalFree((HGLOBAL)m); }
+
+// ---- messages to windows --------------------------------------------------------
+
+intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp) {
+  return (intptr_t)SendMessageW((HWND)w, msg, (WPARAM)wp, (LPARAM)lp);
+}
+
+void ospostcommand(OsWin w, int id) { PostMessageW((HWND)w, WM_COMMAND, (WPARAM)id, 0); }
 
 // ---- start-up and the message loop -------------------------------------------
 
