@@ -1,0 +1,560 @@
+// The capture control against the fake desktop: the mode boxes, screenshots
+// of clipboard images with the crop to the game window and its failures,
+// bursts started and stopped by the clipboard and the capture key, written
+// out to numbered files with their log, the shortcuts and the count field.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "app/capctl.h"
+#include "app/mainwin.h"
+#include "app/startup.h"
+#include "capture/burst.h"
+#include "capture/capture.h"
+#include "kesto.h"
+#include "os/fake/fakeos.h"
+#include "res/resource.h"
+#include "support.h"
+
+namespace {
+
+const char* kgame = "ゴルフ漬け";
+
+// Every file under dir (relative paths), sorted.
+void listfiles(const std::string& dir, const std::string& rel, std::vector<std::string>& out) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (dirent* e = readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    std::string full = dir + "/" + n;
+    struct stat st;
+    if (stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) listfiles(full, rel + n + "/", out);
+    else out.push_back(rel + n);
+  }
+  closedir(d);
+  std::sort(out.begin(), out.end());
+}
+
+struct Bmp {
+  int32_t w = 0, h = 0;
+  std::string data;
+  bool ok = false;
+  uint32_t pixel(int x, int y) const {  // from the top left
+    const uint8_t* p = (const uint8_t*)data.data() + 54 + (size_t)rowstride(w) * (size_t)(h - 1 - y) + 3 * (size_t)x;
+    return (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
+  }
+};
+
+Bmp readbmp(const std::string& path) {
+  Bmp b;
+  b.data = readfile(path);
+  if (b.data.size() < 54 || b.data.compare(0, 2, "BM") != 0) return b;
+  const uint8_t* p = (const uint8_t*)b.data.data();
+  b.w = (int32_t)get32(p + 18);
+  b.h = (int32_t)get32(p + 22);
+  b.ok = get32(p + 2) == b.data.size() && get16(p + 28) == 24 &&
+         b.data.size() == 54 + (size_t)rowstride(b.w) * (size_t)b.h && get32(p + 34) == b.data.size() - 54;
+  return b;
+}
+
+class CapCtl : public ::testing::Test {
+ protected:
+  std::string dir, golf;
+  OsWin main = 0;
+
+  void SetUp() override {
+    fakereset();
+    memset(&gkesto.set, 0, sizeof gkesto.set);
+    memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    memset(&gkesto.burst, 0, sizeof gkesto.burst);
+    gkesto.chosenwin = 0;
+    gkesto.framerectread = 0;
+    dir = maketempdir();
+    gfake.cwd = dir;
+    std::string gamedir = dir + "/GOLFDUKE_game_folder_of_the_capture_tests";
+    mkdir(gamedir.c_str(), 0755);
+    golf = gamedir + "/golf.txt";
+    writefile(golf, "** Stroke Begin **\r\n");
+  }
+  void TearDown() override {
+    // Whatever a test left in memory is freed, so the sanitizer sees the
+    // engine's own leaks only.
+    gfake.blocks.clear();
+    if (gkesto.burst.log) osclosehandle(gkesto.burst.log);
+    gkesto.burst.log = 0;
+    removetree(dir);
+  }
+
+  void start(int row = 7, int pages = 100, int capkeymode = 0, const char* capkey = "L-Alt") {
+    std::string ini = "// loginit.txt\r\nHOME=" + dir + "\r\nDGPATH=" + golf +
+                      "\r\nREAD_COURSE=0\r\nSAVE_COURSE=0\r\nIEXPLORE=0\r\nINTERVAL=" + std::to_string(row) +
+                      "\r\nCAPTUREPAGE=" + std::to_string(pages) +
+                      "\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\n"
+                      "ENABLEAREA=0\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=" + std::to_string(capkeymode) +
+                      "\r\nSELECTCAPKEY=" + capkey + "\r\n";
+    writefile(dir + "/loginit.txt", ini);
+    ASSERT_TRUE(setpaths(dir.c_str()));
+    main = oscreatemaindialog();
+    mainwincommand(IDC_START, 0);
+    ASSERT_TRUE(fakefindtimer(main, 1));
+  }
+  // n timer-1 ticks while timer 1 runs; the clock moves one period each.
+  void tick(int n = 1) {
+    for (int i = 0; i < n; i++) {
+      gfake.perfcount += (int64_t)gkesto.mw.period * 10000;
+      gfake.localtime.ms = (uint16_t)((gfake.localtime.ms + gkesto.mw.period) % 1000);
+      if (fakefindtimer(main, 1)) mainwintimer(1);
+    }
+  }
+  // A timer-2 tick, then the clicks it posted.
+  void poll() {
+    if (fakefindtimer(main, 2)) mainwintimer(2);
+    fakepump();
+  }
+  void click(int id, int check) {
+    oscheckdlgbutton(main, id, check);
+    mainwincommand(id, OS_BN_CLICKED);
+  }
+  std::string item(int id) { return fakeitemtext(main, id); }
+  std::vector<std::string> files() {
+    std::vector<std::string> out;
+    listfiles(dir, "", out);
+    std::vector<std::string> caps;
+    for (auto& f : out)
+      if (f.rfind("ss", 0) == 0 || f.rfind("cap", 0) == 0) caps.push_back(f);
+    return caps;
+  }
+  // The game window in front, found by the watcher.
+  OsWin game(int l, int t, int r, int b) {
+    OsWin g = fakeaddwindow("GAME", kgame, l, t, r, b);
+    tick(gkesto.mw.pace.ticks1s);
+    EXPECT_EQ(gkesto.mw.watch.gamewin, g);
+    return g;
+  }
+  size_t boxes(const char* caption) {
+    size_t n = 0;
+    for (auto& b : gfake.boxes) n += b.caption == caption;
+    return n;
+  }
+};
+
+}  // namespace
+
+TEST_F(CapCtl, TheModeBoxesExcludeEachOther) {
+  start();
+  click(IDC_SS, 1);
+  EXPECT_EQ(gkesto.mw.cap.mode, ScreenshotMode);
+  click(IDC_BURST, 1);
+  EXPECT_EQ(gkesto.mw.cap.mode, BurstMode);
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_SS), 0);
+  EXPECT_EQ(gkesto.mw.cap.prevmode, ScreenshotMode);
+  click(IDC_BURST, 0);
+  EXPECT_EQ(gkesto.mw.cap.mode, CaptureOff);
+  // Unchecking a box that was not the mode in force changes nothing.
+  click(IDC_SS, 1);
+  oscheckdlgbutton(main, IDC_BURST, 0);
+  mainwincommand(IDC_BURST, OS_BN_CLICKED);
+  EXPECT_EQ(gkesto.mw.cap.mode, ScreenshotMode);
+}
+
+TEST_F(CapCtl, AScreenshotIsCutToTheGameWindowInFrontOnAnUnalignedScreen) {
+  gfake.screenw = 1366;
+  gfake.screenh = 768;
+  start();
+  OsWin g = game(101, 33, 101 + 643, 33 + 509);  // odd width: rows of 1932 bytes
+  click(IDC_SS, 1);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+  fakeclipimage(1366, 768);
+  mainwintimer(1);
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f, std::vector<std::string>{"ss200904/d05/KestoSS_20090405_0905_07_042.bmp"});
+  Bmp b = readbmp(dir + "/" + f[0]);
+  ASSERT_TRUE(b.ok);
+  EXPECT_EQ(b.w, 643);
+  EXPECT_EQ(b.h, 509);
+  for (int y : {0, 1, 254, 508})
+    for (int x : {0, 1, 321, 642}) ASSERT_EQ(b.pixel(x, y), fakepixel(101 + x, 33 + y)) << x << "," << y;
+  EXPECT_EQ(get32((const uint8_t*)b.data.data() + 38), 3780u) << "resolution as the system reports it";
+  EXPECT_EQ(gfake.clipimage, 0u) << "the clipboard is emptied";
+  EXPECT_TRUE(gfake.boxes.empty());
+
+  // The same image is never saved twice.
+  OsHandle same = gfake.images.back().handle;
+  gfake.clipimage = same;
+  tick(3);
+  EXPECT_EQ(files().size(), 1u);
+
+  // Another window in front: the whole screen.
+  OsWin other = fakeaddwindow("OTHER", "メモ帳", 0, 0, 50, 50);
+  gfake.localtime.second = 9;
+  fakeclipimage(1366, 768);
+  tick();
+  f = files();
+  ASSERT_EQ(f.size(), 2u);
+  b = readbmp(dir + "/" + f[1]);
+  ASSERT_TRUE(b.ok);
+  EXPECT_EQ(b.w, 1366);
+  EXPECT_EQ(b.h, 768);
+  EXPECT_EQ(b.pixel(1365, 767), fakepixel(1365, 767));
+  (void)g;
+  (void)other;
+}
+
+TEST_F(CapCtl, AGameWindowOffTheDesktopIsNotCutAndChecksPauseAboutThreeSeconds) {
+  start(1);
+  game(-8, 100, 632, 580);
+  click(IDC_SS, 1);
+  fakeclipimage(1280, 1024);
+  tick();
+  ASSERT_EQ(boxes("Capture RECT is out of window"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text,
+            "rectdgwin.left = -8\r\nrectdgwin.top = 100\r\nrectdgwin.right = 632\r\nrectdgwin.bottom = 580\r\n\r\n"
+            "ゴルフ漬けのウインドウがデスクトップをはみ出しています。");
+  EXPECT_EQ(gfake.boxes.back().timers, 0u) << "the timers stop while the box is up";
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 1u);
+  EXPECT_EQ(readbmp(dir + "/" + f[0]).w, 1280) << "a waiting image is saved whole";
+  // B ticks without checks, then the next check shows the box again.
+  int b = gkesto.mw.pace.ticks3s;
+  tick(b - 1);
+  EXPECT_EQ(boxes("Capture RECT is out of window"), 1u);
+  tick();
+  EXPECT_EQ(boxes("Capture RECT is out of window"), 2u);
+}
+
+TEST_F(CapCtl, TheGameWindowGoneEndsTheGameWithoutAWatcherStep) {
+  start(7);
+  OsWin g = game(0, 0, 640, 480);
+  click(IDC_SS, 1);
+  fakeclosewindow(g);
+  int ticks = gkesto.mw.watch.ticks;
+  tick();
+  ASSERT_EQ(boxes("Process Not found"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text, "ゴルフ漬けウインドウが見つかりません");
+  EXPECT_EQ(gfake.boxes.back().type, OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+  EXPECT_EQ(gkesto.mw.watch.state, GameEnded);
+  EXPECT_EQ(gkesto.mw.watch.delay, gkesto.mw.pace.ticks1s);
+  EXPECT_EQ(gkesto.mw.watch.gamewin, 0u);
+  EXPECT_EQ(gkesto.mw.watch.following, 0);
+  EXPECT_EQ(gkesto.mw.watch.ticks, ticks) << "no watcher step in that tick";
+  EXPECT_EQ(item(IDC_STATUSLINE), "ゴルフ漬け が終了しました");
+  EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
+  // B - A ticks later the watcher looks for the game again.
+  tick(gkesto.mw.pace.ticks3s - gkesto.mw.pace.ticks1s);
+  EXPECT_EQ(gkesto.mw.watch.state, SeekGame);
+}
+
+TEST_F(CapCtl, TheDesktopMayBe2560By1638AndNotAPixelMore) {
+  gfake.screenw = 2560;
+  gfake.screenh = 1638;
+  start();
+  click(IDC_SS, 1);
+  tick(3);
+  EXPECT_EQ(gkesto.mw.cap.mode, ScreenshotMode);
+  EXPECT_TRUE(gfake.boxes.empty());
+  gkesto.mw.screenh = 1639;
+  tick(3);
+  EXPECT_EQ(boxes("desktop over"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text,
+            "パソコンのデスクトップが大きすぎます。\r\n\r\n面積を　2560 x 1638 ピクセル以下にしてください。");
+  EXPECT_EQ(gkesto.mw.cap.mode, CaptureOff);
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_SS), 0);
+}
+
+TEST_F(CapCtl, AClipboardImageTooLargeForTheBuffersIsSkippedOnce) {
+  start();
+  click(IDC_SS, 1);
+  gfake.clipboardopen = 0;
+  fakeclipimage(2400, 2400);  // 17,280,000 bytes of rows
+  tick();
+  EXPECT_EQ(boxes("Error"), 1u);
+  EXPECT_EQ(gfake.rowsfetched, 0);
+  EXPECT_TRUE(files().empty());
+  tick(5);
+  EXPECT_EQ(boxes("Error"), 1u);
+  // One that fits is saved as usual.
+  fakeclipimage(2560, 1638);
+  tick();
+  EXPECT_EQ(files().size(), 1u);
+}
+
+TEST_F(CapCtl, AScreenshotFolderThatCannotBeMadeIsSaidAndNothingIsWritten) {
+  start();
+  click(IDC_SS, 1);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+  writefile(dir + "/ss200904", "a file where the folder should be");
+  fakeclipimage(640, 480);
+  tick();
+  ASSERT_EQ(boxes("DIR"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text, "フォルダを作成できませんでした");
+  EXPECT_EQ(gfake.boxes.back().timers, 0u);
+  EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
+}
+
+// A burst of 5 frames at row 7, started by a clipboard image.
+TEST_F(CapCtl, ABurstOfFivePagesWritesFiveFramesAndItsLog) {
+  start(7, 5);
+  click(IDC_BURST, 1);
+  OsWin area = fakeaddwindow("OTHER", "area", 20, 10, 20 + 641, 10 + 480);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 3, 22, 187 - 29};  // the tick moves the clock first
+  fakeclipimage(1280, 1024);
+  tick();
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  EXPECT_EQ(gkesto.burst.planned, 5);
+  EXPECT_EQ(gkesto.burst.taken, 1);
+  EXPECT_EQ(gfake.pbrangehi, 5u);
+  EXPECT_EQ(gfake.pbcolor, 0xFF0000u);
+  EXPECT_EQ(gfake.clipimage, gfake.images.back().handle) << "a burst leaves the image in the clipboard";
+  tick(3);
+  EXPECT_EQ(gkesto.burst.taken, 4);
+  EXPECT_EQ(gfake.pbpos, 4u);
+  EXPECT_EQ(item(IDC_FITS), "1");
+  EXPECT_EQ(gfake.blocks.size(), 4u);
+  tick();  // the fifth frame, then the write-out at once
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_TRUE(gfake.blocks.empty());
+  EXPECT_EQ(gkesto.burst.log, 0u);
+  EXPECT_EQ(gkesto.mw.cap.toggled, 0);
+  std::vector<std::string> f = files();
+  const std::string folder = "cap200904/d05_1403_22_18/";
+  ASSERT_EQ(f, (std::vector<std::string>{folder + "c00001.bmp", folder + "c00002.bmp", folder + "c00003.bmp",
+                                         folder + "c00004.bmp", folder + "c00005.bmp", folder + "c1403_22_187.txt"}));
+  for (int i = 0; i < 5; i++) {
+    Bmp b = readbmp(dir + "/" + f[i]);
+    ASSERT_TRUE(b.ok) << f[i];
+    EXPECT_EQ(b.w, 641);
+    EXPECT_EQ(b.h, 480);
+    EXPECT_EQ(b.pixel(640, 479), fakepixel(20 + 640, 10 + 479));
+  }
+  std::string log = readfile(dir + "/" + f[5]);
+  EXPECT_EQ(log.substr(0, log.find('\n') + 1), "disk free = 10240 MB\r\n");
+  EXPECT_NE(log.find("DATA c00001.bmp Tic=  0 ms date 20090405_14:03_22.187\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("DATA c00002.bmp Tic= 29 ms date 20090405_14:03_22.216\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("DATA c00005.bmp Tic= 29 ms"), std::string::npos) << log;
+  EXPECT_EQ(log.find("c00006"), std::string::npos);
+  (void)area;
+}
+
+TEST_F(CapCtl, StraightToDiskWritesEachFrameAsItIsTaken) {
+  start(1, 3);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+  fakeclipimage(1280, 1024);
+  tick();
+  EXPECT_EQ(gkesto.burst.straight, 1);
+  EXPECT_TRUE(gfake.blocks.empty()) << "no frame is kept";
+  EXPECT_EQ(gkesto.burst.ondisk, 1);
+  tick(2);
+  EXPECT_EQ(gkesto.burst.ondisk, 3);
+  EXPECT_EQ(gkesto.burst.log, 0u) << "the log closes with the last frame";
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 4u);
+  std::string log = readfile(dir + "/" + f[3]);
+  EXPECT_NE(log.find("DATA c00003.bmp Tic=495 ms"), std::string::npos) << log;
+  EXPECT_EQ(gfake.allocs, 3);
+}
+
+TEST_F(CapCtl, TheTriggersFollowTheCaptureKeyMode) {
+  for (int mode : {0, 1, 2}) {
+    SetUp();
+    start(7, 0, mode, "F12");
+    click(IDC_BURST, 1);
+    fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+    fakeclipimage(1280, 1024);
+    tick();
+    bool byclip = gkesto.mw.cap.burst == BurstRunning;
+    EXPECT_EQ(byclip, mode != 1) << "mode " << mode;
+    if (byclip) {
+      // A second image stops it.
+      fakeclipimage(1280, 1024);
+      tick();
+      EXPECT_NE(gkesto.mw.cap.burst, BurstRunning) << "mode " << mode;
+      tick(5);
+      EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "mode " << mode;
+    }
+    gfake.keystate[0x7B] = 0x8000;
+    poll();
+    bool bykey = gkesto.mw.cap.burst == BurstRunning;
+    EXPECT_EQ(bykey, mode != 0) << "mode " << mode;
+    poll();  // held: no second toggle
+    EXPECT_EQ(gkesto.mw.cap.burst == BurstRunning, bykey) << "mode " << mode;
+    gfake.keystate[0x7B] = 0;
+    poll();
+    if (bykey) {
+      tick(3);
+      gfake.keystate[0x7B] = 0x8001;
+      poll();
+      EXPECT_NE(gkesto.mw.cap.burst, BurstRunning) << "mode " << mode;
+      tick(400);
+      EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "mode " << mode;
+    }
+    EXPECT_TRUE(gfake.blocks.empty()) << "mode " << mode;
+    TearDown();
+  }
+}
+
+TEST_F(CapCtl, ShortcutsFireOncePerPressWithLeftCtrl) {
+  start(7, 100);
+  ASSERT_EQ(item(IDC_COUNT), "100");
+  gfake.keystate[0x31] = 0x8000;
+  poll();
+  EXPECT_EQ(item(IDC_COUNT), "100") << "1 without left Ctrl does nothing";
+  EXPECT_EQ(gkesto.set.work.capturepage, 100);
+  gfake.keystate[0x31] = 0;
+  poll();
+  gfake.keystate[OS_VK_LCONTROL] = 0x8000;
+  gfake.keystate[0x31] = 0x8000;
+  poll();
+  EXPECT_EQ(item(IDC_COUNT), "1");
+  EXPECT_EQ(gkesto.set.work.capturepage, 1);
+  gkesto.set.work.capturepage = 7;  // held: not set again
+  poll();
+  poll();
+  EXPECT_EQ(gkesto.set.work.capturepage, 7);
+  gfake.keystate[0x31] = 0;
+  poll();
+  gfake.keystate[0x31] = 0x8000;
+  poll();
+  EXPECT_EQ(gkesto.set.work.capturepage, 1) << "pressed again: set again";
+  gfake.keystate[0x31] = 0;
+  gfake.keystate[0x30] = 0x8000;
+  poll();
+  EXPECT_EQ(gkesto.set.work.capturepage, 0);
+  gfake.keystate[0x30] = 0;
+  gfake.keystate[0x52] = 0x8000;
+  poll();
+  EXPECT_EQ(item(IDC_COUNT), "100") << "R: the saved count";
+  EXPECT_EQ(gkesto.set.work.capturepage, 100);
+  gfake.keystate[0x52] = 0;
+  gfake.keystate[OS_VK_F1] = 0x8000;
+  poll();
+  EXPECT_EQ(gkesto.mw.cap.mode, ScreenshotMode);
+  gfake.keystate[OS_VK_F2] = 0x8000;
+  poll();
+  EXPECT_EQ(gkesto.mw.cap.mode, BurstMode);
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_SS), 0);
+  gfake.keystate[OS_VK_F1] = 0;
+  poll();
+  gfake.keystate[OS_VK_F1] = 0x8000;
+  poll();
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_SS), 1);
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_BURST), 0);
+  oscheckdlgbutton(main, IDC_BURST, 1);  // both checked, as only a program can leave them
+  gfake.keystate[OS_VK_F3] = 0x8000;
+  poll();
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_SS), 0);
+  EXPECT_EQ(osisdlgbuttonchecked(main, IDC_BURST), 0);
+  EXPECT_EQ(gkesto.mw.cap.mode, CaptureOff);
+}
+
+TEST_F(CapCtl, TheCountFieldClampsAndRefusesChangesDuringABurst) {
+  start(7, 100);
+  ossetdlgitemtext(main, IDC_COUNT, "100000");
+  EXPECT_EQ(gkesto.set.work.capturepage, 99999);
+  EXPECT_EQ(item(IDC_COUNT), "100000") << "the field is not rewritten";
+  ossetdlgitemtext(main, IDC_COUNT, "4294967295");
+  EXPECT_EQ(gkesto.set.work.capturepage, 0) << "negative as a signed number";
+  ossetdlgitemtext(main, IDC_COUNT, "50");
+  EXPECT_EQ(gkesto.set.work.capturepage, 50);
+
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+  fakeclipimage(640, 480);
+  tick();
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  ossetdlgitemtext(main, IDC_COUNT, "7");
+  ASSERT_EQ(boxes("STOP"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text, "連写中にこの操作はできません");
+  EXPECT_EQ(gfake.boxes.back().timers, 1u) << "timer 2 keeps running";
+  EXPECT_EQ(item(IDC_COUNT), "50");
+  EXPECT_EQ(gkesto.set.work.capturepage, 50);
+  EXPECT_EQ(gkesto.mw.cap.countguard, 0);
+  EXPECT_TRUE(fakefindtimer(main, 1));
+}
+
+TEST_F(CapCtl, AFrameFailingTheFileCheckMidFlushFreesTheRestAndClosesTheLog) {
+  start(7, 8);
+  click(IDC_BURST, 1);
+  OsWin area = fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 3, 22, 187};
+  fakeclipimage(640, 480);
+  tick(3);
+  ASSERT_EQ(gkesto.burst.taken, 3);
+  // From the fourth frame on the area is larger than any frame file may be.
+  for (auto& w : gfake.windows)
+    if (w.id == area) w.rect[2] = 3000, w.rect[3] = 1500;
+  tick(4);
+  ASSERT_EQ(gkesto.burst.taken, 7);
+  EXPECT_EQ(gfake.blocks.size(), 7u);
+  tick();  // the eighth frame, then the write-out
+  EXPECT_TRUE(gfake.blocks.empty()) << "every frame is freed";
+  EXPECT_EQ(gkesto.burst.log, 0u) << "the log is closed";
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(gkesto.mw.cap.toggled, 0);
+  EXPECT_EQ(item(IDC_STATUSLINE), "c00004.bmp を書き出せないため連写の保存を中止しました (3 枚保存)");
+  std::vector<std::string> f = files();
+  EXPECT_EQ(f.size(), 4u) << "three frames and the log";
+  std::string log = readfile(dir + "/" + f.back());
+  EXPECT_NE(log.find("DATA c00004.bmp"), std::string::npos);
+  EXPECT_EQ(log.find("DATA c00005.bmp"), std::string::npos);
+  // The next burst starts clean.
+  fakeclipimage(640, 480);
+  for (auto& w : gfake.windows)
+    if (w.id == area) w.rect[2] = 64, w.rect[3] = 48;
+  tick(10);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_TRUE(gfake.blocks.empty());
+}
+
+TEST_F(CapCtl, AFrameThatCannotBeAllocatedEndsTheBurstWithTheFramesTaken) {
+  start(7, 100);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+  gfake.allocfailat = 4;
+  fakeclipimage(640, 480);
+  tick(4);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(files().size(), 4u);
+  EXPECT_TRUE(gfake.blocks.empty());
+}
+
+TEST_F(CapCtl, LeavingBurstModeWritesTheFramesOutTenPerTickAndTakesNoMore) {
+  start(7, 0);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 16, 16);
+  fakeclipimage(640, 480);
+  tick(25);
+  ASSERT_EQ(gkesto.burst.taken, 25);
+  click(IDC_SS, 1);
+  EXPECT_EQ(gkesto.mw.cap.mode, ScreenshotMode);
+  long grabs = gfake.grabs;
+  tick();
+  EXPECT_EQ(gkesto.burst.written, 10);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  EXPECT_EQ(gfake.pbpos, 15u);
+  tick(2);
+  EXPECT_EQ(gkesto.burst.written, 25);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(gfake.grabs, grabs);
+  EXPECT_TRUE(gfake.blocks.empty());
+}
+
+TEST_F(CapCtl, TheEstimateShowsZeroBelowTheMemoryReserve) {
+  start(7);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 640, 480);
+  gfake.availphys = 1073741824u;
+  tick(gkesto.mw.pace.ticks1s + 1);
+  EXPECT_EQ(item(IDC_FREEMEM), "1024");
+  EXPECT_EQ(item(IDC_FITS), std::to_string((1073741824LL - 67108864) / 10 * 9 / (1920LL * 480 + 74)));
+  gfake.availphys = 1048576u * 20;
+  tick(gkesto.mw.pace.ticks1s + 1);
+  EXPECT_EQ(item(IDC_FITS), "0");
+  EXPECT_EQ(item(IDC_FREEMEM), "20");
+}
