@@ -5,7 +5,7 @@ set -euo pipefail
 
 need=(cmake g++ make clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine xvfb x11-utils xdotool
-      imagemagick locales fonts-ipafont-gothic python3 python3-pytest file chromium)
+      imagemagick locales fonts-ipafont-gothic python3 python3-pytest python3-pil file chromium)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

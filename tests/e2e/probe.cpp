@@ -45,6 +45,10 @@
 //   nomsgbox MS               succeed when no message box shows up within MS
 //   clipbmp W H PATTERN       put a CF_BITMAP on the clipboard; PATTERN is
 //                             "stripes", "grad" or "solid:RRGGBB"
+//   clipscreen [FILE.bmp]     what PrintScreen does: the whole screen as a
+//                             CF_BITMAP on the clipboard; with FILE the same
+//                             pixels as a 24-bit BMP; prints "size W H"
+//   rect HWND                 the window rectangle: "rect L T R B"
 //   clipinfo                  clipboard sequence number and formats
 //   foreground                the foreground window: handle, class, title
 //   waitgone HWND [5000]      wait until the window no longer exists
@@ -777,6 +781,56 @@ int cmdclipbmp(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdclipscreen(int argc, wchar_t **argv) {
+  int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  if (w <= 0 || h <= 0 || w > 4096 || h > 4096) return fail("odd screen size %d x %d", w, h);
+  DWORD *px = (DWORD *)malloc((size_t)w * h * 4);
+  if (!px) return fail("out of memory");
+  RECT r = {0, 0, w, h};
+  if (!grab(r, px)) {
+    free(px);
+    return fail("could not grab the screen");
+  }
+  if (argc >= 3 && !writebmp(argv[2], w, h, px)) {
+    free(px);
+    return fail("could not write the picture");
+  }
+  // The clipboard gets a device-dependent bitmap of exactly these pixels.
+  HDC screen = GetDC(NULL);
+  HBITMAP bm = CreateCompatibleBitmap(screen, w, h);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  int lines = bm ? SetDIBits(screen, bm, 0, h, px, &bi, DIB_RGB_COLORS) : 0;
+  ReleaseDC(NULL, screen);
+  free(px);
+  if (lines != h) return fail("SetDIBits set %d of %d lines", lines, h);
+  DWORD start = GetTickCount();
+  while (!OpenClipboard(NULL)) {
+    if (GetTickCount() - start > 3000) return fail("clipboard busy");
+    Sleep(50);
+  }
+  EmptyClipboard();
+  HANDLE ok = SetClipboardData(CF_BITMAP, bm);
+  CloseClipboard();
+  if (!ok) return fail("SetClipboardData failed (%lu)", GetLastError());
+  printf("size %d %d\n", w, h);
+  return 0;
+}
+
+int cmdrect(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("rect HWND");
+  RECT r;
+  if (!GetWindowRect(h, &r)) return fail("no window");
+  printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+
 int cmdclipinfo() {
   printf("seq %lu\n", (unsigned long)GetClipboardSequenceNumber());
   DWORD start = GetTickCount();
@@ -1156,6 +1210,8 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"nomsgbox")) r = cmdnomsgbox(argc, argv);
   else if (!wcscmp(c, L"clipbmp")) r = cmdclipbmp(argc, argv);
   else if (!wcscmp(c, L"clipinfo")) r = cmdclipinfo();
+  else if (!wcscmp(c, L"clipscreen")) r = cmdclipscreen(argc, argv);
+  else if (!wcscmp(c, L"rect")) r = cmdrect(argc, argv);
   else if (!wcscmp(c, L"foreground")) r = cmdforeground();
   else if (!wcscmp(c, L"waitgone")) r = cmdwaitgone(argc, argv);
   else if (!wcscmp(c, L"waitfg")) r = cmdwaitfg(argc, argv);
