@@ -25,7 +25,7 @@ def enc(s):
     return s.encode("cp932")
 
 
-def setup(ctx, interval=7, pages=100):
+def prepare(ctx, interval=7, pages=100):
     gamedir = ctx.folder / "GOLFDUKE" / "stand-in game folder"
     gamedir.mkdir(parents=True)
     golf = gamedir / "golf.txt"
@@ -83,7 +83,7 @@ SSNAME = r"ss\d{6}/d\d\d/KestoSS_\d{8}_\d{4}_\d\d_\d{3}\.bmp"
 
 
 def test_capture_screenshot(ctx):
-    setup(ctx)
+    prepare(ctx)
     h, g = start(ctx)
     check_box(ctx, h, 1020, 1)
     ref = ctx.folder / "screen.bmp"
@@ -135,7 +135,7 @@ def data_lines(log):
 
 
 def test_capture_burst_in_memory(ctx):
-    setup(ctx, interval=7, pages=5)
+    prepare(ctx, interval=7, pages=5)
     h, g = start(ctx)
     check_box(ctx, h, 1021, 1)
     shot = ctx.folder / "game.bmp"
@@ -160,12 +160,11 @@ def test_capture_burst_in_memory(ctx):
     want = window.crop((-left, -top, ww + right, wh + bottom))
     for f in frames:
         same(ctx, open_bmp(ctx, f), want, f.name)
-    ctx.wait_text(h, 1029, b"0", 2000)
     ctx.no_msgbox(300)
 
 
 def test_capture_burst_straight_to_disk(ctx):
-    setup(ctx, interval=1, pages=3)
+    prepare(ctx, interval=1, pages=3)
     h, g = start(ctx)
     check_box(ctx, h, 1021, 1)
     ctx.probe_ok("clipbmp", 64, 64, "grad")
@@ -188,23 +187,40 @@ def xdotool(ctx, *args):
     subprocess.run(["xdotool", *args], env=env, check=True, timeout=10)
 
 
+def game_in_front(ctx, g):
+    # Xvfb has no window manager: the X input focus is put on the game's
+    # window, as a window manager would on a click, with the pointer over it.
+    l, t, r, b = rect(ctx, g)
+    xdotool(ctx, "mousemove", str((l + r) // 2), str((t + b) // 2))
+    xdotool(ctx, "search", "--name", f"^{GAME}$", "windowfocus")
+    rc, lines, err = ctx.probe("waitfg", g, 5000)
+    if rc != 0:
+        fg = ctx.fields(ctx.probe_ok("foreground"))
+        ctx.check(False, f"the game is not in front: {fg.get('class')} \"{fg.get('title_utf8')}\" is ({err})")
+
+
+def press(ctx, key):
+    """A key held as long as a person holds it (the keys are polled every 30 ms)."""
+    xdotool(ctx, "keydown", key, "sleep", "0.15", "keyup", key)
+
+
 def test_capture_ctrl_f3_clears_both_modes(ctx):
-    setup(ctx)
+    prepare(ctx)
     h, g = start(ctx)
     for box in (1021, 1020):
         check_box(ctx, h, box, 1)
-        ctx.probe_ok("waitfg", g, 5000)
+        game_in_front(ctx, g)
         xdotool(ctx, "keydown", "Control_L")
-        xdotool(ctx, "key", "F3")
+        press(ctx, "F3")
         xdotool(ctx, "keyup", "Control_L")
         ctx.wait_until(lambda: ctx.probe_ok("check", h, box)[0].strip() == "0", 3,
                        f"left Ctrl + F3 did not clear box {box}")
     # Left Ctrl + F2 and F1 check them, still with the game in front.
-    ctx.probe_ok("waitfg", g, 5000)
+    game_in_front(ctx, g)
     xdotool(ctx, "keydown", "Control_L")
-    xdotool(ctx, "key", "F2")
+    press(ctx, "F2")
     ctx.wait_until(lambda: ctx.probe_ok("check", h, 1021)[0].strip() == "1", 3, "left Ctrl + F2 did not check 連写")
-    xdotool(ctx, "key", "F3")
+    press(ctx, "F3")
     xdotool(ctx, "keyup", "Control_L")
     ctx.wait_until(lambda: ctx.probe_ok("check", h, 1021)[0].strip() == "0", 3, "left Ctrl + F3 left 連写 checked")
     ctx.check(ctx.probe_ok("check", h, 1020)[0].strip() == "0", "SS checked")
