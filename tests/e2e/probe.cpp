@@ -49,6 +49,9 @@
 //                             CF_BITMAP on the clipboard; with FILE the same
 //                             pixels as a 24-bit BMP; prints "size W H"
 //   rect HWND                 the window rectangle: "rect L T R B"
+//   grabtime W H N            N screen grabs of W x H pixels the way a burst
+//                             takes them (compatible bitmap, BitBlt, GetDIBits
+//                             to 24-bit rows); prints "grab_us" per grab
 //   clipinfo                  clipboard sequence number and formats
 //   foreground                the foreground window: handle, class, title
 //   waitgone HWND [5000]      wait until the window no longer exists
@@ -831,6 +834,41 @@ int cmdrect(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdgrabtime(int argc, wchar_t **argv) {
+  long long w, h, n;
+  if (argc < 5 || !parseint(argv[2], &w) || !parseint(argv[3], &h) || !parseint(argv[4], &n) || w <= 0 || h <= 0 ||
+      w > 4096 || h > 4096 || n <= 0 || n > 10000)
+    return fail("grabtime W H N");
+  int stride = ((int)w * 3 + 3) & ~3;
+  unsigned char *buf = (unsigned char *)malloc((size_t)stride * h);
+  if (!buf) return fail("out of memory");
+  LARGE_INTEGER f, a, b;
+  QueryPerformanceFrequency(&f);
+  for (long long i = 0; i < n; i++) {
+    QueryPerformanceCounter(&a);
+    HDC screen = GetDC(GetDesktopWindow());
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bm = CreateCompatibleBitmap(screen, (int)w, (int)h);
+    HGDIOBJ old = SelectObject(mem, bm);
+    BitBlt(mem, 0, 0, (int)w, (int)h, screen, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = (LONG)w;
+    bi.bmiHeader.biHeight = (LONG)h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    GetDIBits(screen, bm, 0, (UINT)h, buf, &bi, DIB_RGB_COLORS);
+    DeleteDC(mem);
+    DeleteObject(bm);
+    ReleaseDC(GetDesktopWindow(), screen);
+    QueryPerformanceCounter(&b);
+    printf("grab_us %lld\n", (long long)((b.QuadPart - a.QuadPart) * 1000000 / f.QuadPart));
+  }
+  free(buf);
+  return 0;
+}
+
 int cmdclipinfo() {
   printf("seq %lu\n", (unsigned long)GetClipboardSequenceNumber());
   DWORD start = GetTickCount();
@@ -1212,6 +1250,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"clipinfo")) r = cmdclipinfo();
   else if (!wcscmp(c, L"clipscreen")) r = cmdclipscreen(argc, argv);
   else if (!wcscmp(c, L"rect")) r = cmdrect(argc, argv);
+  else if (!wcscmp(c, L"grabtime")) r = cmdgrabtime(argc, argv);
   else if (!wcscmp(c, L"foreground")) r = cmdforeground();
   else if (!wcscmp(c, L"waitgone")) r = cmdwaitgone(argc, argv);
   else if (!wcscmp(c, L"waitfg")) r = cmdwaitfg(argc, argv);

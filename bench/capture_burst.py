@@ -1,0 +1,122 @@
+#!/usr/bin/env python3
+"""How steadily kesto.exe takes a burst and how fast it writes it out. Runs
+the real kesto.exe under Wine (ja_JP.UTF-8) on a virtual screen with the
+stand-in game in front, at INTERVAL=7 (timer period 29 ms), CAPTUREPAGE=100,
+the custom area margins set so that the capture area is 640 x 480:
+
+1. A bitmap put on the clipboard starts a 100-frame burst kept in memory;
+   when the burst log holds 100 lines, the Tic values (milliseconds between
+   frames, the first frame left out) give the median and 95th percentile of
+   the interval.
+2. The frames are written out 10 per timer tick; the time one burstflush(10)
+   takes is read from the files' modification times: from the end of the
+   last file of one group to the end of the last file of the next, less the
+   gap between timer ticks is not subtracted, so it is an upper bound.
+   The spread within a group (first file to last file) is shown too.
+3. The time of one 640 x 480 grab, taken by the probe with the same GDI calls
+   (compatible bitmap, BitBlt, GetDIBits to 24-bit rows), GRABS times.
+
+Prints the figures; there is no pass or fail. Run through
+scripts/bench-capture.sh, which builds the Windows targets first.
+"""
+
+import argparse
+import re
+import shutil
+import statistics
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+from harness import Ctx, Wine, Xvfb, loginit_full, write  # noqa: E402
+
+GAME = "ゴルフ漬け"
+
+
+def pct(values, p):
+    s = sorted(values)
+    k = max(0, min(len(s) - 1, int(round(p / 100 * (len(s) - 1)))))
+    return s[k]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=str(Path(__file__).resolve().parents[1] / "build-win"))
+    ap.add_argument("--frames", type=int, default=100)
+    ap.add_argument("--grabs", type=int, default=50)
+    ap.add_argument("--locale", default="ja_JP.UTF-8")
+    a = ap.parse_args()
+    b = Path(a.build)
+    work = Path(tempfile.mkdtemp(prefix="kesto-bench-capture-"))
+    x = Xvfb()
+    disp = x.start()
+    wine = Wine(work / "prefix", a.locale, disp)
+    try:
+        wine.boot()
+        folder = work / "program"
+        folder.mkdir()
+        ctx = Ctx(wine, (b / "kesto.exe", b / "tests/e2e/probe.exe", b / "tests/e2e/fakegame.exe"), folder,
+                  work, a.locale)
+        gamedir = folder / "GOLFDUKE" / "stand-in game folder"
+        gamedir.mkdir(parents=True)
+        golf = gamedir / "golf.txt"
+        golf.write_bytes(b"** Stroke Begin **\r\n")
+        ctx.start_fakegame(GAME)
+        g = ctx.find("FAKEGAME", GAME)
+        l, t, r, bt = (int(v) for v in ctx.probe_ok("rect", g)[0].split()[1:5])
+        # Margins top, left, bottom, right (outward positive): 640 x 480.
+        area = f"0,0,{480 - (bt - t)},{640 - (r - l)}"
+        text = loginit_full(ctx.winpath(folder), dgpath=ctx.winpath(golf), interval=7)
+        text = text.replace("CAPTUREPAGE=100", f"CAPTUREPAGE={a.frames}").replace("CUSTOMAREA=-31,-5,-5,-5",
+                                                                                  f"CUSTOMAREA={area}")
+        write(folder / "loginit.txt", text)
+        ctx.start_kesto()
+        h = ctx.find_main()
+        ctx.probe_ok("click", h, 1003)
+        ctx.probe_ok("waitfg", g, 5000)
+        ctx.wait_text(h, 1004, GAME.encode("cp932"), 5000)
+        ctx.probe_ok("click", h, 1021)
+        ctx.probe_ok("clipbmp", 64, 64, "solid:808080")
+
+        def frames():
+            return sorted(folder.glob("cap*/d*/c[0-9][0-9][0-9][0-9][0-9].bmp"))
+
+        def logdone():
+            logs = list(folder.glob("cap*/d*/c*_*_*.txt"))
+            if not logs:
+                return None
+            lines = [x for x in logs[0].read_bytes().split(b"\r\n") if x.startswith(b"DATA ")]
+            return logs[0] if len(lines) >= a.frames and len(frames()) >= a.frames else None
+
+        log = ctx.wait_until(logdone, 60, "the burst was not written out")
+        tics = []
+        for line in log.read_bytes().split(b"\r\n"):
+            m = re.match(rb"DATA c(\d{5})\.bmp Tic=\s*(\d+)(?:,(\d{3}))? ms", line)
+            if m and int(m.group(1)) > 1:
+                tics.append(int(m.group(2)) * (1000 if m.group(3) else 1) + int(m.group(3) or 0))
+        files = frames()
+        from PIL import Image
+        size = Image.open(files[0]).size
+        ends = [f.stat().st_mtime_ns / 1e6 for f in files]
+        groups = [ends[i:i + 10] for i in range(0, len(ends), 10)]
+        spread = [grp[-1] - grp[0] for grp in groups if len(grp) == 10]
+        cycle = [groups[k + 1][-1] - groups[k][-1] for k in range(len(groups) - 1)]
+        grabs = [int(v.split()[1]) / 1000 for v in ctx.probe_ok("grabtime", 640, 480, a.grabs, timeout_s=120)
+                 if v.startswith("grab_us")]
+        print(f"capture area {size[0]} x {size[1]}, {len(files)} frames, INTERVAL=7 (29 ms), {a.locale}")
+        print(f"interval between frames (Tic, {len(tics)} values): median {statistics.median(tics):.1f} ms, "
+              f"95th percentile {pct(tics, 95)} ms, max {max(tics)} ms   (targets: <= 35, <= 50)")
+        print(f"one 640 x 480 grab ({len(grabs)} grabs): median {statistics.median(grabs):.2f} ms, "
+              f"95th percentile {pct(grabs, 95):.2f} ms   (target: < 10)")
+        print(f"burstflush(10): first to last file of a group of 10, median {statistics.median(spread):.1f} ms "
+              f"(max {max(spread):.1f}); group to group, tick gap included, median {statistics.median(cycle):.1f} ms")
+    finally:
+        wine.reset()
+        x.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
