@@ -192,7 +192,7 @@ def game_in_front(ctx, g):
     # window, as a window manager would on a click, with the pointer over it.
     l, t, r, b = rect(ctx, g)
     xdotool(ctx, "mousemove", str((l + r) // 2), str((t + b) // 2))
-    xdotool(ctx, "search", "--name", f"^{GAME}$", "windowfocus")
+    xdotool(ctx, "search", "--sync", "--name", f"^{GAME}$", "windowfocus")
     rc, lines, err = ctx.probe("waitfg", g, 5000)
     if rc != 0:
         fg = ctx.fields(ctx.probe_ok("foreground"))
