@@ -9,10 +9,10 @@ the custom area margins set so that the capture area is 640 x 480:
    frames, the first frame left out) give the median and 95th percentile of
    the interval.
 2. The frames are written out 10 per timer tick; the time one burstflush(10)
-   takes is read from the files' modification times: from the end of the
-   last file of one group to the end of the last file of the next, less the
-   gap between timer ticks is not subtracted, so it is an upper bound.
-   The spread within a group (first file to last file) is shown too.
+   takes is read from the files' modification times: first to last file of
+   a group of 10 (nine writes of the ten), and, as an upper bound that
+   includes the wait for the next tick, last file of one group to last file
+   of the next.
 3. The time of one 640 x 480 grab, taken by the probe with the same GDI calls
    (compatible bitmap, BitBlt, GetDIBits to 24-bit rows), GRABS times.
 
@@ -63,9 +63,12 @@ def main():
         gamedir.mkdir(parents=True)
         golf = gamedir / "golf.txt"
         golf.write_bytes(b"** Stroke Begin **\r\n")
-        ctx.start_fakegame(GAME)
+        # The game's window rectangle, from a first run of the stand-in game.
+        first = ctx.start_fakegame(GAME)
         g = ctx.find("FAKEGAME", GAME)
         l, t, r, bt = (int(v) for v in ctx.probe_ok("rect", g)[0].split()[1:5])
+        ctx.probe_ok("close", g)
+        ctx.wait_exit(first, 10, "the stand-in game")
         # Margins top, left, bottom, right (outward positive): 640 x 480.
         area = f"0,0,{480 - (bt - t)},{640 - (r - l)}"
         text = loginit_full(ctx.winpath(folder), dgpath=ctx.winpath(golf), interval=7)
@@ -75,6 +78,8 @@ def main():
         ctx.start_kesto()
         h = ctx.find_main()
         ctx.probe_ok("click", h, 1003)
+        ctx.start_fakegame(GAME)
+        g = ctx.find("FAKEGAME", GAME)
         ctx.probe_ok("waitfg", g, 5000)
         ctx.wait_text(h, 1004, GAME.encode("cp932"), 5000)
         ctx.probe_ok("click", h, 1021)
