@@ -51,6 +51,9 @@ int osgetdiskfreespace(const char* root, uint32_t* sectorspercluster, uint32_t* 
 // Like GetCurrentDirectoryA: the length without the NUL when it fits in n bytes,
 // else the size needed (NUL included); 0 on failure.
 uint32_t osgetcurrentdirectory(uint32_t n, char* buf);
+// Like GetWindowsDirectoryA: the length without the NUL when it fits in n
+// bytes, else the size needed; 0 on failure.
+uint32_t osgetwindowsdirectory(uint32_t n, char* buf);
 void osgetlocaltime(OsTime* t);
 uint32_t osgetlasterror();
 
@@ -92,6 +95,24 @@ int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t ty
 int osgetopenfilename(OsWin owner, const char* filter, const char* initialdir, const char* title,
                       uint32_t flags, char* path, uint32_t n);
 uint32_t oscommdlgextendederror();
+
+// ---- other programs ----------------------------------------------------------
+#define OS_CREATE_NEW_CONSOLE 0x10u
+#define OS_NORMAL_PRIORITY_CLASS 0x20u
+// Where a new program is asked to put its first window (STARTUPINFO with
+// STARTF_USEPOSITION and STARTF_USESIZE), in pixels.
+struct OsPlacement {
+  int32_t x, y, w, h;
+};
+// Like CreateProcess of program with the command line cmdline (the whole
+// line as the new process sees it), handles inherited when inherit is set,
+// the creation flags, and the window placement when place is given.  The
+// handles of the new process are closed at once.  1 or 0.
+int oscreateprocess(const char* program, const char* cmdline, int inherit, uint32_t flags,
+                    const OsPlacement* place);
+// Opens a file with the program the system has for its kind (ShellExecute
+// with the verb "open"), owned by owner for what the system shows.  1 or 0.
+int osshellopen(OsWin owner, const char* path);
 
 // ---- windows and dialog items -------------------------------------------
 int ossetwindowtext(OsWin w, const char* text);

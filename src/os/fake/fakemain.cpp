@@ -4,6 +4,7 @@
 #include "kesto.h"
 #include "app/mainwin.h"
 #include "config/setdlg.h"
+#include "report/playlogdlg.h"
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
 
@@ -22,13 +23,14 @@ OsWin oscreatemaindialog() {
 
 // The modeless dialogs whose handlers exist; the others fail to open.
 OsWin oscreatedialog(int templ, OsWin owner) {
-  if (templ != IDD_SETTINGS) return 0;
+  if (templ != IDD_SETTINGS && templ != IDD_PLAYLOG) return 0;
   for (int t : gfake.dialogsfail)
     if (t == templ) return 0;
   OsWin w = fakeaddwindow("#32770", "", 30, 30, 30 + 454, 30 + 180);
   gfake.windows[0].owner = owner;
   gfake.windows[0].templ = templ;
-  setdlginit(w);
+  if (templ == IDD_SETTINGS) setdlginit(w);
+  else playloginit(w);
   return w;
 }
 
@@ -36,14 +38,19 @@ void ossendcommand(OsWin w, int id) {
   if (!w) return;
   if (w == gkesto.mw.main) mainwincommand(id, 0);
   else if (w == fakefinddialog(IDD_SETTINGS)) setdlgcommand(w, id);
+  else if (w == fakefinddialog(IDD_PLAYLOG)) playlogcommand(w, id);
 }
 
 int osmessageloop(OsWin) { return gfake.quitposted ? gfake.quitcode : 0; }
 
-void fakepump() {
+int fakepump() {
+  int n = 0;
   while (!gfake.posted.empty()) {
     auto p = gfake.posted.front();
     gfake.posted.erase(gfake.posted.begin());
+    n++;
     if (p.first && p.first == gkesto.mw.main) mainwincommand(p.second, OS_BN_CLICKED);
+    else ossendcommand(p.first, p.second);
   }
+  return n;
 }

@@ -44,6 +44,7 @@ void fakereset() {
   gfake.dlgerror = 0;
   gfake.mkdirfails = 0;
   gfake.availphys = 1073741824u;  // 1 GiB
+  gfake.windowsdir = "C:\\WINDOWS";
 }
 
 // Index of the window last looked at: walks down the list ask for it and for
@@ -266,6 +267,30 @@ uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
 void osgetlocaltime(OsTime* t) { *t = gfake.localtime; }
 
 // ---- folders -----------------------------------------------------------------
+
+uint32_t osgetwindowsdirectory(uint32_t n, char* buf) {
+  const std::string& d = gfake.windowsdir;
+  if (d.empty()) return 0;
+  if (d.size() + 1 > n) return (uint32_t)d.size() + 1;
+  memcpy(buf, d.c_str(), d.size() + 1);
+  return (uint32_t)d.size();
+}
+
+int oscreateprocess(const char* program, const char* cmdline, int inherit, uint32_t flags,
+                    const OsPlacement* place) {
+  bool there = false;
+  for (const std::string& p : gfake.programs)
+    if (p == program) there = true;
+  if (!there) return 0;
+  FakeProcess x{program, cmdline, inherit, flags, place != nullptr, place ? *place : OsPlacement{0, 0, 0, 0}};
+  gfake.started.push_back(x);
+  return 1;
+}
+
+int osshellopen(OsWin, const char* path) {
+  gfake.opened.push_back(FakeProcess{"", path, 0, 0, false, OsPlacement{0, 0, 0, 0}});
+  return gfake.shellopenfails ? 0 : 1;
+}
 
 int osfindfile(const char* path) {
   struct stat st;

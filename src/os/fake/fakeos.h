@@ -50,6 +50,17 @@ struct FakeMessageBox {
   size_t timers;  // timers running while the box was up
 };
 
+// One program the program started (oscreateprocess) or a file it had the
+// system open (osshellopen: program empty, cmdline the file, no placement).
+struct FakeProcess {
+  std::string program;
+  std::string cmdline;
+  int inherit;
+  uint32_t flags;
+  bool placed;
+  OsPlacement place;
+};
+
 struct FakeTimer {
   OsWin win;
   int id;
@@ -132,6 +143,11 @@ struct FakeDesktop {
   std::vector<std::pair<OsWin, int>> posted;  // WM_COMMAND posted, not yet delivered
   // Called after a dialog item's text is set, as the edit control's EN_CHANGE.
   void (*editchange)(OsWin dlg, int id);
+  std::string windowsdir;           // osgetwindowsdirectory; "C:\\WINDOWS" after a reset
+  std::vector<std::string> programs;  // programs that start (Windows paths as the program names them)
+  int shellopenfails;                 // osshellopen finds no program for the file
+  std::vector<FakeProcess> started;   // every process started
+  std::vector<FakeProcess> opened;    // every file handed to osshellopen, opened or not
 };
 
 extern FakeDesktop gfake;
@@ -152,5 +168,7 @@ uint32_t fakepixel(int x, int y);
 // Makes a clipboard image of the screen's picture and puts it in the
 // clipboard; returns its handle.
 OsHandle fakeclipimage(int w, int h);
-// Delivers the WM_COMMANDs posted to the main window.
-void fakepump();
+// Delivers the posted WM_COMMANDs, as the message loop would once the
+// handler that runs now has returned; returns how many were delivered.  A
+// command posted to a window that is gone by now is lost.
+int fakepump();

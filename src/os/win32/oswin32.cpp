@@ -5,12 +5,14 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <cstring>
 
 #include "kesto.h"
 #include "app/mainwin.h"
 #include "config/setdlg.h"
+#include "report/playlogdlg.h"
 #include "res/resource.h"
 #include "os/win32/oswin32.h"
 
@@ -177,6 +179,18 @@ uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
   return (uint32_t)got;
 }
 
+uint32_t osgetwindowsdirectory(uint32_t n, char* buf) {
+  wchar_t w[MAX_PATH + 1];
+  UINT len = GetWindowsDirectoryW(w, MAX_PATH + 1);
+  if (len == 0 || len > MAX_PATH) return 0;
+  char full[4 * (MAX_PATH + 1)];
+  int got = tosjis(w, (int)len, full, (int)sizeof full);
+  if (got <= 0) return 0;
+  if ((uint32_t)got + 1 > n) return (uint32_t)got + 1;
+  memcpy(buf, full, got + 1);
+  return (uint32_t)got;
+}
+
 void osgetlocaltime(OsTime* t) {
   SYSTEMTIME st;
   GetLocalTime(&st);
@@ -321,6 +335,40 @@ int osisdlgbuttonchecked(OsWin dlg, int id) { return (int)IsDlgButtonChecked((HW
 OsWin osgetdlgitem(OsWin dlg, int id) { return (OsWin)GetDlgItem((HWND)dlg, id); }
 
 void ossendcommand(OsWin w, int id) { SendMessageW((HWND)w, WM_COMMAND, (WPARAM)id, 0); }
+
+// ---- other programs ----------------------------------------------------------
+
+int oscreateprocess(const char* program, const char* cmdline, int inherit, uint32_t flags,
+                    const OsPlacement* place) {
+  wchar_t app[WBUF];
+  towide(program, app, WBUF);
+  static wchar_t line[4 * WBUF];  // CreateProcessW may write into the line
+  towide(cmdline, line, 4 * WBUF);
+  STARTUPINFOW si;
+  memset(&si, 0, sizeof si);
+  si.cb = sizeof si;
+  if (place) {
+    si.dwFlags = STARTF_USEPOSITION | STARTF_USESIZE;
+    si.dwX = (DWORD)place->x;
+    si.dwY = (DWORD)place->y;
+    si.dwXSize = (DWORD)place->w;
+    si.dwYSize = (DWORD)place->h;
+  }
+  PROCESS_INFORMATION pi;
+  memset(&pi, 0, sizeof pi);
+  if (!CreateProcessW(app, line, nullptr, nullptr, inherit ? TRUE : FALSE, flags, nullptr, nullptr, &si, &pi))
+    return 0;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return 1;
+}
+
+int osshellopen(OsWin owner, const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  HINSTANCE r = ShellExecuteW((HWND)owner, L"open", w, nullptr, nullptr, SW_SHOWNORMAL);
+  return (INT_PTR)r > 32 ? 1 : 0;
+}
 
 void osshowwindow(OsWin w, int cmd) { ShowWindow((HWND)w, cmd); }
 
@@ -634,10 +682,31 @@ static INT_PTR CALLBACK setdlgproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
   }
 }
 
+// The play-log dialog: the same forwarding.
+static INT_PTR CALLBACK playlogproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+  switch (msg) {
+    case WM_INITDIALOG:
+      playloginit((OsWin)h);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wp) == IDCANCEL) playlogclose((OsWin)h);
+      else playlogcommand((OsWin)h, LOWORD(wp));
+      return TRUE;
+    case WM_CLOSE:
+      playlogclose((OsWin)h);
+      return TRUE;
+    case WM_DESTROY:
+      forgetdialog(h);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
 static INT_PTR CALLBACK plaindlgproc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 OsWin oscreatedialog(int templ, OsWin owner) {
-  DLGPROC proc = templ == IDD_SETTINGS ? setdlgproc : plaindlgproc;
+  DLGPROC proc = templ == IDD_SETTINGS ? setdlgproc : templ == IDD_PLAYLOG ? playlogproc : plaindlgproc;
   HWND h = CreateDialogParamW(ginstance, MAKEINTRESOURCEW(templ), (HWND)owner, proc, 0);
   if (!h) return 0;
   for (HWND& m : gmodeless)

@@ -1,0 +1,95 @@
+// The play-log dialog: modeless, owned by the main window, which keeps its
+// handle.  Every command runs to its end; the questions of "HTM作成" are
+// message boxes owned by the dialog.
+#include "report/playlogdlg.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "kesto.h"
+#include "report/htmflow.h"
+#include "report/mkhtm.h"
+#include "report/playlog.h"
+
+static const char kbrowser[] = "C:\\program files\\internet explorer\\iexplore.exe";
+
+void playloginit(OsWin dlg) {
+  ossetdlgitemtext(dlg, IDC_LOG_PATH, gkesto.logpath);
+  // Posted, so the page is written once the dialog is on the screen.
+  if (gkesto.set.iexplore) ospostcommand(dlg, IDC_LOG_HTM);
+}
+
+void playlogclose(OsWin dlg) {
+  osdestroywindow(dlg);
+  if (gkesto.mw.logdlg == dlg) gkesto.mw.logdlg = 0;
+}
+
+void browserpath(char* buf, int n) {
+  snprintf(buf, n, "%s", kbrowser);
+  char win[PATHSIZE];
+  uint32_t len = osgetwindowsdirectory(sizeof win, win);
+  if (len > 0 && len < sizeof win && n > 0) buf[0] = win[0];
+}
+
+void showpage(OsWin owner) {
+  char dir[PATHSIZE];
+  uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
+  if (len == 0 || len >= sizeof dir) dir[0] = 0;
+  // " <program folder>\<page>": the blank stands where the program's own
+  // name would be, as the browser reads its line.
+  char cmd[PATHSIZE + 64];
+  snprintf(cmd, sizeof cmd, " %s\\%s", dir, gkesto.page.name);
+  char browser[PATHSIZE];
+  browserpath(browser, sizeof browser);
+  OsPlacement place = {40, 40, 640, 100};
+  if (oscreateprocess(browser, cmd, 1, OS_CREATE_NEW_CONSOLE | OS_NORMAL_PRIORITY_CLASS, &place)) return;
+  // No browser at that path: whatever the system opens pages with.
+  if (osshellopen(owner, cmd + 1)) return;
+  osmessagebox(owner, "error", "error", OS_MB_ICONERROR);
+}
+
+static void makepage(OsWin dlg) {
+  htmcreate(playlogask);
+  if (gkesto.set.iexplore) showpage(dlg);
+}
+
+static void makelinks(OsWin dlg) {
+  if (mklink(&gkesto) == 1) {
+    osmessagebox(dlg, "KESTO フォルダに、linkcc.html を作成しました", "リンク集", OS_MB_ICONINFORMATION);
+  } else {
+    // Silence would read as success.
+    osmessagebox(dlg, "linkcc.html を作成できませんでした", "Write error", OS_MB_ICONERROR);
+  }
+}
+
+// Another log.  A refused or cancelled choice keeps the loaded log; with
+// IEXPLORE on its page is written and shown again.  The path field keeps the
+// log the dialog opened with.
+static void otherlog(OsWin dlg) {
+  OsHandle f = 0;
+  uint32_t size = 0;
+  if (openlog(dlg, klogfilter, &f, &size) && !loadplaylog(f, size)) return;
+  if (gkesto.set.iexplore) makepage(dlg);
+}
+
+void playlogcommand(OsWin dlg, int id) {
+  switch (id) {
+    case IDC_LOG_END:
+      playlogclose(dlg);
+      break;
+    case IDC_LOG_HTM:
+      makepage(dlg);
+      break;
+    case IDC_LOG_LINKS:
+      makelinks(dlg);
+      break;
+    case IDC_LOG_DATA:
+      otherlog(dlg);
+      break;
+    case IDC_LOG_BROWSE:
+      showpage(dlg);
+      break;
+    default:
+      break;
+  }
+}

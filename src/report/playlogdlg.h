@@ -1,0 +1,27 @@
+// The play-log dialog (template 102): the path of the loaded log, the
+// scorecard page, the course link list, another log and the browser.  The
+// system layer's dialog procedure (playlogproc) calls these for the dialog's
+// messages.
+#pragma once
+
+#include "os/os.h"
+
+#define IDC_LOG_END 2         // "終了"
+#define IDC_LOG_HTM 1001      // "HTM作成"
+#define IDC_LOG_PATH 1002     // the path of the log loaded when the dialog opened
+#define IDC_LOG_LINKS 1003    // "リンク集作成"
+#define IDC_LOG_DATA 1006     // "データ"
+#define IDC_LOG_BROWSE 1013   // "ＩＥで表示"
+
+void playloginit(OsWin dlg);             // WM_INITDIALOG
+void playlogcommand(OsWin dlg, int id);  // WM_COMMAND (low word of wParam)
+// The close box and Esc: like "終了".
+void playlogclose(OsWin dlg);
+
+// The browser the page is shown with, its drive letter that of the Windows
+// folder, into buf (n bytes).
+void browserpath(char* buf, int n);
+// Shows the page gkesto.page.name of the program folder: in the browser at
+// its path, else with the system's program for pages; "error" when neither
+// starts.  Messages are owned by owner.
+void showpage(OsWin owner);
