@@ -110,8 +110,8 @@ struct OsPlacement {
 // handles of the new process are closed at once.  1 or 0.
 int oscreateprocess(const char* program, const char* cmdline, int inherit, uint32_t flags,
                     const OsPlacement* place);
-// Opens a file with the program the system has for its kind (ShellExecute
-// with the verb "open"), owned by owner for what the system shows.  1 or 0.
+// Opens a file with the program the system has for its kind (ShellExecuteEx
+// with the verb "open"), the system showing no message of its own.  1 or 0.
 int osshellopen(OsWin owner, const char* path);
 
 // ---- windows and dialog items -------------------------------------------

@@ -366,8 +366,17 @@ int oscreateprocess(const char* program, const char* cmdline, int inherit, uint3
 int osshellopen(OsWin owner, const char* path) {
   wchar_t w[WBUF];
   towide(path, w, WBUF);
-  HINSTANCE r = ShellExecuteW((HWND)owner, L"open", w, nullptr, nullptr, SW_SHOWNORMAL);
-  return (INT_PTR)r > 32 ? 1 : 0;
+  // No message of the system's own when nothing opens the file: the caller
+  // tells the user.
+  SHELLEXECUTEINFOW sei;
+  memset(&sei, 0, sizeof sei);
+  sei.cbSize = sizeof sei;
+  sei.fMask = SEE_MASK_FLAG_NO_UI;
+  sei.hwnd = (HWND)owner;
+  sei.lpVerb = L"open";
+  sei.lpFile = w;
+  sei.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExW(&sei) ? 1 : 0;
 }
 
 void osshowwindow(OsWin w, int cmd) { ShowWindow((HWND)w, cmd); }
