@@ -92,7 +92,7 @@ static int writeframe(int32_t i, int32_t frameno) {
   uint32_t put = 0;
   if (b.log) oswritefile(b.log, line, (uint32_t)len, &put);
   if (!framecheck(p)) return 0;
-  char path[PATHSIZE + 16];
+  char path[PATHSIZE + 32];
   snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, frameno);
   OsHandle fh = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
                              OS_CREATE_ALWAYS);
