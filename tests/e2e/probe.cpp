@@ -60,6 +60,12 @@
 //                             prints "size W H" and "client X Y W H", where the
 //                             client area lies in the picture
 //   pid HWND                  the process id owning the window
+//   xwindow HWND [5000]       wait until Wine's X11 driver has given the
+//                             top-level window its X window and print that
+//                             window's id in decimal (the window property
+//                             "__wine_x11_whole_window"), so that X tools can
+//                             address it without matching titles, whose X
+//                             encoding depends on the locale
 //   watch HWND ID MS [HWND ID ...]
 //                             follow the texts of the controls for MS ms,
 //                             reading them every 5 ms; one line per change:
@@ -968,6 +974,24 @@ int cmdpid(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdxwindow(int argc, wchar_t **argv) {
+  HWND h;
+  long long timeout = 5000;
+  if (argc < 3 || !parsehwnd(argv[2], &h) || (argc > 3 && !parseint(argv[3], &timeout)))
+    return fail("xwindow HWND [timeout]");
+  ULONGLONG deadline = GetTickCount64() + (ULONGLONG)timeout;
+  for (;;) {
+    if (!IsWindow(h)) return fail("no window");
+    HANDLE x = GetPropW(h, L"__wine_x11_whole_window");
+    if (x) {
+      printf("%llu\n", (unsigned long long)(ULONG_PTR)x);
+      return 0;
+    }
+    if (GetTickCount64() >= deadline) return fail("window %p has no X window after %lld ms", (void *)h, timeout);
+    Sleep(20);
+  }
+}
+
 int cmdwatch(int argc, wchar_t **argv) {
   const int kMax = 32;
   // touch=FILE@MS arguments: files to create MS ms after the first reading.
@@ -1256,6 +1280,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"waitfg")) r = cmdwaitfg(argc, argv);
   else if (!wcscmp(c, L"shot")) r = cmdshot(argc, argv);
   else if (!wcscmp(c, L"pid")) r = cmdpid(argc, argv);
+  else if (!wcscmp(c, L"xwindow")) r = cmdxwindow(argc, argv);
   else if (!wcscmp(c, L"watch")) r = cmdwatch(argc, argv);
   else if (!wcscmp(c, L"cputime")) r = cmdcputime(argc, argv);
   else if (!wcscmp(c, L"openfile")) r = cmdopenfile(argc, argv);
