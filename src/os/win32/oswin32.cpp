@@ -265,7 +265,9 @@ int osgetopenfilename(OsWin owner, const char* filter, const char* initialdir, c
   ofn.nMaxFile = (int)n < WBUF ? n : WBUF;
   ofn.lpstrInitialDir = initialdir && *initialdir ? wdir : nullptr;
   ofn.lpstrTitle = wtitle;
-  ofn.Flags = flags;
+  // The current folder is the program folder, where files named without a
+  // folder go: the dialog must not move it to the folder the user browsed.
+  ofn.Flags = flags | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameW(&ofn)) return 0;
 
   // The choice comes back as Shift-JIS, whole or not at all.
