@@ -80,14 +80,53 @@ struct BurstFigures {
 #define CAPBUFSIZE 16777216  // the full and crop image buffers
 
 #define WINLISTSIZE 512
+#define WINTEXTSIZE 256  // 255 bytes of text and the terminator
 struct WindowSlot {
   OsWin win;
-  char title[64];
+  char text[WINTEXTSIZE];
 };
 
+enum LockOnState { LockIdle, LockArmed, LockLocked };
+enum SlideMode { SlideOff, SlideArmed, Sliding };
+
+// The marker bar on the area frame's band: not saved, it outlives the frame.
 struct MarkerState {
-  int32_t width;
-  int32_t pos;
+  int32_t width;  // percent of the client width: 100, 10 or 3
+  int32_t pos;    // percent of the client width where the bar's left end stands
+  SlideMode slide;
+};
+
+#define ZOOMROWS 10
+#define ZOOMMAXW 8204  // a screen of 8192 pixels and the 6 + 6 around the frame
+
+// The capture area dialog's own state, with the window list's target and the
+// lock-on.  Margin fields are indexed top, left, bottom, right.
+struct AreaDialogState {
+  int32_t guard[4];       // change guard of each margin field
+  int32_t ticks;          // tick counter of the 200 ms timer
+  int32_t timerstarted;
+  int32_t zoomrepaint;    // the zoom view is to be painted
+  int32_t zoomw;          // row width of the strips in pixels
+  int32_t zoomtoprows, zoombottomrows;  // rows each strip holds (10 unless the screen cut it)
+  OsWin target;           // the window the margins are measured from, 0 for none
+  int32_t targetknown;    // the target's rectangle was read when an entry was taken
+  int32_t targetrect[4];  // the target widened by the margins when it was taken
+  int32_t prevcheck[4];   // the target's rectangle at the previous lock-on check
+  int32_t lastcheck[4];   // and at the latest
+  LockOnState lock;
+  uint32_t colourkey;     // the frame's see-through colour as sampled
+};
+
+// The area frame's state.
+struct FrameState {
+  int32_t focus;      // the keyboard focus is in the frame
+  int32_t dragging;
+  int32_t moving;     // re-entry guard around the frame's own move
+  int32_t start[2];   // cursor at the start of the drag (screen)
+  int32_t prev[2];    // cursor at the previous mouse event
+  OsWin count;        // count field 1002
+  OsWin speed;        // speed list 1014
+  int32_t seethrough; // 1 colour-keyed, 2 cut to its band and border, 0 neither
 };
 
 // The application state the main window owns.
@@ -136,12 +175,17 @@ struct Kesto {
   int32_t framerect[4];      // the area frame's window rectangle as last read
   int32_t framerectread;     // framerect has been read
   MarkerState marker;
+  AreaDialogState area;
+  FrameState frame;
   PageState page;
   char livebuf[LOGBUFSIZE];  // golf.txt mirrored at its own offsets
   char playlog[LOGBUFSIZE];  // one whole log chosen with the log button
   char logpath[PATHSIZE];    // the log file last chosen with openlog
   uint8_t fullimage[CAPBUFSIZE];  // the clipboard image as a bottom-up 24-bit DIB
   uint8_t cropimage[CAPBUFSIZE];  // the rows of a cropped screenshot
+  uint32_t zoomtop[ZOOMROWS * ZOOMMAXW];     // the zoom view's strips, 0xBBGGRR
+  uint32_t zoombottom[ZOOMROWS * ZOOMMAXW];
+  uint8_t zoomgrab[ZOOMROWS * (ZOOMMAXW * 3 + 3)];  // one strip as the grab gives it
 };
 
 extern Kesto gkesto;

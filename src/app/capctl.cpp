@@ -63,16 +63,6 @@ void countchanged() {
   }
 }
 
-void restorecapture() {
-  Settings& s = gkesto.set;
-  s.work = s.saved;
-  memset(s.windowarea, 0, sizeof s.windowarea);
-  const int32_t* m = s.work.enablearea == 1 ? s.work.defaultarea
-                     : s.work.enablearea == 2 ? s.work.customarea
-                                              : s.windowarea;
-  memcpy(s.margins, m, sizeof s.margins);
-}
-
 void resetburst() {
   BurstFigures& b = gkesto.burst;
   b.planned = 0;

@@ -9,9 +9,6 @@ void modeclick(int id);
 void countchanged();
 // Puts the working capture page count into 1043.
 void showcount();
-// Makes every working capture setting equal to its saved copy, zeroes the
-// window area and derives the area margins in force.
-void restorecapture();
 // Resets the burst figures.
 void resetburst();
 // The capture part of a timer-1 tick, before the watcher step.  0 when the

@@ -7,6 +7,7 @@
 
 #include "app/capctl.h"
 #include "app/watch.h"
+#include "capture/area.h"
 #include "kesto.h"
 #include "report/playlog.h"
 #include "res/resource.h"
@@ -66,6 +67,8 @@ void mainwincreate(OsWin w) {
   ws.resume = 0;
   mw.main = w;
   mw.logdlg = 0;
+  mw.areadlg = 0;
+  mw.framewin = 0;
   gkesto.set.complete = 0;
   ws.gamewin = 0;
   memset(cc.rectdgwin, 0, sizeof cc.rectdgwin);
@@ -116,6 +119,7 @@ void mainwininitdialog() {
   showcount();
   gkesto.marker.width = 100;
   gkesto.marker.pos = 0;
+  gkesto.marker.slide = SlideOff;
   int64_t freq = 0;
   osqueryperformancefrequency(&freq);
   mw.countsperms = freq / 1000;

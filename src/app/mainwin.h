@@ -12,10 +12,6 @@ void mainwincommand(int id, int code);   // WM_COMMAND: low and high word of wPa
 void mainwintimer(int id);               // WM_TIMER
 void mainwindestroy();                   // WM_DESTROY
 
-// Notification codes the main window looks at (high word of wParam).
-#define OS_BN_CLICKED 0
-#define OS_EN_CHANGE 0x300
-
 void startwatch();      // スタート
 void pausewatch();      // 停止
 void openplaylog();     // ログ表示

@@ -229,3 +229,85 @@ void ospostquitmessage(int code);
 // returns its wParam.
 int osmessageloop(OsWin dlg);
 void osinitcommoncontrols();
+
+// ---- the capture area dialog and frame ---------------------------------------
+#define OS_WM_COMMAND 0x111u
+// Notification codes (high word of WM_COMMAND's wParam).
+#define OS_BN_CLICKED 0
+#define OS_CBN_SELCHANGE 1
+#define OS_LBN_SELCHANGE 1
+#define OS_LBN_SETFOCUS 4
+#define OS_LBN_KILLFOCUS 5
+#define OS_EN_SETFOCUS 0x100
+#define OS_EN_KILLFOCUS 0x200
+#define OS_EN_CHANGE 0x300
+// Combo box and list box messages (SendMessage to the control).
+#define OS_CB_ADDSTRING 0x143u
+#define OS_CB_GETCURSEL 0x147u
+#define OS_CB_RESETCONTENT 0x14Bu
+#define OS_CB_SETCURSEL 0x14Eu
+#define OS_LB_ADDSTRING 0x180u
+#define OS_LB_RESETCONTENT 0x184u
+#define OS_LB_SETCURSEL 0x186u
+#define OS_LB_GETCURSEL 0x188u
+// The add-string messages with a Shift-JIS text; returns the new entry's
+// position or a negative error.
+intptr_t osaddstring(OsWin ctl, uint32_t msg, const char* text);
+
+#define OS_WS_CHILD 0x40000000u
+#define OS_WS_VISIBLE 0x10000000u
+#define OS_WS_BORDER 0x00800000u
+#define OS_UDS_SETBUDDYINT 0x2u
+#define OS_UDS_ALIGNRIGHT 0x4u
+#define OS_UDS_ALIGNLEFT 0x8u
+// CreateUpDownControl at (0, 0, 0, 0) in parent, with buddy, range lower ...
+// upper and the initial position; 0 on failure.
+OsWin oscreateupdowncontrol(uint32_t style, OsWin parent, int id, OsWin buddy, int upper, int lower,
+                            int pos);
+
+// MoveWindow: x, y, width, height in screen pixels for a top-level window.
+int osmovewindow(OsWin w, int32_t x, int32_t y, int32_t cx, int32_t cy, int repaint);
+// GetClientRect: 0, 0, width, height.
+int osgetclientrect(OsWin w, int32_t r[4]);
+// InvalidateRect of r (client pixels), or of the whole client area when r is null.
+int osinvalidaterect(OsWin w, const int32_t* r, int erase);
+OsWin ossetcapture(OsWin w);  // the window that had the mouse before
+int osreleasecapture();
+int osgetcursorpos(int32_t p[2]);  // screen pixels
+
+#define OS_GWL_EXSTYLE (-20)
+#define OS_WS_EX_LAYERED 0x00080000
+#define OS_LWA_COLORKEY 0x1u
+int32_t osgetwindowlong(OsWin w, int index);
+int32_t ossetwindowlong(OsWin w, int index, int32_t value);
+// Calls the SetLayeredWindowAttributes found at start-up (fn); 0 when fn is
+// null or the call fails.
+int ossetlayeredwindowattributes(void* fn, OsWin w, uint32_t key, uint8_t alpha, uint32_t flags);
+// Where a window cannot be see-through: limits it (SetWindowRgn) to its
+// sizing border and the top band of its client area, band pixels high.
+int oscuttoband(OsWin w, int32_t band);
+
+// A popup menu of n entries at (x, y), tracked with the right button
+// (TrackPopupMenu); the chosen entry's id comes to owner as WM_COMMAND.
+int ostrackpopupmenu(OsWin owner, int32_t x, int32_t y, int n, const int* ids, const char* const* texts);
+
+// The base name of the module that made window w, in its process
+// (GetWindowThreadProcessId, OpenProcess, GetModuleBaseName with the
+// window's instance); the length, 0 (and an empty text) when the process
+// cannot be opened.
+int osgetwindowmodulename(OsWin w, char* buf, int n);
+
+// ---- painting ------------------------------------------------------------------
+// Colours are COLORREF values: red in the low byte.
+#define OS_RGB(r, g, b) ((uint32_t)(r) | (uint32_t)(g) << 8 | (uint32_t)(b) << 16)
+#define OS_NOFILL 0xFFFFFFFFu  // a rectangle outlined only
+OsHandle osbeginpaint(OsWin w);  // BeginPaint; the device context, 0 on failure
+void osendpaint(OsWin w, OsHandle dc);
+// Rectangle (left, top, right, bottom) with a solid brush of fill (or none)
+// and a solid pen of width 0 of colour outline.  1 or 0.
+int osrectangle(OsHandle dc, const int32_t r[4], uint32_t fill, uint32_t outline);
+// A line from (x1, y1) to (x2, y2), the end point not drawn, in colour.
+int osdrawline(OsHandle dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour);
+// ExtTextOut of a Shift-JIS text at (x, y) in colour on a transparent
+// background, clipped to clip.
+int ostextout(OsHandle dc, int32_t x, int32_t y, const char* text, uint32_t colour, const int32_t clip[4]);

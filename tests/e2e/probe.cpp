@@ -86,6 +86,13 @@
 //                             PATH into its file-name field and press OK, or
 //                             press Cancel when PATH is "-"; then wait until
 //                             the dialog is gone
+//   items HWND ID             entries of a combo or list box: "count N",
+//                             "sel N" and "item I HEX" (CP932) per entry
+//   select HWND ID N          pick entry N of a combo or list box as a user
+//                             does: set the selection, then notify the parent
+//                             (CBN_SELCHANGE or LBN_SELCHANGE)
+//   owned HWND                the top-level windows HWND owns: one line
+//                             "win HWND CLASS VISIBLE EXSTYLE L T R B" each
 #include <windows.h>
 
 #include <fcntl.h>
@@ -1250,6 +1257,87 @@ int cmdopenfile(int argc, wchar_t **argv) {
 
 }  // namespace
 
+bool iscombo(HWND c) { return isclass(c, L"ComboBox"); }
+
+int cmditems(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("items HWND ID");
+  HWND c = control(h, id);
+  if (!c) return fail(IsWindow(h) ? "no control %lld" : "no window (control %lld)", id);
+  bool combo = iscombo(c);
+  DWORD_PTR n = 0, sel = 0;
+  if (!SendMessageTimeoutW(c, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &n) ||
+      !SendMessageTimeoutW(c, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &sel))
+    return fail("count: %s", noanswer(c));
+  printf("count %d\nsel %d\n", (int)n, (int)(LONG_PTR)sel);
+  static wchar_t buf[4096];
+  static char mb[8192];
+  for (int i = 0; i < (int)n; i++) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(c, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeout, &len) ||
+        (LONG_PTR)len < 0 || len >= 4096)
+      return fail("entry %d: %s", i, noanswer(c));
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutW(c, combo ? CB_GETLBTEXT : LB_GETTEXT, i, (LPARAM)buf, SMTO_ABORTIFHUNG, kSendTimeout,
+                             &got))
+      return fail("entry %d: %s", i, noanswer(c));
+    buf[len] = 0;
+    int m = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, buf, (int)wcslen(buf), mb, sizeof mb, NULL, NULL);
+    printf("item %d ", i);
+    for (int k = 0; k < m; k++) printf("%02x", (unsigned char)mb[k]);
+    printf("\n");
+  }
+  return 0;
+}
+
+int cmdselect(int argc, wchar_t **argv) {
+  HWND h;
+  long long id, n;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id) || !parseint(argv[4], &n))
+    return fail("select HWND ID N");
+  HWND c = control(h, id);
+  if (!c) return fail(IsWindow(h) ? "no control %lld" : "no window (control %lld)", id);
+  bool combo = iscombo(c);
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(c, combo ? CB_SETCURSEL : LB_SETCURSEL, (WPARAM)n, 0, SMTO_ABORTIFHUNG, kSendTimeout, &r))
+    return fail("select: %s", noanswer(c));
+  if ((LONG_PTR)r != n) return fail("entry %lld cannot be selected", n);
+  // Posted: the parent may answer with a message box of its own.
+  WORD code = combo ? CBN_SELCHANGE : LBN_SELCHANGE;
+  if (!PostMessageW(h, WM_COMMAND, MAKEWPARAM((WORD)id, code), (LPARAM)c)) return fail("window gone");
+  return 0;
+}
+
+struct OwnedCtx {
+  HWND owner;
+  int count;
+};
+
+BOOL CALLBACK ownedproc(HWND h, LPARAM lp) {
+  OwnedCtx *o = (OwnedCtx *)lp;
+  if (GetWindow(h, GW_OWNER) != o->owner) return TRUE;
+  wchar_t cls[256];
+  char c8[512];
+  if (!GetClassNameW(h, cls, 256)) cls[0] = 0;
+  toutf8(cls, -1, c8, sizeof c8);
+  RECT r = {};
+  GetWindowRect(h, &r);
+  printf("win 0x%llx %s %d %08lx %ld %ld %ld %ld\n", hx(h), c8, IsWindowVisible(h) ? 1 : 0,
+         (unsigned long)GetWindowLongW(h, GWL_EXSTYLE), r.left, r.top, r.right, r.bottom);
+  o->count++;
+  return TRUE;
+}
+
+int cmdowned(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("owned HWND");
+  if (!IsWindow(h)) return fail("no window 0x%llx", hx(h));
+  OwnedCtx o = {h, 0};
+  EnumWindows(ownedproc, (LPARAM)&o);
+  return 0;
+}
+
 int wmain(int argc, wchar_t **argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) return fail("usage: probe SUBCOMMAND ARGS... (see the source)");
@@ -1284,6 +1372,9 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"watch")) r = cmdwatch(argc, argv);
   else if (!wcscmp(c, L"cputime")) r = cmdcputime(argc, argv);
   else if (!wcscmp(c, L"openfile")) r = cmdopenfile(argc, argv);
+  else if (!wcscmp(c, L"items")) r = cmditems(argc, argv);
+  else if (!wcscmp(c, L"select")) r = cmdselect(argc, argv);
+  else if (!wcscmp(c, L"owned")) r = cmdowned(argc, argv);
   else r = fail("unknown subcommand");
   fflush(stdout);
   return r;

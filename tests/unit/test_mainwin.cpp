@@ -184,7 +184,7 @@ TEST_F(MainWindow, EndSequenceRespectsSaveCourseAndReportsFailure) {
 
 TEST_F(MainWindow, DialogsThatCannotOpenSayWhich) {
   open();
-  gfake.dialogsfail = {IDD_SETTINGS};
+  gfake.dialogsfail = {IDD_SETTINGS, IDD_AREA};
   mainwincommand(IDC_SETTINGS, 0);
   mainwincommand(IDC_AREA, 0);
   ASSERT_EQ(gfake.boxes.size(), 2u);

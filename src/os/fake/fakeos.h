@@ -21,6 +21,36 @@ struct FakeWindow {
   OsWin owner;
   bool alive;
   int templ = 0;  // dialog template of a modeless dialog, 0 for other windows
+  int border = 0;        // sizing border: the client area lies this far inside
+  std::string module = std::string();  // base name of the module that made the window
+  int procdenied = 0;    // its process cannot be opened
+  int32_t exstyle = 0;
+};
+
+// One up-down control as the program created it.
+struct FakeUpDown {
+  OsWin parent;
+  int id;
+  OsWin buddy;
+  uint32_t style;
+  int upper, lower, pos;
+};
+
+// One drawing call between osbeginpaint and osendpaint.
+struct FakeDraw {
+  OsWin win;
+  char kind;  // 'r' rectangle, 'l' line, 't' text
+  int32_t r[4];  // rectangle, line ends (x1, y1, x2, y2) or text position (x, y)
+  uint32_t fill, colour;  // fill (OS_NOFILL for none) and outline, line or text colour
+  std::string text;
+  int32_t clip[4];
+};
+
+struct FakeMenu {
+  OsWin owner;
+  int32_t x, y;
+  std::vector<int> ids;
+  std::vector<std::string> texts;
 };
 
 // One call of the open-file dialog as the program made it.
@@ -88,7 +118,14 @@ struct FakeDesktop {
   std::vector<FakeMessageBox> boxes;     // every message box shown
   std::vector<int> answers;              // scripted answers, taken in order; IDOK when none
   std::vector<FakeTimer> timers;         // running timers
-  struct Item { OsWin dlg; int id; std::string text; int check; };
+  struct Item {
+    OsWin dlg;
+    int id;
+    std::string text;
+    int check;
+    std::vector<std::string> list = {};  // entries of a list or combo box
+    int sel = -1;                   // its selection
+  };
   std::vector<Item> items;
   int clipboardopen;
   int clipboardempties;
@@ -148,6 +185,25 @@ struct FakeDesktop {
   int shellopenfails;                 // osshellopen finds no program for the file
   std::vector<FakeProcess> started;   // every process started
   std::vector<FakeProcess> opened;    // every file handed to osshellopen, opened or not
+  // The capture area windows.
+  std::vector<FakeUpDown> updowns;
+  OsWin capture;                      // the window that has the mouse
+  int32_t cursor[2];                  // the cursor in screen pixels
+  std::vector<FakeDraw> draws;        // every drawing call
+  long paints;                        // osbeginpaint calls
+  int rectfails;                      // osrectangle fails
+  std::vector<std::pair<OsWin, std::vector<int32_t>>> invalidated;  // window and rectangle (empty: all)
+  std::vector<FakeMenu> menus;        // every popup menu shown
+  int menuanswer;                     // the entry chosen in the next menu, 0 for none
+  int layeredfails;                   // SetLayeredWindowAttributes fails
+  uint32_t layeredkey, layeredflags;  // its last call
+  OsWin layeredwin;
+  std::vector<std::pair<OsWin, int32_t>> cuts;  // oscuttoband calls
+  // Called back, as the system would send the message to the window:
+  void (*oncommand)(OsWin w, int id, int code, intptr_t lp);  // WM_COMMAND by SendMessage
+  void (*onmoved)(OsWin w, int sized);                        // WM_MOVE (0), WM_SIZE (1)
+  void (*onforeground)(OsWin w);                              // the window takes the focus
+  void (*ondestroy)(OsWin w);                                 // WM_DESTROY
 };
 
 extern FakeDesktop gfake;
@@ -172,3 +228,9 @@ OsHandle fakeclipimage(int w, int h);
 // handler that runs now has returned; returns how many were delivered.  A
 // command posted to a window that is gone by now is lost.
 int fakepump();
+// The entries and selection of a list or combo box.
+std::vector<std::string> fakelist(OsWin dlg, int id);
+int fakelistsel(OsWin dlg, int id);
+// The user picks entry sel in a list or combo box (no notification sent).
+void fakesetlistsel(OsWin dlg, int id, int sel);
+FakeWindow* fakewindow(OsWin w);

@@ -19,11 +19,12 @@
 static HINSTANCE ginstance;
 
 void oswin32setinstance(HINSTANCE h) { ginstance = h; }
+HINSTANCE oswin32instance() { return ginstance; }
 
 // ---- text conversion -------------------------------------------------------
 
 // A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when longer).
-static void towide(const char* s, wchar_t* w, int n) {
+void towide(const char* s, wchar_t* w, int n) {
   w[0] = 0;
   if (!s || n <= 0) return;
   int len = (int)strlen(s);
@@ -59,7 +60,7 @@ static int sjiscut(const char* s, int len, int max) {
 // A UTF-16 text as Shift-JIS in a buffer of n bytes, cut without splitting a
 // double-byte character.  Returns the length, or -1 when a character has no
 // Shift-JIS form (the text then holds '?' for it).
-static int tosjis(const wchar_t* w, int wlen, char* s, int n) {
+int tosjis(const wchar_t* w, int wlen, char* s, int n) {
   if (n <= 0) return 0;
   s[0] = 0;
   if (wlen < 0) wlen = (int)wcslen(w);
@@ -717,14 +718,25 @@ static INT_PTR CALLBACK playlogproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
 static INT_PTR CALLBACK plaindlgproc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 OsWin oscreatedialog(int templ, OsWin owner) {
-  DLGPROC proc = templ == IDD_SETTINGS ? setdlgproc : templ == IDD_PLAYLOG ? playlogproc : plaindlgproc;
+  // The capture area dialog and the frame get no dialog keyboard handling:
+  // Esc and Enter do not press their buttons.
+  DLGPROC proc = plaindlgproc;
+  bool keys = true;
+  switch (templ) {
+    case IDD_SETTINGS: proc = setdlgproc; break;
+    case IDD_PLAYLOG: proc = playlogproc; break;
+    case IDD_AREA: proc = oswin32areaproc; keys = false; break;
+    case IDD_FRAME: proc = oswin32frameproc; keys = false; break;
+    default: break;
+  }
   HWND h = CreateDialogParamW(ginstance, MAKEINTRESOURCEW(templ), (HWND)owner, proc, 0);
   if (!h) return 0;
-  for (HWND& m : gmodeless)
-    if (!m || !IsWindow(m)) {
-      m = h;
-      break;
-    }
+  if (keys)
+    for (HWND& m : gmodeless)
+      if (!m || !IsWindow(m)) {
+        m = h;
+        break;
+      }
   return (OsWin)h;
 }
 

@@ -4,3 +4,15 @@
 #include <windows.h>
 
 void oswin32setinstance(HINSTANCE h);
+HINSTANCE oswin32instance();
+
+// A Shift-JIS text as UTF-16 in a buffer of n wide characters (cut when longer).
+void towide(const char* s, wchar_t* w, int n);
+// A UTF-16 text (wlen characters, or up to its NUL when negative) as
+// Shift-JIS in a buffer of n bytes, cut without splitting a double-byte
+// character; the length, or -1 when a character has no Shift-JIS form.
+int tosjis(const wchar_t* w, int wlen, char* s, int n);
+
+// The dialog procedures of the capture area dialog and the area frame.
+INT_PTR CALLBACK oswin32areaproc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+INT_PTR CALLBACK oswin32frameproc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
