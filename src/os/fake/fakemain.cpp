@@ -73,7 +73,10 @@ OsWin oscreatedialog(int templ, OsWin owner) {
     w = fakeaddwindow("#32770", "", cx - 140, cy - 91, cx + 140, cy + 91);
     gfake.windows[0].border = 4;
   } else if (templ == IDD_AREA) {
+    // Made hidden: the window in front stays there until it is shown.
+    OsWin front = gfake.foreground;
     w = fakeaddwindow("#32770", "", 345, 0, 345 + 353, 0 + 197);
+    gfake.foreground = front;
   } else {
     w = fakeaddwindow("#32770", "", 30, 30, 30 + 454, 30 + 180);
   }
@@ -82,7 +85,10 @@ OsWin oscreatedialog(int templ, OsWin owner) {
   switch (templ) {
     case IDD_SETTINGS: setdlginit(w); break;
     case IDD_PLAYLOG: playloginit(w); break;
-    case IDD_AREA: areadlginit(w); break;
+    case IDD_AREA:
+      areadlginit(w);
+      gfake.foreground = w;
+      break;
     default:
       frameinit(w);
       framefocus(w);
