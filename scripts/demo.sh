@@ -1,53 +1,57 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds kesto.exe and starts it under Wine with
-# demo/ as its program folder.  The folder gets a settings file and a golf.txt
-# made by the log generator, so スタート and the log tools have something to
-# work on.  With no X display, KESTO runs on a virtual screen and a picture of
-# it is saved as demo/kesto-screen.png.
+# KESTO's main job on a Debian machine.  Installs what is missing, builds
+# kesto.exe, the stand-in game and the log generator, then:
+#
+#   with an X display (DISPLAY set): starts KESTO under Wine with demo/ as its
+#   program folder, ready to use.  Its loginit.txt points at the demo game
+#   folder under demo/GOLFDUKE; start the stand-in game there with
+#   `bash scripts/demo-game.sh` once you have pressed スタート.
+#
+#   without a display, or with --demo: runs the whole program unattended on a
+#   virtual screen (scripts/demo_run.py) and prints a short report: the shots
+#   KESTO showed while the stand-in game played, the scorecard page, the burst
+#   folder and PNG pictures of every step, all under demo/headless.  Exits 0
+#   when every step worked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-bash scripts/install-deps.sh
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win -j2 --target kesto
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/native -j2 --target kestologgen
+headless=0
+[ "${1:-}" = "--demo" ] && headless=1
+[ -z "${DISPLAY:-}" ] && headless=1
 
-mkdir -p demo
-cp build/win/kesto.exe demo/
-[ -f demo/golf.txt ] || build/native/kestologgen 2026 12 demo/golf.txt
+bash scripts/install-deps.sh
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+build() {
+  "$@" >>"$log" 2>&1 || { tail -40 "$log"; echo "demo: the build failed"; exit 1; }
+}
+build cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+build cmake --build build/win -j2 --target kesto fakegame probe
+build cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release
+build cmake --build build/native -j2 --target kestologgen
+echo "demo: built build/win/kesto.exe"
+
+if [ "$headless" = 1 ]; then
+  exec /usr/bin/python3 scripts/demo_run.py --build build/win --native build/native --out demo/headless
+fi
+
+# KESTO takes a DGPATH of 48 bytes or more that names the GOLFDUKE folder.
+gamedir="demo/GOLFDUKE/the stand-in game's folder"
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-kesto}
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=${KESTO_LANG:-ja_JP.UTF-8}
-
-xvfb=""
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do [ -e /tmp/.X11-unix/X$n ] || break; done
-  Xvfb :$n -screen 0 1280x1024x24 >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=:$n
-  trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
-  sleep 1
-fi
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
 
+mkdir -p "$gamedir"
+cp build/win/kesto.exe demo/
 winhome=$(winepath -w "$root/demo" 2>/dev/null)
+wingolf=$(winepath -w "$root/$gamedir/golf.txt" 2>/dev/null)
 if [ ! -f demo/loginit.txt ]; then
-  printf '// loginit.txt\r\nHOME=%s\r\nDGPATH=\r\nREAD_COURSE=0\r\nSAVE_COURSE=1\r\nIEXPLORE=0\r\nINTERVAL=7\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\nENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n' "$winhome" > demo/loginit.txt
+  printf '// loginit.txt\r\nHOME=%s\r\nDGPATH=%s\r\nREAD_COURSE=0\r\nSAVE_COURSE=1\r\nIEXPLORE=0\r\nINTERVAL=1\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\nENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n' "$winhome" "$wingolf" > demo/loginit.txt
 fi
 
 echo "KESTO starts in $root/demo (program folder $winhome)."
+echo "Press スタート, then start the game in a second terminal: bash scripts/demo-game.sh"
 cd demo
-wine kesto.exe &
-kesto=$!
-if [ -n "$xvfb" ]; then
-  for _ in $(seq 1 40); do
-    sleep 0.5
-    if xdotool search --name 'KESTO v0.93' >/dev/null 2>&1; then break; fi
-  done
-  sleep 1
-  import -window root -crop 520x260+0+0 kesto-screen.png 2>/dev/null && echo "A picture of the window: $root/demo/kesto-screen.png"
-  echo "KESTO runs on a virtual screen (DISPLAY=$DISPLAY); press Ctrl-C to end it."
-fi
-wait $kesto
+exec wine kesto.exe

@@ -85,6 +85,18 @@ else
   failed=$((failed + 1)); notes+=("e2e: did not run")
 fi
 
+stage "the unattended demo (the README's main-job command without a display)"
+if [ -x build/native/kestologgen ] && [ -f "${KESTO_WIN_BUILD:-build-win}/kesto.exe" ]; then
+  if /usr/bin/python3 scripts/demo_run.py --build "${KESTO_WIN_BUILD:-build-win}" --native build/native \
+       --out build/demo --prefix build/demo-prefix 2>&1 | tee build/demo.log; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1)); notes+=("demo: failed")
+  fi
+else
+  failed=$((failed + 1)); notes+=("demo: not built")
+fi
+
 echo
 for n in "${notes[@]}"; do echo "note: $n"; done
 echo "total: $passed passed, $failed failed"
