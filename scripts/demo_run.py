@@ -233,10 +233,23 @@ class Demo:
         raw = self.page.read_bytes()
         if raw.count(b"<table") != 1 or not all(n in raw for n in self.names):
             raise StepFailed(f"{self.page.name} does not hold one table with both players")
+        # The dialog opens over the main window's lower edge: a click into its
+        # (read-only) path field brings it in front, and both are shown.
+        edit = [x for x in c.controls(dlg) if x["id"] == 1002][0]["rect"]
+        dl, dt, dr, db = (int(v) for v in c.probe_ok("rect", dlg)[0].split()[1:5])
+        win = c.fields(c.probe_ok("controls", dlg))["window"]
+        cw = int(win.split("client_w=")[1].split()[0])
+        ch = int(win.split("client_h=")[1].split()[0])
+        border = (dr - dl - cw) // 2
+        x = dl + border + edit[0] + edit[2] // 2
+        y = db - border - ch + edit[1] + edit[3] // 2
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], env=self.wine.env, timeout=20,
+                       check=True)
         time.sleep(0.3)
-        bmp = self.out / "playlog.bmp"
-        c.probe_ok("shot", dlg, harness.winpath(bmp))
-        self.picture("playlog-dialog.png", bmp)
+        ml, mt, mr, mb = (int(v) for v in c.probe_ok("rect", self.main)[0].split()[1:5])
+        dl, dt, dr, db = (int(v) for v in c.probe_ok("rect", dlg)[0].split()[1:5])
+        box = (max(min(ml, dl) - 4, 0), max(min(mt, dt) - 4, 0), min(max(mr, dr) + 4, 1280), min(max(mb, db) + 4, 1024))
+        self.picture("playlog-dialog.png", self.screen().crop(box))
         shot = self.out / "scorecard.png"
         profile = tempfile.mkdtemp(prefix="kesto-chromium-")
         try:
