@@ -82,6 +82,13 @@ void restorecapture();
 void loadmargins();
 // The margin set in force (default, custom or window area).
 int32_t* marginset();
+// A burst is being prepared, taken or written out.
+int burstrunning();
+// A speed picked in list (the area dialog's combo box when combo is set, else
+// the frame's list box): refused during a burst with a message of caption
+// (the current row selected again); else its row becomes current and the
+// other window's list (0 for none) selects the same entry.
+void pickspeed(OsWin owner, OsWin list, int combo, OsWin other, const char* caption);
 // The speed list entries (custom interval first) into a combo or list box.
 void fillspeeds(OsWin list, uint32_t addmsg, uint32_t selmsg);
 

@@ -240,24 +240,6 @@ static void closearea(OsWin dlg, int takecount) {
   areadlgdestroyed(dlg);
 }
 
-static int burstrunning() { return gkesto.mw.cap.burst != BurstIdle; }
-
-static void speedpicked(OsWin dlg) {
-  OsWin list = osgetdlgitem(dlg, IDA_SPEED);
-  int32_t row = gkesto.set.interval;
-  if (row < 0 || row >= INTERVALROWS) row = 0;
-  if (burstrunning()) {
-    ossendmessage(list, OS_CB_SETCURSEL, (uintptr_t)kintervals[row].listpos, 0);
-    osmessagebox(dlg, "連写中にこの操作はできません", "COMBO", OS_MB_ICONERROR);
-    return;
-  }
-  intptr_t pos = ossendmessage(list, OS_CB_GETCURSEL, 0, 0);
-  if (pos < 0) return;
-  // Timer 1 takes the row's period the next time it starts.
-  gkesto.set.interval = intervalrow((int32_t)pos);
-  if (gkesto.mw.framewin) ossendmessage(osgetdlgitem(gkesto.mw.framewin, IDF_SPEED), OS_LB_SETCURSEL, (uintptr_t)pos, 0);
-}
-
 void areadlgcommand(OsWin dlg, int id, int code, intptr_t lp) {
   Settings& s = gkesto.set;
   int i = marginfield(id);
@@ -280,7 +262,10 @@ void areadlgcommand(OsWin dlg, int id, int code, intptr_t lp) {
       if (code == OS_CBN_SELCHANGE) takeentry(dlg, 1);
       break;
     case IDA_SPEED:
-      if (code == OS_CBN_SELCHANGE) speedpicked(dlg);
+      if (code == OS_CBN_SELCHANGE) {
+        OsWin other = gkesto.mw.framewin ? osgetdlgitem(gkesto.mw.framewin, IDF_SPEED) : 0;
+        pickspeed(dlg, osgetdlgitem(dlg, IDA_SPEED), 1, other, "COMBO");
+      }
       break;
     case IDA_KEYLIST:
       if (code == OS_CBN_SELCHANGE) {

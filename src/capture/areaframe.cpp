@@ -69,8 +69,6 @@ void frameinit(OsWin f) {
   ossetdlgitemint(f, IDF_COUNT, gkesto.set.work.capturepage, 0);
 }
 
-static int burstrunning() { return gkesto.mw.cap.burst != BurstIdle; }
-
 static void countedited(OsWin f) {
   Settings& s = gkesto.set;
   int32_t v = osgetdlgitemint(f, IDF_COUNT, nullptr, 1);
@@ -83,24 +81,6 @@ static void countedited(OsWin f) {
   s.work.capturepage = v;
   ossendcommand(gkesto.mw.main, IDC_SHOWCOUNT);
   if (gkesto.mw.areadlg) ossendcommand(gkesto.mw.areadlg, IDC_SHOWCOUNT);
-}
-
-static void speedpicked(OsWin f) {
-  int32_t row = gkesto.set.interval;
-  if (row < 0 || row >= INTERVALROWS) row = 0;
-  OsWin list = osgetdlgitem(f, IDF_SPEED);
-  if (burstrunning()) {
-    ossendmessage(list, OS_LB_SETCURSEL, (uintptr_t)kintervals[row].listpos, 0);
-    osmessagebox(f, "連写中にこの操作はできません", "LIST", OS_MB_ICONERROR);
-    return;
-  }
-  intptr_t pos = ossendmessage(list, OS_LB_GETCURSEL, 0, 0);
-  if (pos < 0) return;
-  int32_t picked = intervalrow((int32_t)pos);
-  if (picked == row) return;
-  gkesto.set.interval = picked;
-  if (gkesto.mw.areadlg)
-    ossendmessage(osgetdlgitem(gkesto.mw.areadlg, IDA_SPEED), OS_CB_SETCURSEL, (uintptr_t)pos, 0);
 }
 
 static void setfocusflag(OsWin f, int on) {
@@ -117,7 +97,10 @@ void framecommand(OsWin f, int id, int code) {
       else if (code == OS_EN_KILLFOCUS) setfocusflag(f, 0);
       break;
     case IDF_SPEED:
-      if (code == OS_LBN_SELCHANGE) speedpicked(f);
+      if (code == OS_LBN_SELCHANGE) {
+        OsWin other = gkesto.mw.areadlg ? osgetdlgitem(gkesto.mw.areadlg, IDA_SPEED) : 0;
+        pickspeed(f, osgetdlgitem(f, IDF_SPEED), 0, other, "LIST");
+      }
       else if (code == OS_LBN_SETFOCUS) setfocusflag(f, 1);
       else if (code == OS_LBN_KILLFOCUS) setfocusflag(f, 0);
       break;

@@ -101,3 +101,22 @@ void fillspeeds(OsWin list, uint32_t addmsg, uint32_t selmsg) {
   if (row < 0 || row >= INTERVALROWS) row = 0;
   ossendmessage(list, selmsg, (uintptr_t)kintervals[row].listpos, 0);
 }
+
+int burstrunning() { return gkesto.mw.cap.burst != BurstIdle; }
+
+void pickspeed(OsWin owner, OsWin list, int combo, OsWin other, const char* caption) {
+  int32_t row = gkesto.set.interval;
+  if (row < 0 || row >= INTERVALROWS) row = 0;
+  if (burstrunning()) {
+    ossendmessage(list, combo ? OS_CB_SETCURSEL : OS_LB_SETCURSEL, (uintptr_t)kintervals[row].listpos, 0);
+    osmessagebox(owner, "連写中にこの操作はできません", caption, OS_MB_ICONERROR);
+    return;
+  }
+  intptr_t pos = ossendmessage(list, combo ? OS_CB_GETCURSEL : OS_LB_GETCURSEL, 0, 0);
+  if (pos < 0) return;
+  int32_t picked = intervalrow((int32_t)pos);
+  if (picked == row) return;
+  // Timer 1 takes the row's period the next time it starts.
+  gkesto.set.interval = picked;
+  if (other) ossendmessage(other, combo ? OS_LB_SETCURSEL : OS_CB_SETCURSEL, (uintptr_t)pos, 0);
+}
