@@ -7,8 +7,10 @@ DIR holds the --json files of the benchmarks: bench.json (scripts/bench.sh:
 kesto_bench and kestocard), watch.json (bench/watch_latency.py),
 capture.json (bench/capture_burst.py), startup.json (bench/startup.py), and
 steps.txt, one line "<seconds> <exit code> <name>" per benchmark run. A
-benchmark whose file is missing shows as not measured. Exits 1 when a
-benchmark failed or a figure is off its target.
+benchmark whose file is missing shows as not measured. Figures off their
+target are marked MISSED and named last; on a shared machine one noisy run
+can miss, so they do not change the exit status, which is 1 only when a
+benchmark failed or was not measured.
 """
 
 import json
@@ -80,14 +82,14 @@ def rows_kestocard(data):
     return rows
 
 
-def rows_watch(data, off):
+def rows_watch(data, off, failed):
     if not data:
         return [("game watcher (bench/watch_latency.py)", None, "not measured", "")]
     rows = []
     for interval, f in sorted(data.get("intervals", {}).items(), key=lambda kv: int(kv[0])):
         if "error" in f:
             rows.append((f"watcher at INTERVAL={interval}", None, f"failed: {f['error'][:60]}", ""))
-            off.append(f"watcher at INTERVAL={interval} failed")
+            failed.append(f"watcher at INTERVAL={interval}")
             continue
         lat = f.get("latency_ms")
         if lat:
@@ -96,7 +98,7 @@ def rows_watch(data, off):
                          + (f", {f['missed']} not shown" if f.get("missed") else ""), ""))
         else:
             rows.append((f"append to display, INTERVAL={interval}", None, "no shot shown", ""))
-            off.append(f"no shot shown at INTERVAL={interval}")
+            failed.append(f"no shot shown at INTERVAL={interval}")
     for interval, f in sorted(data.get("intervals", {}).items(), key=lambda kv: int(kv[0])):
         idle = f.get("idle")
         if idle:
@@ -147,13 +149,13 @@ def rows_startup(data):
 
 def main():
     d = Path(sys.argv[1])
-    off = []
+    off, failed = [], []
     bench = load(d, "bench.json") or {}
     sections = [
         ("Log parsing and scorecard page (kesto_bench, native, real time)", rows_kesto_bench(bench.get("kesto_bench"))),
         ("Scorecard tool, whole process (native)", rows_kestocard(bench.get("kestocard"))),
         ("kesto.exe under Wine on Xvfb (ja_JP.UTF-8)", rows_startup(load(d, "startup.json"))
-         + rows_watch(load(d, "watch.json"), off) + rows_capture(load(d, "capture.json"), off)),
+         + rows_watch(load(d, "watch.json"), off, failed) + rows_capture(load(d, "capture.json"), off)),
     ]
     head = ("figure", "median", "spread and other figures", "target")
     allrows = [r for _, rows in sections for r in rows]
@@ -170,7 +172,7 @@ def main():
         for r in rows:
             print(line(r))
             if r[1] is None:
-                off.append(f"{r[0]}: {r[2]}")
+                failed.append(f"{r[0]}: {r[2]}")
     steps = []
     try:
         for s in (d / "steps.txt").read_text().splitlines():
@@ -183,10 +185,12 @@ def main():
         print("run times: " + "; ".join(f"{name} {secs} s" + ("" if code == 0 else f" (exit {code})")
                                         for secs, code, name in steps)
               + f"; total {sum(s for s, _, _ in steps)} s")
-        off += [f"{name} ended with {code}" for _, code, name in steps if code != 0]
+        failed += [f"{name} ended with {code}" for _, code, name in steps if code != 0]
     if off:
-        print("off target or failed: " + "; ".join(dict.fromkeys(off)))
-    return 1 if off else 0
+        print("off target: " + "; ".join(dict.fromkeys(off)))
+    if failed:
+        print("failed: " + "; ".join(dict.fromkeys(failed)))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":
