@@ -55,7 +55,7 @@ def main():
     ap.add_argument("--locale", default="ja_JP.UTF-8")
     ap.add_argument("--json", help="also write the figures to this file")
     a = ap.parse_args()
-    b = Path(a.build)
+    b = Path(a.build).resolve()
     work = Path(tempfile.mkdtemp(prefix="kesto-bench-capture-"))
     x = Xvfb()
     disp = x.start()
