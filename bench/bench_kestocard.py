@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Whole-process timing of kestocard on the largest logs KESTO reads.
 
-    bench_kestocard.py --build build-bench [--runs 21]
+    bench_kestocard.py --build build-bench [--runs 21] [--json FILE]
 
 Makes two logs just below 4 MiB (0x400000 bytes is refused): the generator's
 mix of games, where "HTM作成" stops after the eleventh short game, and one of
@@ -10,9 +10,11 @@ longest page).  Runs `kestocard --links LOG` on each in a scratch folder the
 given number of times (after two warm-up runs) and prints the median,
 fastest and slowest wall-clock time of the whole process (start, read,
 parse, page and link list written, exit) and its median CPU time, which a
-busy machine disturbs less.
+busy machine disturbs less.  With --json, also writes those figures to FILE:
+{"generated": {...}, "full": {...}}, times in milliseconds.
 """
 import argparse
+import json
 import os
 import resource
 import shutil
@@ -68,7 +70,9 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--runs", type=int, default=21)
+    ap.add_argument("--json", help="also write the figures to this file")
     a = ap.parse_args()
+    figures = {}
     build = os.path.abspath(a.build)
     work = tempfile.mkdtemp(prefix="kesto-bench-")
     try:
@@ -77,12 +81,19 @@ def main():
         full = os.path.join(work, "full.txt")
         with open(log, "rb") as f, open(full, "wb") as g:
             g.write(full_games_only(f.read(), 0x400000 - 1))
-        for name, what in ((log, "generated games"), (full, "full games only")):
+        for key, name, what in (("generated", log, "generated games"), ("full", full, "full games only")):
             times, cpus, page = timed([os.path.join(build, "kestocard"), "--links", name], work, a.runs)
+            figures[key] = {"log_bytes": os.path.getsize(name),
+                            "page_bytes": os.path.getsize(os.path.join(work, page)),
+                            "median_ms": statistics.median(times), "min_ms": min(times), "max_ms": max(times),
+                            "cpu_median_ms": statistics.median(cpus), "runs": len(times)}
             print("kestocard, %s, %d-byte log, %d-byte page: median %.1f ms (min %.1f, max %.1f) wall-clock, "
                   "median %.1f ms CPU, over %d runs"
                   % (what, os.path.getsize(name), os.path.getsize(os.path.join(work, page)), statistics.median(times),
                      min(times), max(times), statistics.median(cpus), len(times)))
+        if a.json:
+            with open(a.json, "w") as f:
+                json.dump(figures, f, indent=1)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

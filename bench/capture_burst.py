@@ -15,12 +15,17 @@ the custom area margins set so that the capture area is 640 x 480:
    of the next.
 3. The time of one 640 x 480 grab, taken by the probe with the same GDI calls
    (compatible bitmap, BitBlt, GetDIBits to 24-bit rows), GRABS times.
+4. The resident memory of kesto.exe's Linux process just before the burst
+   and, after the write-out, its peak (VmHWM), which the frames held in
+   memory make.
 
-Prints the figures; there is no pass or fail. Run through
-scripts/bench-capture.sh, which builds the Windows targets first.
+Prints the figures; there is no pass or fail. --json FILE also writes them to
+FILE (times in ms, memory in kB). Run through scripts/bench-capture.sh, which
+builds the Windows targets first.
 """
 
 import argparse
+import json
 import re
 import shutil
 import statistics
@@ -31,6 +36,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 from harness import Ctx, Wine, Xvfb, loginit_full, write  # noqa: E402
+import procmem  # noqa: E402
 
 GAME = "ゴルフ漬け"
 
@@ -47,8 +53,9 @@ def main():
     ap.add_argument("--frames", type=int, default=100)
     ap.add_argument("--grabs", type=int, default=50)
     ap.add_argument("--locale", default="ja_JP.UTF-8")
+    ap.add_argument("--json", help="also write the figures to this file")
     a = ap.parse_args()
-    b = Path(a.build)
+    b = Path(a.build).resolve()
     work = Path(tempfile.mkdtemp(prefix="kesto-bench-capture-"))
     x = Xvfb()
     disp = x.start()
@@ -75,13 +82,16 @@ def main():
         text = text.replace("CAPTUREPAGE=100", f"CAPTUREPAGE={a.frames}").replace("CUSTOMAREA=-31,-5,-5,-5",
                                                                                   f"CUSTOMAREA={area}")
         write(folder / "loginit.txt", text)
-        ctx.start_kesto()
+        kesto = ctx.start_kesto()
         h = ctx.find_main()
+        unix = procmem.linux_pid(kesto.pid, ctx.kesto, wine.prefix)
+        ctx.check(unix is not None, "the Linux process of kesto.exe was not found")
         ctx.probe_ok("click", h, 1003)
         ctx.start_fakegame(GAME)
         g = ctx.find("FAKEGAME", GAME)
         ctx.probe_ok("waitfg", g, 5000)
         ctx.wait_text(h, 1004, GAME.encode("cp932"), 5000)
+        before = procmem.memory(unix)
         ctx.probe_ok("click", h, 1021)
         ctx.probe_ok("clipbmp", 64, 64, "solid:808080")
 
@@ -96,6 +106,7 @@ def main():
             return logs[0] if len(lines) >= a.frames and len(frames()) >= a.frames else None
 
         log = ctx.wait_until(logdone, 60, "the burst was not written out")
+        after = procmem.memory(unix)
         tics = []
         for line in log.read_bytes().split(b"\r\n"):
             m = re.match(rb"DATA c(\d{5})\.bmp Tic=\s*(\d+)(?:,(\d{3}))? ms", line)
@@ -117,6 +128,19 @@ def main():
               f"95th percentile {pct(grabs, 95):.2f} ms   (target: < 10)")
         print(f"burstflush(10): first to last file of a group of 10, median {statistics.median(spread):.1f} ms "
               f"(max {max(spread):.1f}); group to group, tick gap included, median {statistics.median(cycle):.1f} ms")
+        print(f"memory of kesto.exe: resident {before['VmRSS'] / 1024:.1f} MiB before the burst, "
+              f"peak {after['VmHWM'] / 1024:.1f} MiB (VmHWM) after it, {after['VmRSS'] / 1024:.1f} MiB resident then")
+        if a.json:
+            figures = {
+                "area": list(size), "frames": len(files), "locale": a.locale,
+                "interval_ms": {"median": statistics.median(tics), "p95": pct(tics, 95), "max": max(tics),
+                                "count": len(tics)},
+                "grab_ms": {"median": statistics.median(grabs), "p95": pct(grabs, 95), "count": len(grabs)},
+                "flush10_ms": {"median": statistics.median(spread), "max": max(spread),
+                               "cycle_median": statistics.median(cycle)},
+                "memory_kb": {"before": before, "after": after},
+            }
+            Path(a.json).write_text(json.dumps(figures, indent=1))
     finally:
         wine.reset()
         x.stop()

@@ -16,12 +16,16 @@ setting (1 and 7 unless told otherwise):
    probe follows the club, remaining distance and status controls every
    5 ms under the same clock. The latency of a shot is the time from its
    append to the change of the club control to its number.
+3. The resident memory of kesto.exe's Linux process (VmRSS, and the peak
+   VmHWM) after the idle watching and at the end of the run, before 終了.
 
-Prints the figures; there is no pass or fail. Run through
-scripts/bench-watch.sh, which builds the Windows targets first.
+Prints the figures; there is no pass or fail. --json FILE also writes them
+to FILE (times in ms, memory in kB). Run through scripts/bench-watch.sh, which
+builds the Windows targets first.
 """
 
 import argparse
+import json
 import shutil
 import statistics
 import sys
@@ -31,6 +35,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
+import procmem  # noqa: E402
 from harness import Ctx, Wine, Xvfb, loginit_full, shot_lines, shot_record, write  # noqa: E402
 
 GAME = "ゴルフ漬け"
@@ -83,14 +88,17 @@ def run_interval(wine, exes, work, interval, args):
 
     # 1. Watching with no game.
     pid = ctx.pid(main)
+    unix = procmem.linux_pid(kesto.pid, ctx.kesto, wine.prefix)
+    ctx.check(unix is not None, "the Linux process of kesto.exe was not found")
     c0, t0 = ctx.cputime(pid)
-    l0 = cpu_linux_ms(kesto.pid)
+    l0 = cpu_linux_ms(unix)
     deadline = time.monotonic() + args.idle
     while time.monotonic() < deadline:
         ctx.check(kesto.poll() is None, "kesto.exe ended while it watched")
         time.sleep(min(1.0, max(0.0, deadline - time.monotonic())))
     c1, t1 = ctx.cputime(pid)
-    l1 = cpu_linux_ms(kesto.pid)
+    l1 = cpu_linux_ms(unix)
+    memory = {"idle": procmem.memory(unix)}
     ctx.check(not ctx.probe_ok("findall", "*", GAME), "a game window was open while idle was measured")
     idle = {"seconds": (t1 - t0) / 1000, "share": (c1 - c0) / (t1 - t0),
             "linux_share": (l1 - l0) / (t1 - t0), "cpu_ms": c1 - c0}
@@ -104,6 +112,7 @@ def run_interval(wine, exes, work, interval, args):
     (folder / "watch.txt").write_text("".join(f"{t} {cid} {text.hex() or '-'}\n" for t, cid, text in events))
     appends = [tuple(int(x) for x in line.split()) for line in stamps.read_text().splitlines()]
     ctx.check(len(appends) == args.shots, f"the game made {len(appends)} appends, expected {args.shots}")
+    memory["end"] = procmem.memory(unix)
     ctx.probe_ok("click", main, 1)
     ctx.wait_exit(kesto, 20)
 
@@ -124,7 +133,7 @@ def run_interval(wine, exes, work, interval, args):
             missed.append(k)
             continue
         latencies.append(min(seen.values()) - tick)
-    return idle, latencies, missed, early
+    return idle, latencies, missed, early, memory
 
 
 def main():
@@ -138,6 +147,7 @@ def main():
                     help="ms from the game window to its first append (default 7000)")
     ap.add_argument("--idle", type=float, default=30, help="seconds of watching without a game (default 30)")
     ap.add_argument("--keep", action="store_true", help="keep the prefix and the run folders")
+    ap.add_argument("--json", help="also write the figures to this file")
     ap.add_argument("-v", "--verbose", action="store_true", help="echo every probe call")
     args = ap.parse_args()
     if not 1 <= args.shots <= 67:
@@ -152,6 +162,7 @@ def main():
     work = Path(tempfile.mkdtemp(prefix="kesto-bench-"))
     xvfb = Xvfb()
     wine = None
+    figures = {"shots": args.shots, "period_ms": args.period, "idle_s": args.idle, "intervals": {}}
     try:
         display = xvfb.start()
         wine = Wine(work / "prefix", "ja_JP.UTF-8", display, verbose=args.verbose)
@@ -160,9 +171,10 @@ def main():
               f"{args.idle:g} s without a game", flush=True)
         for interval in args.interval or [1, 7]:
             try:
-                idle, lat, missed, early = run_interval(wine, exes, work, interval, args)
+                idle, lat, missed, early, memory = run_interval(wine, exes, work, interval, args)
             except harness.CaseFail as e:
                 print(f"INTERVAL={interval}: run failed: {e}", flush=True)
+                figures["intervals"][str(interval)] = {"error": str(e)}
                 continue
             finally:
                 wine.reset()
@@ -181,6 +193,17 @@ def main():
             print(f"  idle watching: {idle['cpu_ms']} ms CPU in {idle['seconds']:.1f} s = "
                   f"{100 * idle['share']:.2f} % of one core (Linux process: {100 * idle['linux_share']:.2f} %)",
                   flush=True)
+            print(f"  memory: resident {memory['idle']['VmRSS'] / 1024:.1f} MiB after idle watching, "
+                  f"{memory['end']['VmRSS'] / 1024:.1f} MiB at the end, peak {memory['end']['VmHWM'] / 1024:.1f} MiB",
+                  flush=True)
+            lat_fig = None
+            if lat:
+                lat_fig = {"median": statistics.median(lat), "max": max(lat), "min": min(lat),
+                           "p90": q[8], "count": len(lat)}
+            figures["intervals"][str(interval)] = {"latency_ms": lat_fig, "missed": len(missed), "early": early,
+                                                   "idle": idle, "memory_kb": memory}
+        if args.json:
+            Path(args.json).write_text(json.dumps(figures, indent=1))
     finally:
         if wine:
             wine.reset()

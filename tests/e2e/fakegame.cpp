@@ -172,8 +172,11 @@ void runschedule(HWND w) {
       case Item::Every:
         if (!everyarmed) {
           everyarmed = true;
-          lastevery = now;
           append(everybytes(it));
+          // The steps count from the end of the first one, not from the
+          // time read before it: an earlier append of this round or a write
+          // that a busy machine held up must not pull the second step closer.
+          lastevery = (DWORD)(GetTickCount64() - started);
         } else if (now - lastevery >= it.period) {
           lastevery += it.period;
           append(everybytes(it));
