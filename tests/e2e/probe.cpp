@@ -49,6 +49,22 @@
 //                             CF_BITMAP on the clipboard; with FILE the same
 //                             pixels as a 24-bit BMP; prints "size W H"
 //   rect HWND                 the window rectangle: "rect L T R B"
+//   client HWND               the client area on the screen: "client X Y W H"
+//                             (its top-left corner in screen coordinates and
+//                             its size)
+//   waitrect WIN L T R B [5000] [click=HWND:ID]
+//                             wait until the window rectangle of WIN is L T R
+//                             B, reading it every 5 ms; WIN is a handle or
+//                             "owned:HWND", the first visible top-level
+//                             "#32770" that HWND owns, looked for anew at each
+//                             reading (a window that the click itself makes).
+//                             With click= it first posts BM_CLICK to that
+//                             control, so that the time is the program's own,
+//                             not the probe's start. Prints "hwnd H", "ms N",
+//                             the milliseconds from the start (or the click)
+//                             to the match, and "seen N", those until the
+//                             matching window was first found; a timeout names
+//                             the last rectangle
 //   grabtime W H N            N screen grabs of W x H pixels the way a burst
 //                             takes them (compatible bitmap, BitBlt, GetDIBits
 //                             to 24-bit rows); prints "grab_us" per grab
@@ -847,6 +863,100 @@ int cmdrect(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdclient(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("client HWND");
+  POINT o = {0, 0};
+  RECT r;
+  if (!GetClientRect(h, &r) || !ClientToScreen(h, &o)) return fail("no window");
+  printf("client %ld %ld %ld %ld\n", o.x, o.y, r.right, r.bottom);
+  return 0;
+}
+
+struct OwnedFind {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK ownedfindproc(HWND h, LPARAM lp) {
+  OwnedFind *o = (OwnedFind *)lp;
+  if (GetWindow(h, GW_OWNER) != o->owner || !IsWindowVisible(h) || !isclass(h, L"#32770")) return TRUE;
+  o->found = h;
+  return FALSE;
+}
+
+int cmdwaitrect(int argc, wchar_t **argv) {
+  const char *usage = "waitrect WIN L T R B [timeout] [click=HWND:ID]";
+  if (argc < 7) return fail(usage);
+  long long v[4];
+  HWND win = NULL, owner = NULL;
+  bool byowner = !wcsncmp(argv[2], L"owned:", 6);
+  if (!(byowner ? parsehwnd(argv[2] + 6, &owner) : parsehwnd(argv[2], &win)))
+    return fail(usage);
+  for (int i = 0; i < 4; i++)
+    if (!parseint(argv[3 + i], &v[i])) return fail(usage);
+  int timeout = 5000;
+  HWND clickwin = NULL;
+  long long clickid = 0;
+  for (int i = 7; i < argc; i++) {
+    long long t;
+    if (!wcsncmp(argv[i], L"click=", 6)) {
+      wchar_t spec[64];
+      wcsncpy(spec, argv[i] + 6, 63);
+      spec[63] = 0;
+      wchar_t *colon = wcschr(spec, L':');
+      if (!colon) return fail(usage);
+      *colon = 0;
+      if (!parsehwnd(spec, &clickwin) || !parseint(colon + 1, &clickid)) return fail(usage);
+    } else if (parseint(argv[i], &t) && t >= 0) {
+      timeout = (int)t;
+    } else {
+      return fail(usage);
+    }
+  }
+  ULONGLONG start = GetTickCount64();
+  if (clickwin) {
+    HWND c = control(clickwin, clickid);
+    if (!c) return fail(IsWindow(clickwin) ? "no control %lld" : "no window (control %lld)", clickid);
+    if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("control %lld went away before the click", clickid);
+    start = GetTickCount64();
+  }
+  RECT last = {};
+  bool seen = false;
+  HWND prev = NULL;
+  ULONGLONG since = 0;  // when prev was first found
+  for (;;) {
+    HWND h = win;
+    if (byowner) {
+      OwnedFind o = {owner, NULL};
+      EnumWindows(ownedfindproc, (LPARAM)&o);
+      h = o.found;
+    }
+    ULONGLONG now = GetTickCount64();
+    if (h != prev) {
+      prev = h;
+      since = now;
+    }
+    RECT r;
+    if (h && GetWindowRect(h, &r)) {
+      last = r;
+      seen = true;
+      if (r.left == v[0] && r.top == v[1] && r.right == v[2] && r.bottom == v[3]) {
+        printf("hwnd 0x%llx\nms %llu\nseen %llu\n", hx(h), now - start, since - start);
+        return 0;
+      }
+    } else if (!byowner) {
+      return fail("no window 0x%llx", hx(win));
+    }
+    if (now - start >= (ULONGLONG)timeout) {
+      if (!seen) return fail("no window within %d ms", timeout);
+      return fail("the window is at %ld %ld %ld %ld after %d ms", last.left, last.top, last.right, last.bottom,
+                  timeout);
+    }
+    Sleep(5);
+  }
+}
+
 int cmdgrabtime(int argc, wchar_t **argv) {
   long long w, h, n;
   if (argc < 5 || !parseint(argv[2], &w) || !parseint(argv[3], &h) || !parseint(argv[4], &n) || w <= 0 || h <= 0 ||
@@ -1362,6 +1472,8 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"clipinfo")) r = cmdclipinfo();
   else if (!wcscmp(c, L"clipscreen")) r = cmdclipscreen(argc, argv);
   else if (!wcscmp(c, L"rect")) r = cmdrect(argc, argv);
+  else if (!wcscmp(c, L"client")) r = cmdclient(argc, argv);
+  else if (!wcscmp(c, L"waitrect")) r = cmdwaitrect(argc, argv);
   else if (!wcscmp(c, L"grabtime")) r = cmdgrabtime(argc, argv);
   else if (!wcscmp(c, L"foreground")) r = cmdforeground();
   else if (!wcscmp(c, L"waitgone")) r = cmdwaitgone(argc, argv);
