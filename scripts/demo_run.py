@@ -113,7 +113,7 @@ class Demo:
     def start_screen(self):
         self.xvfb = harness.Xvfb()
         display = self.xvfb.start()
-        prefix = Path(self.args.prefix).expanduser()
+        prefix = Path(self.args.prefix).expanduser().resolve()  # Wine wants an absolute path
         self.wine = harness.Wine(prefix, LOCALE, display)
         if not (prefix / "system.reg").exists():
             self.say("    (a new Wine prefix is made once: about 20 s)")
