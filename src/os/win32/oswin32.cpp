@@ -21,185 +21,6 @@ static HINSTANCE ginstance;
 void oswin32setinstance(HINSTANCE h) { ginstance = h; }
 HINSTANCE oswin32instance() { return ginstance; }
 
-// ---- text conversion -------------------------------------------------------
-
-// A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when longer).
-void towide(const char* s, wchar_t* w, int n) {
-  w[0] = 0;
-  if (!s || n <= 0) return;
-  int len = (int)strlen(s);
-  if (len == 0) return;
-  int got = MultiByteToWideChar(932, 0, s, len, w, n - 1);
-  if (got <= 0) {
-    int need = MultiByteToWideChar(932, 0, s, len, nullptr, 0);
-    if (need > 0 && need >= n) {
-      // Too long for the buffer: convert what fits, without a broken character.
-      int keep = len;
-      while (keep > 0 && (got = MultiByteToWideChar(932, 0, s, keep, w, n - 1)) <= 0) keep--;
-      if (got < 0) got = 0;
-    } else {
-      got = 0;
-    }
-  }
-  w[got] = 0;
-}
-
-// Length of the longest prefix of s (len bytes) that is no longer than max
-// bytes and does not end inside a double-byte character.
-static int sjiscut(const char* s, int len, int max) {
-  int i = 0;
-  while (i < len) {
-    unsigned char c = (unsigned char)s[i];
-    int step = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < len ? 2 : 1;
-    if (i + step > max) break;
-    i += step;
-  }
-  return i;
-}
-
-// A UTF-16 text as Shift-JIS in a buffer of n bytes, cut without splitting a
-// double-byte character.  Returns the length, or -1 when a character has no
-// Shift-JIS form (the text then holds '?' for it).
-int tosjis(const wchar_t* w, int wlen, char* s, int n) {
-  if (n <= 0) return 0;
-  s[0] = 0;
-  if (wlen < 0) wlen = (int)wcslen(w);
-  if (wlen == 0) return 0;
-  BOOL lossy = FALSE;
-  int need = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, wlen, nullptr, 0, nullptr, &lossy);
-  if (need <= 0) return 0;
-  char stackbuf[2048];
-  char* full = need <= (int)sizeof stackbuf ? stackbuf : (char*)HeapAlloc(GetProcessHeap(), 0, need);
-  if (!full) return 0;
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, wlen, full, need, nullptr, &lossy);
-  int keep = sjiscut(full, need, n - 1);
-  memcpy(s, full, keep);
-  s[keep] = 0;
-  if (full != stackbuf) HeapFree(GetProcessHeap(), 0, full);
-  return lossy ? -1 : keep;
-}
-
-#define WBUF 1024
-
-// ---- files -----------------------------------------------------------------
-
-OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
-  wchar_t w[WBUF];
-  towide(path, w, WBUF);
-  HANDLE h = CreateFileW(w, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? OS_BADFILE : (OsHandle)h;
-}
-
-int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
-  DWORD g = 0;
-  BOOL ok = ReadFile((HANDLE)f, buf, n, &g, nullptr);
-  *got = g;
-  return ok ? 1 : 0;
-}
-
-int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
-  DWORD p = 0;
-  BOOL ok = WriteFile((HANDLE)f, buf, n, &p, nullptr);
-  *put = p;
-  return ok && p == n ? 1 : 0;
-}
-
-int osclosehandle(OsHandle h) { return CloseHandle((HANDLE)h) ? 1 : 0; }
-
-uint32_t osgetfilesize(OsHandle f) {
-  DWORD high = 0;
-  DWORD low = GetFileSize((HANDLE)f, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return OS_INVALID_FILE_SIZE;
-  return high ? OS_INVALID_FILE_SIZE : low;
-}
-
-int ossetfilepointer(OsHandle f, uint32_t offset) {
-  LONG high = 0;
-  DWORD r = SetFilePointer((HANDLE)f, (LONG)offset, &high, FILE_BEGIN);
-  return r == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR ? 0 : 1;
-}
-
-int oscopyfile(const char* from, const char* to, int failifexists) {
-  wchar_t wf[WBUF], wt[WBUF];
-  towide(from, wf, WBUF);
-  towide(to, wt, WBUF);
-  return CopyFileW(wf, wt, failifexists ? TRUE : FALSE) ? 1 : 0;
-}
-
-uint32_t osgetcompressedfilesize(const char* path) {
-  wchar_t w[WBUF];
-  towide(path, w, WBUF);
-  DWORD high = 0;
-  DWORD low = GetCompressedFileSizeW(w, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return OS_INVALID_FILE_SIZE;
-  return high ? OS_INVALID_FILE_SIZE : low;
-}
-
-static void totime(const SYSTEMTIME& st, OsTime* t) {
-  t->year = st.wYear;
-  t->month = st.wMonth;
-  t->dayofweek = st.wDayOfWeek;
-  t->day = st.wDay;
-  t->hour = st.wHour;
-  t->minute = st.wMinute;
-  t->second = st.wSecond;
-  t->ms = st.wMilliseconds;
-}
-
-int osgetfiletimelocal(OsHandle f, OsTime* t) {
-  FILETIME write, local;
-  SYSTEMTIME st;
-  if (!GetFileTime((HANDLE)f, nullptr, nullptr, &write)) return 0;
-  if (!FileTimeToLocalFileTime(&write, &local) || !FileTimeToSystemTime(&local, &st)) return 0;
-  totime(st, t);
-  return 1;
-}
-
-int osgetdiskfreespace(const char* root, uint32_t* spc, uint32_t* bps, uint32_t* freeclusters,
-                       uint32_t* totalclusters) {
-  wchar_t w[16];
-  towide(root, w, 16);
-  DWORD a = 0, b = 0, c = 0, d = 0;
-  if (!w[0] || !GetDiskFreeSpaceW(w, &a, &b, &c, &d)) return 0;
-  *spc = a;
-  *bps = b;
-  *freeclusters = c;
-  *totalclusters = d;
-  return 1;
-}
-
-uint32_t osgetcurrentdirectory(uint32_t n, char* buf) {
-  wchar_t w[32768];
-  DWORD len = GetCurrentDirectoryW(32768, w);
-  if (len == 0 || len >= 32768) return 0;
-  static char full[4 * 32768];
-  int got = tosjis(w, (int)len, full, (int)sizeof full);
-  if (got < 0) return 0;  // a character without a Shift-JIS form: the path cannot be used
-  if ((uint32_t)got + 1 > n) return (uint32_t)got + 1;
-  memcpy(buf, full, got + 1);
-  return (uint32_t)got;
-}
-
-uint32_t osgetwindowsdirectory(uint32_t n, char* buf) {
-  wchar_t w[MAX_PATH + 1];
-  UINT len = GetWindowsDirectoryW(w, MAX_PATH + 1);
-  if (len == 0 || len > MAX_PATH) return 0;
-  char full[4 * (MAX_PATH + 1)];
-  int got = tosjis(w, (int)len, full, (int)sizeof full);
-  if (got <= 0) return 0;
-  if ((uint32_t)got + 1 > n) return (uint32_t)got + 1;
-  memcpy(buf, full, got + 1);
-  return (uint32_t)got;
-}
-
-void osgetlocaltime(OsTime* t) {
-  SYSTEMTIME st;
-  GetLocalTime(&st);
-  totime(st, t);
-}
-
-uint32_t osgetlasterror() { return GetLastError(); }
-
 // ---- folders -----------------------------------------------------------------
 
 int osfindfile(const char* path) {
@@ -672,40 +493,28 @@ static bool ismodeless(HWND h) {
   return false;
 }
 
-// The settings dialog: every message it answers goes to its handlers.  The
-// close box arrives as WM_CLOSE, Esc as IDCANCEL.
-static INT_PTR CALLBACK setdlgproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
-  switch (msg) {
-    case WM_INITDIALOG:
-      setdlginit((OsWin)h);
-      return TRUE;
-    case WM_COMMAND:
-      if (LOWORD(wp) == IDCANCEL) setdlgclose((OsWin)h);
-      else setdlgcommand((OsWin)h, LOWORD(wp));
-      return TRUE;
-    case WM_CLOSE:
-      setdlgclose((OsWin)h);
-      return TRUE;
-    case WM_DESTROY:
-      forgetdialog(h);
-      return FALSE;
-    default:
-      return FALSE;
-  }
-}
+// The settings and play-log dialogs: every message they answer goes to
+// their handlers.  The close box arrives as WM_CLOSE, Esc as IDCANCEL.
+struct DialogHandlers {
+  void (*init)(OsWin);
+  void (*command)(OsWin, int);
+  void (*close)(OsWin);
+};
+static const DialogHandlers ksetdlg = {setdlginit, setdlgcommand, setdlgclose};
+static const DialogHandlers kplaylog = {playloginit, playlogcommand, playlogclose};
 
-// The play-log dialog: the same forwarding.
-static INT_PTR CALLBACK playlogproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+template <const DialogHandlers& D>
+static INT_PTR CALLBACK forwardproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
   switch (msg) {
     case WM_INITDIALOG:
-      playloginit((OsWin)h);
+      D.init((OsWin)h);
       return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wp) == IDCANCEL) playlogclose((OsWin)h);
-      else playlogcommand((OsWin)h, LOWORD(wp));
+      if (LOWORD(wp) == IDCANCEL) D.close((OsWin)h);
+      else D.command((OsWin)h, LOWORD(wp));
       return TRUE;
     case WM_CLOSE:
-      playlogclose((OsWin)h);
+      D.close((OsWin)h);
       return TRUE;
     case WM_DESTROY:
       forgetdialog(h);
@@ -723,8 +532,8 @@ OsWin oscreatedialog(int templ, OsWin owner) {
   DLGPROC proc = plaindlgproc;
   bool keys = true;
   switch (templ) {
-    case IDD_SETTINGS: proc = setdlgproc; break;
-    case IDD_PLAYLOG: proc = playlogproc; break;
+    case IDD_SETTINGS: proc = forwardproc<ksetdlg>; break;
+    case IDD_PLAYLOG: proc = forwardproc<kplaylog>; break;
     case IDD_AREA: proc = oswin32areaproc; keys = false; break;
     case IDD_FRAME: proc = oswin32frameproc; keys = false; break;
     default: break;

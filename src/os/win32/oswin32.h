@@ -6,6 +6,8 @@
 void oswin32setinstance(HINSTANCE h);
 HINSTANCE oswin32instance();
 
+#define WBUF 1024  // wide characters of a converted path or text
+
 // A Shift-JIS text as UTF-16 in a buffer of n wide characters (cut when longer).
 void towide(const char* s, wchar_t* w, int n);
 // A UTF-16 text (wlen characters, or up to its NUL when negative) as
