@@ -901,13 +901,13 @@ int cmdwaitrect(int argc, wchar_t **argv) {
   for (int i = 7; i < argc; i++) {
     long long t;
     if (!wcsncmp(argv[i], L"click=", 6)) {
-      wchar_t spec[64];
-      wcsncpy(spec, argv[i] + 6, 63);
-      spec[63] = 0;
-      wchar_t *colon = wcschr(spec, L':');
+      wchar_t clickarg[64];
+      wcsncpy(clickarg, argv[i] + 6, 63);
+      clickarg[63] = 0;
+      wchar_t *colon = wcschr(clickarg, L':');
       if (!colon) return fail(usage);
       *colon = 0;
-      if (!parsehwnd(spec, &clickwin) || !parseint(colon + 1, &clickid)) return fail(usage);
+      if (!parsehwnd(clickarg, &clickwin) || !parseint(colon + 1, &clickid)) return fail(usage);
     } else if (parseint(argv[i], &t) && t >= 0) {
       timeout = (int)t;
     } else {

@@ -23,9 +23,9 @@ BOM = b"\xef\xbb\xbf"
 
 
 def _packager():
-    spec = importlib.util.spec_from_file_location("kesto_package", ROOT / "scripts" / "package.py")
-    mod = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(mod)
+    found = importlib.util.spec_from_file_location("kesto_package", ROOT / "scripts" / "package.py")
+    mod = importlib.util.module_from_spec(found)
+    found.loader.exec_module(mod)
     return mod
 
 
