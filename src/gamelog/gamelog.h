@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "sjis.h"
+
 #define LOGBUFSIZE 0x400000  // live and play-log buffers: the text and its terminating zero
 #define LINESIZE 129         // a line of at most 128 bytes and its terminating zero
 #define SHOTSIZE 160         // one ShotData record
@@ -49,8 +51,6 @@ int32_t getloglinen(char* dst, const char* src, int32_t avail);
 int32_t sjiscopy(char* dst, int32_t n, const char* src);
 // As sjiscopy, but takes at most len bytes of src (stopping earlier at a NUL).
 int32_t sjiscopyn(char* dst, int32_t n, const char* src, int32_t len);
-// True for a Shift-JIS lead byte (0x81-0x9F, 0xE0-0xFC).
-inline bool sjislead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 // The decimal number at byte at of a line of len bytes, read like "%d"
 // (blanks skipped, optional sign, digits); 0 when none can be read there.
 int32_t linedec(const char* line, int32_t len, int32_t at);

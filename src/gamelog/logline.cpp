@@ -36,18 +36,14 @@ int32_t sjiscopyn(char* dst, int32_t n, const char* src, int32_t len) {
   int32_t room = n - 1;
   int32_t i = 0;
   while (i < len && s[i]) {
-    if (sjislead(s[i])) {
-      // A double-byte character is copied whole or not at all; a lead byte
-      // whose second byte is missing is never copied.
-      if (i + 1 >= len || s[i + 1] == 0 || i + 2 > room) break;
-      dst[i] = (char)s[i];
-      dst[i + 1] = (char)s[i + 1];
-      i += 2;
-    } else {
-      if (i + 1 > room) break;
-      dst[i] = (char)s[i];
-      i++;
-    }
+    // A double-byte character is copied whole or not at all; a lead byte
+    // whose second byte is missing (the text ends after it) is never copied;
+    // a lead byte before a byte that is no trail byte is a byte of its own.
+    if (sjiscutlead(src + i, len - i)) break;
+    int32_t step = sjischar(src + i, len - i);
+    if (i + step > room) break;
+    for (int32_t j = 0; j < step; j++) dst[i + j] = (char)s[i + j];
+    i += step;
   }
   dst[i] = 0;
   return i;

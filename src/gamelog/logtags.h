@@ -13,8 +13,9 @@
 
 // Reads the ten lines of a ShotData record from buf + pos into rec (SHOTSIZE
 // bytes), reading nothing at or beyond end; numbers that cannot be read are
-// stored as 0.  Returns the position after the record.
-int32_t readshotdata(uint8_t* rec, const char* buf, int32_t pos, int32_t end);
+// stored as 0.  A zero byte ends the line it is in and sets *damaged (the
+// record is then not to be used).  Returns the position after the record.
+int32_t readshotdata(uint8_t* rec, const char* buf, int32_t pos, int32_t end, bool* damaged);
 // The remaining distance of a record: bytes 106-109, little-endian float.
 float shotremain(const uint8_t* rec);
 // The club of a record: byte 40, refined by byte 157 when it is 30.

@@ -10,11 +10,30 @@
 // A stretch is read for at most this many lines.
 #define SHOTPARSELINES 1000
 
-int32_t readshotdata(uint8_t* rec, const char* buf, int32_t pos, int32_t end) {
+// One line of the live buffer at src, of which avail bytes may be read, as
+// getloglinen reads it; but a zero byte there does not end the text: it is
+// damage the game left in golf.txt.  The line then ends at the zero byte,
+// the zero bytes are consumed with it and *damaged is set, so the text after
+// them is read on as lines of their own.  A damaged line carries nothing.
+static int32_t liveline(char* line, const char* src, int32_t avail, bool* damaged) {
+  int32_t n = getloglinen(line, src, avail);
+  *damaged = false;
+  bool ended = n > 0 && (src[n - 1] == '\r' || src[n - 1] == '\n');
+  if (n < avail && n < LINESIZE - 1 && !ended && src[n] == 0) {
+    while (n < avail && src[n] == 0) n++;
+    *damaged = true;
+  }
+  return n;
+}
+
+int32_t readshotdata(uint8_t* rec, const char* buf, int32_t pos, int32_t end, bool* damaged) {
   char line[LINESIZE];
+  *damaged = false;
   for (int32_t r = 0; r < SHOTLINES; r++) {
     // Past the end of the text every line reads as empty and consumes nothing.
-    int32_t n = getloglinen(line, buf + pos, end - pos);
+    bool bad;
+    int32_t n = liveline(line, buf + pos, end - pos, &bad);
+    if (bad) *damaged = true;
     pos += n;
     int32_t len = (int32_t)strlen(line);
     for (int32_t j = 0; j < SHOTNUMS; j++) rec[SHOTNUMS * r + j] = (uint8_t)linehex(line, len, 3 * j);
@@ -55,12 +74,13 @@ int32_t parseshot(int32_t from, int32_t to) {
   int32_t pos = from;
   for (;;) {
     // Never read at or beyond to, whatever the buffer holds there.
-    int32_t n = getloglinen(line, buf + pos, to - pos);
+    bool damaged;
+    int32_t n = liveline(line, buf + pos, to - pos, &damaged);
     pos += n;
     if (n == 0) return status;
     lines++;
-    if (lines >= SHOTPARSELINES || n == LINESIZE - 1) return lines;
-    if (n > 2) {
+    if (lines >= SHOTPARSELINES || (!damaged && n == LINESIZE - 1)) return lines;
+    if (n > 2 && !damaged) {
       if (ISTAG(line, "*Hole ")) {
         s.hole = linedec(line, (int32_t)strlen(line), 6);
       } else if (ISTAG(line, "*Player")) {
@@ -69,12 +89,18 @@ int32_t parseshot(int32_t from, int32_t to) {
         s.power = 0;
         status |= 1;
       } else if (ISTAG(line, "ShotData:")) {
-        pos = readshotdata(s.shot, buf, pos, to);
-        s.remain = shotremain(s.shot);
-        s.hole = s.shot[12] + 1;
-        s.club = shotclub(s.shot);
-        s.power = s.shot[158];
-        status = 3;
+        // A record with a damaged line is passed over whole: the last shot
+        // stays on show and the next record is read as usual.
+        uint8_t rec[SHOTSIZE];
+        pos = readshotdata(rec, buf, pos, to, &damaged);
+        if (!damaged) {
+          memcpy(s.shot, rec, SHOTSIZE);
+          s.remain = shotremain(s.shot);
+          s.hole = s.shot[12] + 1;
+          s.club = shotclub(s.shot);
+          s.power = s.shot[158];
+          status = 3;
+        }
       }
     }
     if (pos >= to) return status;
@@ -91,20 +117,20 @@ int32_t shotstretchend(int32_t from, int32_t to) {
   while (end > from && buf[end - 1] != '\r' && buf[end - 1] != '\n') end--;
   // So is a ShotData record with fewer than its ten lines; its lines are
   // taken as they come, as the parse takes them, never as tags.
+  // A zero byte is damage, not the end of the text: its line ends there, as
+  // the parse reads it, so a damaged record is complete with its ten lines
+  // and what follows it is read on.
   char line[LINESIZE];
   int32_t pos = from;
   while (pos < end) {
     int32_t start = pos;
-    int32_t n = getloglinen(line, buf + pos, end - pos);
+    bool damaged;
+    int32_t n = liveline(line, buf + pos, end - pos, &damaged);
     if (n == 0) break;
     pos += n;
-    if (n > 2 && ISTAG(line, "ShotData:")) {
+    if (n > 2 && !damaged && ISTAG(line, "ShotData:")) {
       int32_t k = 0;
-      for (; k < SHOTLINES && pos < end; k++) {
-        int32_t m = getloglinen(line, buf + pos, end - pos);
-        if (m == 0) break;
-        pos += m;
-      }
+      for (; k < SHOTLINES && pos < end; k++) pos += liveline(line, buf + pos, end - pos, &damaged);
       if (k < SHOTLINES) return start;
     }
   }

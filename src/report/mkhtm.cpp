@@ -52,11 +52,13 @@ int32_t htmlescape(char* dst, int32_t n, const char* src, int32_t srcmax) {
       if (len + el > n - 1) break;
       memcpy(dst + len, e, (size_t)el);
       len += el;
-    } else if (sjislead(p[i]) && i + 1 < srcmax && p[i + 1]) {
+    } else if (sjischar(src + i, srcmax - i) == 2) {
       if (len + 2 > n - 1) break;
       dst[len++] = (char)p[i];
       dst[len++] = (char)p[i + 1];
       i++;
+    } else if (sjiscutlead(src + i, srcmax - i)) {
+      break;  // the first half of a character cut off at the end of its field
     } else {
       if (len + 1 > n - 1) break;
       dst[len++] = (char)p[i];

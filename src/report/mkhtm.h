@@ -25,8 +25,10 @@ int32_t mkhtm(Kesto* k, int32_t step, int32_t player);
 int32_t mklink(Kesto* k);
 // Copies src (up to its NUL, at most srcmax bytes) into dst (n bytes) with "&", "<", ">" and '"' written as
 // entities, so a text from a log or golfcourse.txt stays text in a page.
-// Shift-JIS trail bytes never take those values, so the bytes are looked at
-// one by one.  Cut before an entity or a double-byte character that does not
+// The text is walked character by character by the Shift-JIS rule of
+// sjis.h: a lead byte before such a mark stands alone and the mark is
+// escaped.  A lead byte whose second byte was cut off at the end of the text
+// is left out.  Cut before an entity or a double-byte character that does not
 // fit whole; always terminated (nothing is written when n <= 0).  Returns the
 // length written.
 int32_t htmlescape(char* dst, int32_t n, const char* src, int32_t srcmax);

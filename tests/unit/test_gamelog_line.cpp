@@ -82,6 +82,15 @@ TEST(GamelogLine, SjisCopyNeverSplitsACharacter) {
   EXPECT_STREQ(small, "A亜亜");
   // A lead byte whose second byte is missing is not copied.
   EXPECT_EQ(sjiscopy(f, sizeof f, "ab\x88"), 2);
+  // A lead byte before a byte that is no trail byte stands alone: the field
+  // holds it, and the byte after it is a character of its own.
+  char three[3];
+  EXPECT_EQ(sjiscopy(three, sizeof three, "a\x81<"), 2);
+  EXPECT_STREQ(three, "a\x81");
+  EXPECT_EQ(sjiscopy(three, sizeof three, "\x81\x7f\x81\x40"), 2);
+  EXPECT_EQ(sjiscopy(three, sizeof three, "\x81\x40\x81\x40"), 2);
+  EXPECT_EQ(sjiscut("\x81\x3c\x81\x40", 4, 3), 2);
+  EXPECT_EQ(sjiscut("\x81\x40\x81\x3c", 4, 3), 3);
   // Length-bounded source; a field of one byte holds only the NUL.
   EXPECT_EQ(sjiscopyn(f, sizeof f, "abcdef", 3), 3);
   EXPECT_STREQ(f, "abc");

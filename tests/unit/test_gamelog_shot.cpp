@@ -101,10 +101,43 @@ TEST_F(GamelogShot, EarlyStops) {
   to = putlive(0, std::string(127, 'a') + "\r\n*Player4 01\r\n");
   EXPECT_EQ(parseshot(0, to), 1);
   EXPECT_EQ(gkesto.shot.player, 4);
-  // A zero byte inside the stretch ends it with the status so far.
-  t = std::string("*Player2 01\r\n\0", 14) + "ShotData:\r\n";
+  // A zero byte inside the stretch is damage, not its end: what follows is read on.
+  t = std::string("*Player2 01\r\n\0", 14) + "*Player3 01\r\n";
   to = putlive(0, t);
   EXPECT_EQ(parseshot(0, to), 1);
+  EXPECT_EQ(gkesto.shot.player, 3);
+}
+
+TEST_F(GamelogShot, AZeroByteCostsOnlyTheRecordItIsIn) {
+  // The game left a zero byte in the fourth line of a record, then shot again.
+  std::string bad = shotblock(40, 0, 100, 3, k50m);
+  size_t at = 0;
+  for (int n = 0; n < 4; n++) at = bad.find('\n', at) + 1;
+  bad[at + 4] = 0;
+  std::string good = "*Player2 01\r\n" + shotblock(7, 0, 60, 4, k50m);
+  int32_t to = putlive(200, "*Player1 02\r\n" + bad + good);
+  EXPECT_EQ(parseshot(200, to), 3);
+  EXPECT_EQ(gkesto.shot.club, 7);
+  EXPECT_EQ(gkesto.shot.hole, 4);
+  EXPECT_EQ(gkesto.shot.player, 2);
+  // Alone, the damaged record shows nothing: the last shot stays.
+  to = putlive(200, "*Hole  3\r\n" + bad);
+  EXPECT_EQ(parseshot(200, to), 0);
+  EXPECT_EQ(gkesto.shot.club, 7);
+  EXPECT_EQ(gkesto.shot.power, 60);
+  // The watcher's stretch end passes over it once its lines are all there,
+  // and stops before a record still being written after it.
+  EXPECT_EQ(shotstretchend(200, to), to);
+  int32_t whole = putlive(200, bad + good);
+  int32_t half = 200 + (int32_t)(bad.size() + good.size() - 20);
+  EXPECT_EQ(shotstretchend(200, whole), whole);
+  int32_t tag = 200 + (int32_t)bad.size() + 13;
+  EXPECT_EQ(shotstretchend(200, half), tag);
+  // A run of zero bytes, then complete lines: read on after the run.
+  to = putlive(200, std::string(300, '\0') + "*Player4 01\r\n");
+  EXPECT_EQ(parseshot(200, to), 1);
+  EXPECT_EQ(gkesto.shot.player, 4);
+  EXPECT_EQ(shotstretchend(200, to), to);
 }
 
 TEST_F(GamelogShot, TagsAreExact) {

@@ -174,6 +174,45 @@ TEST_F(Writer, TextsFromTheLogAreEscaped) {
   EXPECT_NE(p.find("<td>&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;</td>"), std::string::npos);
 }
 
+// A lead byte before markup: a browser takes the lead byte alone and the
+// markup after it as markup, so the writer must too.
+void gameleadbyte() {
+  gamemarkup();
+  GameRecord& g = gkesto.game;
+  const char* hostile = "\x81<img src=x onerror=alert(1)>\x81\"\x9f&";
+  strcpy(g.course, hostile);
+  strcpy(g.start, hostile);
+  strcpy(g.name[0], hostile);
+  strcpy(g.link, "http://x.example/\xe0\"><img src=x onerror=alert(2)>");
+  for (int i = 0; i < 6; i++) strcpy(g.stage[i], hostile);
+}
+
+TEST_F(Writer, ALeadByteBeforeMarkupLeavesItEscaped) {
+  std::string p = page({gameleadbyte});
+  EXPECT_EQ(p.find("<img"), std::string::npos);
+  EXPECT_EQ(p.find("onerror=alert(2)>"), std::string::npos);
+  EXPECT_EQ(p.find("\x9f&<"), std::string::npos);
+  // Name, course, start and the six stages: nine times, each whole.
+  const std::string esc = "\x81&lt;img src=x onerror=alert(1)&gt;\x81&quot;\x9f&amp;";
+  size_t n = 0;
+  for (size_t at = 0; (at = p.find(esc, at)) != std::string::npos; at++) n++;
+  EXPECT_EQ(n, 9u);
+  EXPECT_NE(p.find("<a href=\"http://x.example/\xe0&quot;&gt;&lt;img src=x onerror=alert(2)&gt;\">"),
+            std::string::npos);
+  char b[16];
+  // A lead byte cut off from its second byte at the end of a text is left out.
+  EXPECT_EQ(htmlescape(b, sizeof b, "a\x81", 100), 1);
+  EXPECT_EQ(htmlescape(b, sizeof b, "ab\x81" "c", 3), 2);
+  // A lead byte with its trail byte stays one character: never cut apart.
+  EXPECT_EQ(htmlescape(b, 4, "ab\x81\x40", 100), 2);
+  // A golfcourse.txt name in the link list.
+  strcpy(gkesto.courses[3].name, "\x81<img src=x onerror=alert(3)>");
+  EXPECT_EQ(mklink(&gkesto), 1);
+  std::string l = readfile(dir + "/linkcc.html");
+  EXPECT_EQ(l.find("<img"), std::string::npos);
+  EXPECT_NE(l.find("\">\x81&lt;img src=x onerror=alert(3)&gt;</a><br>\r\n"), std::string::npos);
+}
+
 TEST_F(Writer, TotalSignFollowsTheParOfHoleOne) {
   // Only hole 1 lacks a par: over par is still counted, shown without "+".
   ASSERT_EQ(mkhtm(&gkesto, 1, 0), 0);

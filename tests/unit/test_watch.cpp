@@ -231,6 +231,26 @@ TEST_F(Watch, AShrunkLogIsReadAgainOnlyPastTheOldPosition) {
   EXPECT_EQ(item(IDC_PREVSIZE), std::to_string(pos));
 }
 
+TEST_F(Watch, AZeroByteInARecordCostsOnlyThatRecord) {
+  start();
+  follow("x\r\n");
+  std::string bad = shot(1, 2, 40, 90.0f, 100);
+  bad[bad.size() - 30] = 0;  // in the record's last line
+  append(bad);
+  tick(A());
+  uint32_t pos = gkesto.mw.watch.readpos;
+  EXPECT_EQ(pos, readfile(golf).size());
+  EXPECT_EQ(item(IDC_CLUB), "");
+  // The next ordinary shot is shown, and the file is not read again from the record.
+  append(shot(2, 2, 8, 33.0f, 120));
+  tick(A());
+  EXPECT_EQ(item(IDC_CLUB), "8");
+  EXPECT_EQ(item(IDC_PLAYER), "2");
+  EXPECT_EQ(item(IDC_PREVSIZE), std::to_string(pos));
+  EXPECT_EQ(gkesto.mw.watch.readpos, readfile(golf).size());
+  EXPECT_TRUE(gfake.boxes.empty());
+}
+
 TEST_F(Watch, LineLimitAndFailedOpensDelayTheNextCheck) {
   start(3);  // A = 4, back-off -4
   follow("x\r\n");

@@ -7,42 +7,54 @@
 #include <cstring>
 
 #include "os/os.h"
+#include "sjis.h"
 #include "os/win32/oswin32.h"
 
 // ---- text conversion -------------------------------------------------------
 
-// A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when longer).
-void towide(const char* s, wchar_t* w, int n) {
-  w[0] = 0;
-  if (!s || n <= 0) return;
-  int len = (int)strlen(s);
-  if (len == 0) return;
-  int got = MultiByteToWideChar(932, 0, s, len, w, n - 1);
-  if (got <= 0) {
-    int need = MultiByteToWideChar(932, 0, s, len, nullptr, 0);
-    if (need > 0 && need >= n) {
-      // Too long for the buffer: convert what fits, without a broken character.
-      int keep = len;
-      while (keep > 0 && (got = MultiByteToWideChar(932, 0, s, keep, w, n - 1)) <= 0) keep--;
-      if (got < 0) got = 0;
-    } else {
-      got = 0;
-    }
-  }
-  w[got] = 0;
-}
-
-// Length of the longest prefix of s (len bytes) that is no longer than max
-// bytes and does not end inside a double-byte character.
-static int sjiscut(const char* s, int len, int max) {
-  int i = 0;
+// The end of the piece of s (len bytes) that starts at i: up to and
+// including the next lead byte that stands alone, or the end of the text.
+// Each piece is converted on its own, so the system never takes the byte
+// after a lone lead byte into a character with it.
+static int pieceend(const char* s, int len, int i) {
   while (i < len) {
-    unsigned char c = (unsigned char)s[i];
-    int step = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < len ? 2 : 1;
-    if (i + step > max) break;
+    int step = sjischar(s + i, len - i);
     i += step;
+    if (step == 1 && sjislead((unsigned char)s[i - 1])) break;
   }
   return i;
+}
+
+// A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when
+// longer, never inside a character).  1 when the whole text fits, else 0.
+int towide(const char* s, wchar_t* w, int n) {
+  if (n <= 0) return 0;
+  w[0] = 0;
+  if (!s) return 1;
+  int len = (int)strlen(s);
+  int got = 0;
+  int whole = 1;
+  for (int i = 0; i < len;) {
+    if (got >= n - 1) {
+      whole = 0;
+      break;
+    }
+    int end = pieceend(s, len, i);
+    int keep = end - i;
+    int k = MultiByteToWideChar(932, 0, s + i, keep, w + got, n - 1 - got);
+    if (k <= 0) {
+      // Too long for the buffer: convert what fits, without a broken character.
+      while (keep > 0 && (k = MultiByteToWideChar(932, 0, s + i, keep, w + got, n - 1 - got)) <= 0)
+        keep = sjiscut(s + i, keep, keep - 1);
+      if (k > 0) got += k;
+      whole = 0;
+      break;
+    }
+    got += k;
+    i = end;
+  }
+  w[got] = 0;
+  return whole;
 }
 
 // A UTF-16 text as Shift-JIS in a buffer of n bytes, cut without splitting a
@@ -71,10 +83,8 @@ int tosjis(const wchar_t* w, int wlen, char* s, int n) {
 
 OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
   // A path too long for the buffer is no file: a cut one could name another.
-  int need = MultiByteToWideChar(932, 0, path, -1, nullptr, 0);
-  if (need <= 0 || need > WBUF) return OS_BADFILE;
   wchar_t w[WBUF];
-  towide(path, w, WBUF);
+  if (!towide(path, w, WBUF)) return OS_BADFILE;
   HANDLE h = CreateFileW(w, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   return h == INVALID_HANDLE_VALUE ? OS_BADFILE : (OsHandle)h;
 }

@@ -8,8 +8,10 @@ HINSTANCE oswin32instance();
 
 #define WBUF 1024  // wide characters of a converted path or text
 
-// A Shift-JIS text as UTF-16 in a buffer of n wide characters (cut when longer).
-void towide(const char* s, wchar_t* w, int n);
+// A Shift-JIS text as UTF-16 in a buffer of n wide characters, read by the
+// Shift-JIS rule of sjis.h (cut when longer, never inside a character); 1
+// when the whole text fits, else 0.
+int towide(const char* s, wchar_t* w, int n);
 // A UTF-16 text (wlen characters, or up to its NUL when negative) as
 // Shift-JIS in a buffer of n bytes, cut without splitting a double-byte
 // character; the length, or -1 when a character has no Shift-JIS form.
