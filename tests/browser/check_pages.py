@@ -67,6 +67,70 @@ def markup_log():
     return (s + "** PointBattle End **\r\n").encode("cp932")
 
 
+# A lead byte of Shift-JIS before markup: a browser decodes 81 3C as an
+# unknown character and "<", so the markup must come out escaped.
+HOSTILE = b"\x81<img src=x onerror=\"document.title='hacked'\">\x81"
+
+
+def leadbyte_log():
+    s = b"Player1:" + HOSTILE + b"\r\nPlayer2:Ken\r\n** PointBattle Begin **\r\n" + HOSTILE + b"\r\n"
+    s += b"*Club Setting*\r\nName: " + HOSTILE + b"\r\nTee:  1\r\n"
+    for h in range(1, 19):
+        s += b"*Hole %2d\r\n*Player1 03\r\n*Player2 04\r\n" % h
+        if h % 3 == 0:
+            s += b" Stage%d:" % (h // 3) + HOSTILE + b"\r\n"
+    return s + b"** PointBattle End **\r\n"
+
+
+def leadbyte_courses(gen, path):
+    """The built-in golfcourse.txt with the hostile text as the first course's name."""
+    subprocess.run([gen, "--courses", path], check=True)
+    with open(path, "rb") as f:
+        data = f.read()
+    at = data.index(b'NAME: "') + 7
+    data = data[:at] + HOSTILE.replace(b'"', b"'") + data[data.index(b'"', at):]
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def injected(dom):
+    """Elements or attributes of the log's markup that made it into the DOM."""
+    import re
+    found = re.findall(r"<img\b[^>]*>|<[^>]*\bonerror\s*=[^>]*>", dom)
+    if re.search(r"<title>[^<]*hacked", dom):
+        found.append("the title changed by a handler")
+    return found
+
+
+def check_leadbyte(build, out):
+    """A page and a link list built from texts with a lead byte before "<"."""
+    d = os.path.join(out, "leadbyte")
+    os.makedirs(d)
+    log = os.path.join(d, "golf.txt")
+    with open(log, "wb") as f:
+        f.write(leadbyte_log())
+    leadbyte_courses(os.path.join(build, "kestologgen"), os.path.join(d, "golfcourse.txt"))
+    r = subprocess.run([os.path.join(build, "kestocard"), "--courses", "golfcourse.txt", "--links", "golf.txt"],
+                       cwd=d, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    pages = r.stdout.decode().split()
+    if not check(r.returncode == 0 and len(pages) == 2, "kestocard writes the pages of the lead-byte log: %s %s"
+                 % (pages, r.stderr.decode("utf-8", "replace").strip())):
+        return
+    for page, what in ((pages[0], "name, course name, start text and stage texts"),
+                       ("linkcc.html", "golfcourse.txt name")):
+        path = os.path.join(d, page)
+        # The handler would run only with scripts on; Chromium runs them when
+        # it dumps the DOM, so a handler that fired shows in the title.
+        dom = chromium("--dump-dom", "file://" + path)
+        found = injected(dom)
+        check("</html>" in dom and not found,
+              "%s: a lead byte before markup in the %s leaves no element or attribute of it (%s)"
+              % (page, what, found[:3]))
+        n = dom.count("&lt;img src=x onerror=")
+        want = 9 if page != "linkcc.html" else 1
+        check(n == want, "%s: the markup shows as text %d times, expected %d" % (page, n, want))
+
+
 def first_game(log):
     """Names and course of the first game of a log (Shift-JIS bytes)."""
     names, course = {}, None
@@ -142,6 +206,8 @@ def main():
         shot = os.path.join(out, page.replace(".html", ".png"))
         chromium("--window-size=1100,900", "--hide-scrollbars", "--screenshot=" + shot, "file://" + path)
         check(os.path.exists(shot) and os.path.getsize(shot) > 10000, "%s: screenshot %s" % (page, shot))
+
+    check_leadbyte(build, out)
 
     dom = chromium("--dump-dom", "file://" + os.path.join(out, "linkcc.html"))
     check("<title>収録カントリークラブ　リンク集</title>" in dom and ">札幌国際カントリークラブ　島松コース</a>" in dom,

@@ -347,3 +347,20 @@ def test_kestocard_exe_matches_native(ctx, native):
                                f"native one ({len(want)} bytes)")
         ctx.check((out / "linkcc.html").read_bytes() == (ctx.folder / f"native-{short}" / "linkcc.html").read_bytes(),
                   "linkcc.html differs")
+
+
+def test_kestocard_exe_refuses_a_name_without_shift_jis_form(ctx):
+    """An argument that has no exact Shift-JIS form is refused by name, not
+    taken as the nearest name (café.txt must not open cafe.txt)."""
+    put_log(ctx.folder / "cafe.txt", game(1, 18))
+    exe = ctx.kesto.parent / "kestocard.exe"
+    out = ctx.folder / "out"
+    out.mkdir()
+    for arg in ("café.txt", "caf\u20ac.txt"):
+        rc, stdout, err = ctx.wine.run(exe, [ctx.winpath(ctx.folder) + "\\" + arg], cwd=out, timeout=60)
+        ctx.check(rc == 2, f"kestocard.exe {arg} ended with {rc}, expected 2: {err[-300:]!r}")
+        ctx.check("caf" in err and "Shift-JIS" in err, f"kestocard.exe {arg} said {err[-300:]!r}")
+        ctx.check(not any(out.iterdir()), f"kestocard.exe {arg} wrote {[p.name for p in out.iterdir()]}")
+    # The same folder with an exact name works.
+    rc, stdout, err = ctx.wine.run(exe, [ctx.winpath(ctx.folder) + "\\cafe.txt"], cwd=out, timeout=60)
+    ctx.check(rc == 0 and stdout.split() == [PAGE], f"kestocard.exe cafe.txt ended with {rc}: {stdout!r} {err!r}")

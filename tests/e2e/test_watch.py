@@ -190,3 +190,27 @@ def test_watch_pause_and_resume(ctx):
     ctx.wait_text(h, 1011, b"77.7m", 5000)
     ctx.wait_text(h, 1005, enc(FOLLOWING), 2000)
     ctx.check(ctx.text(h, 1009) == b"4" and ctx.text(h, 1002) == b"7", "player or hole not shown after resuming")
+
+
+def test_watch_zero_byte_in_a_record(ctx):
+    """A ShotData record with a zero byte in it costs that record only: the
+    ordinary shot the game writes after it is shown."""
+    golf = setup_game(ctx)
+    h = start_watching(ctx)
+    ctx.start_fakegame(GAME)
+    wait_following(ctx, h)
+    damaged = bytearray(b"*Hole  4\r\n" + shot(2, 4, 41, 66.6))
+    damaged[-40] = 0
+    with golf.open("ab") as f:
+        f.write(bytes(damaged))
+    size = golf.stat().st_size
+    # KESTO has read the damaged record once its log size field shows it.
+    ctx.wait_text(h, 1007, str(size).encode(), 5000)
+    ctx.check(ctx.text(h, 1008) != b"41", "the damaged record was shown as a shot")
+    with golf.open("ab") as f:
+        f.write(b"*Hole  5\r\n" + shot(3, 5, 9, 12.5))
+    ctx.wait_text(h, 1011, b"12.5m", 5000)
+    ctx.wait_text(h, 1008, b"9", 1000)
+    ctx.check(ctx.text(h, 1009) == b"3" and ctx.text(h, 1002) == b"5", "player or hole of the shot not shown")
+    ctx.check(ctx.text(h, 1010) == str(size).encode(), "the shot was not read from where the damaged record ended")
+    ctx.no_msgbox(500)
