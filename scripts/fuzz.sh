@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS
-# (default 60) over seeds made by the native kestologgen.  Installs nothing:
+# Builds the libFuzzer targets with clang and runs them for FUZZ_BUDGET
+# seconds in all (default 240), shared equally, or each for FUZZ_SECONDS when
+# that is set, over seeds made by the native kestologgen and the seeds below.
+# Installs nothing:
 # scripts/install-deps.sh must have run.  Prints one line per target,
 # "fuzz <name>: ok" or "fuzz <name>: FAILED", and exits non-zero on any finding.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-SECONDS_EACH="${FUZZ_SECONDS:-60}"
+TARGETS="parseshot parsegame settings courses pages capture watch"
+set -- $TARGETS
+SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
 NATIVE="$ROOT/build-fuzz-native"
 FUZZ="$ROOT/build-fuzz"
@@ -30,7 +34,7 @@ cmake --build "$FUZZ" -j"$JOBS" >>"$FUZZ/build.log" 2>&1 ||
 
 mkdir -p "$LOGS"
 rm -rf "$FUZZ/artifacts"  # findings of earlier runs are not this run's
-for t in parseshot parsegame settings courses; do mkdir -p "$FUZZ/corpus/$t" "$FUZZ/artifacts/$t"; done
+for t in $TARGETS; do mkdir -p "$FUZZ/corpus/$t" "$FUZZ/artifacts/$t"; done
 
 # Logs: whole generated games for the game parse; the shot parse gets single
 # games and a tail of one (its stretches are appended pieces).
@@ -48,22 +52,47 @@ printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZ
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
+# Page texts between zero bytes: names, course, start, link, stages, then
+# course names and addresses; Shift-JIS, markup and lead bytes before it.
+printf 'Taro\0\x83\x8d\x83\x79\0A&B "Q"\0\x81<b>x</b>\0\x8e\x44\x96\x79 <i>\0start\x81\0http://x/?a=1&b=2\0s1\0\x95\x5c\x8e\xa6\0\x81"\0\x81&\0\x81>\0\xe0<\0name\0web' \
+  >"$FUZZ/corpus/pages/texts"
+# Clipboard headers: width, height, planes and bits, compression, image size,
+# then the game window's left, top, right, bottom (all little-endian).
+printf '\x80\x02\0\0\x20\xfe\xff\xff\x01\0\x20\0\0\0\0\0\0\0\0\0\x0a\0\0\0\x14\0\0\0\x2c\x01\0\0\x90\x01\0\0' \
+  >"$FUZZ/corpus/capture/game"
+printf '\x07\0\0\0\x03\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\0\0\0\x01\0\0\0\x02\0\0\0\x02\0\0\0' \
+  >"$FUZZ/corpus/capture/small"
+# The watcher: appends (ops 0 and 1, length op / 4 + 1), cuts (2), shots (3).
+printf '\x03\x2c*Player1 02\r\nShotData:\r\n00 01\0 02\r\n\x03\x02\x03\x20*Hole  2\r\n\0\0\0*Player2 01\r\n\x03' \
+  >"$FUZZ/corpus/watch/ops"
+{ printf '\xfc'; head -c 64 "$FUZZ/corpus/parseshot/tail"; printf '\x03'; } >"$FUZZ/corpus/watch/game"
+
 maxlen() {
   case "$1" in
     parseshot) echo 262144 ;;
     parsegame) echo 1048576 ;;
     settings) echo 8192 ;;
     courses) echo 131072 ;;
+    pages) echo 8192 ;;
+    capture) echo 64 ;;
+    watch) echo 16384 ;;
   esac
 }
 
+# Files the targets write go to a folder of this run, removed at the end.
+scratch="$(mktemp -d "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )/kesto-fuzz-XXXXXX")"
+trap 'rm -rf "$scratch"' EXIT
+export KESTO_FUZZ_DIR="$scratch"
+
 status=0
-for t in parseshot parsegame settings courses; do
-  "$FUZZ/tests/fuzz/fuzz_$t" "$FUZZ/corpus/$t" -max_total_time="$SECONDS_EACH" -max_len="$(maxlen $t)" \
+for t in $TARGETS; do
+  KESTO_FUZZ_DIR="$scratch" "$FUZZ/tests/fuzz/fuzz_$t" "$FUZZ/corpus/$t" -max_total_time="$SECONDS_EACH" -max_len="$(maxlen $t)" \
     -rss_limit_mb=4096 -timeout=30 -artifact_prefix="$FUZZ/artifacts/$t/" >"$LOGS/$t.log" 2>&1
   rc=$?
+  runs="$(grep -oE '^Done [0-9]+ runs' "$LOGS/$t.log" | tail -1 | grep -oE '[0-9]+')"
   if [ $rc -eq 0 ] && [ -z "$(ls -A "$FUZZ/artifacts/$t")" ]; then
     echo "fuzz $t: ok"
+    echo "fuzz $t: ${runs:-?} executions in ${SECONDS_EACH} s" >&2
   else
     echo "fuzz $t: FAILED"
     tail -40 "$LOGS/$t.log" >&2

@@ -106,9 +106,8 @@ static void savescreenshot(OsHandle img) {
   memset(&sys, 0, sizeof sys);
   sys.size = BMPINFOHEADER;
   if (!osgetbitmapheader(img, &sys)) return;
-  int32_t W = sys.width;
-  int32_t H = sys.height < 0 ? -sys.height : sys.height;
-  if (W <= 0 || H <= 0 || imagesize(W, H) > CAPBUFSIZE) {
+  int32_t W, H;
+  if (!clipimagesize(sys, CAPBUFSIZE, &W, &H)) {
     // Rows that would not fit the image buffers are never fetched.
     char b[200];
     snprintf(b, sizeof b, "クリップボードの画像 (%d x %d) は大きすぎるため保存しませんでした", (int)sys.width,
@@ -119,8 +118,7 @@ static void savescreenshot(OsHandle img) {
   OsBitmapHeader full = rgbheader(sys, W, H);
   const int32_t* r = cc.rectdgwin;
   int32_t cw = 0, ch = 0;
-  int crop = cc.cropvalid && W > r[2] - r[0] && r[2] <= W && r[3] <= H && mw.foreground == mw.watch.gamewin &&
-             r[0] >= 0 && r[1] >= 0 && r[2] > r[0] && r[3] > r[1];
+  int crop = cc.cropvalid && mw.foreground == mw.watch.gamewin && cropinside(W, H, r);
   OsBitmapHeader cut;
   if (crop) {
     cw = r[2] - r[0];
@@ -139,13 +137,7 @@ static void savescreenshot(OsHandle img) {
   if (f == OS_BADFILE) return;
   uint8_t head[BMPHEADERS];
   if (crop) {
-    uint32_t fstride = rowstride(W), cstride = rowstride(cw), pad = rowpad(cw);
-    for (int32_t y = ch - 1; y >= 0; y--) {
-      const uint8_t* src = gkesto.fullimage + (size_t)(H - r[3] + y) * fstride + (size_t)r[0] * 3;
-      uint8_t* dst = gkesto.cropimage + (size_t)y * cstride;
-      memcpy(dst, src, (size_t)cw * 3);
-      memset(dst + (size_t)cw * 3, 0, pad);
-    }
+    croprows(gkesto.fullimage, W, H, r, gkesto.cropimage);
     putfileheader(head, cut.sizeimage);
     putinfoheader(head + BMPFILEHEADER, cut);
     writeall(f, head, BMPHEADERS);

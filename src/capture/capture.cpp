@@ -158,3 +158,34 @@ int sspaths(const char* home, const OsTime& t, char* month, char* day, char* fil
                    t.hour, t.minute, t.second, t.ms);
   return c >= 0 && c < n;
 }
+
+int clipimagesize(const OsBitmapHeader& h, uint64_t bufsize, int32_t* width, int32_t* height) {
+  // The height's sign only says which way the rows run; INT32_MIN has no
+  // positive counterpart and is too tall anyway.
+  *width = 0;
+  *height = 0;
+  if (h.width <= 0 || h.height == 0 || h.height == INT32_MIN) return 0;
+  int32_t H = h.height < 0 ? -h.height : h.height;
+  if (imagesize(h.width, H) > bufsize) return 0;
+  *width = h.width;
+  *height = H;
+  return 1;
+}
+
+int cropinside(int32_t width, int32_t height, const int32_t r[4]) {
+  // Each test keeps the next one's arithmetic in range.
+  return width > 0 && height > 0 && r[0] >= 0 && r[1] >= 0 && r[2] > r[0] && r[3] > r[1] && r[2] <= width &&
+         r[3] <= height && r[2] - r[0] < width;
+}
+
+void croprows(const uint8_t* full, int32_t width, int32_t height, const int32_t r[4], uint8_t* crop) {
+  int32_t cw = r[2] - r[0], ch = r[3] - r[1];
+  uint32_t fstride = rowstride(width), cstride = rowstride(cw), pad = rowpad(cw);
+  // Bottom-up rows: row y of the cut is row height - r[3] + y of the image.
+  for (int32_t y = ch - 1; y >= 0; y--) {
+    const uint8_t* src = full + (size_t)(height - r[3] + y) * fstride + (size_t)r[0] * 3;
+    uint8_t* dst = crop + (size_t)y * cstride;
+    memcpy(dst, src, (size_t)cw * 3);
+    memset(dst + (size_t)cw * 3, 0, pad);
+  }
+}

@@ -66,3 +66,16 @@ int sspaths(const char* home, const OsTime& t, char* month, char* day, char* fil
 // the next screenshot file.  1, or 0 after it has stopped both main-window
 // timers and shown its message.
 int ssname(char* path, int n);
+
+// The size of a clipboard image from its header: width and |height| (the
+// sign of the height only gives the order of the rows).  1 when both are
+// positive and its 24-bit rows fit bufsize bytes, else 0 (width and height 0).
+int clipimagesize(const OsBitmapHeader& h, uint64_t bufsize, int32_t* width, int32_t* height);
+// 1 when the screen rectangle r (left, top, right, bottom) lies inside an
+// image of width x height pixels and is narrower than it: a screenshot is
+// then cut to r.
+int cropinside(int32_t width, int32_t height, const int32_t r[4]);
+// Copies the rectangle r (cropinside holds) out of the bottom-up 24-bit rows
+// of an image of width x height pixels into bottom-up rows of r's size,
+// each padded with zero bytes to four bytes.
+void croprows(const uint8_t* full, int32_t width, int32_t height, const int32_t r[4], uint8_t* crop);

@@ -1,6 +1,7 @@
 // The scorecard page writer (mkhtm) and the course link list writer (mklink).
 // Pages are Shift-JIS, written piece by piece through the seam's file calls,
-// and declare no character set.
+// and declare no character set.  Holds no non-ASCII literal (pagetext.cpp
+// has the page's Japanese texts): the fuzz build compiles it with clang.
 #include "report/mkhtm.h"
 
 #include <cstdarg>
@@ -10,6 +11,7 @@
 #include "kesto.h"
 #include "gamelog/gamelog.h"
 #include "os/os.h"
+#include "report/pagetext.h"
 
 // An escaped text takes at most six bytes ("&quot;") for each byte.
 #define ESCAPED(size) (6 * ((size) - 1) + 1)
@@ -28,12 +30,6 @@ static const char kcellnopar[] = "\t<td><font color=/00000> - </font></td>\r\n";
 static const char kcellplain[] = "\t<td><font color=/000000> %d </font></td>\r\n";
 static const char kcellunder[] = "\t<td><font color=/CC0000> %d </font></td>\r\n";
 static const char kcellover[] = "\t<td><font color=/0000FF> +%d </font></td>\r\n";
-
-// The coloured dots that open the bold labels of the stage summary.
-static const char* const kmarkers[6] = {
-    "<font color =#B03000>●</font><b>", "<font color =#FF0000>●</font><b>", "<font color =#FFC000>●</font><b>",
-    "<font color =#F0FF00>●</font><b>", "<font color =#00E000>●</font><b>", "<font color =#0000F0>●</font><b>",
-};
 
 int32_t htmlescape(char* dst, int32_t n, const char* src, int32_t srcmax) {
   if (n <= 0) return 0;
@@ -167,7 +163,7 @@ static void tablehead(Kesto* k) {
   puts0(k, "<br><table align=center border=1>\r\n");
   putf(k, "<caption><a href=\"%s\">%s</a> : start %s</caption>\r\n<tbody>\r\n", link, course, start);
   puts0(k, "<tr>\r\n");
-  puts0(k, "\t<td> ホール </td>\r\n");
+  puts0(k, kholecell);
   for (int32_t h = 1; h <= 18; h++) putf(k, "\t<td> %d </td>\r\n", h);
   puts0(k, "\t<td> total </td>\r\n");
   puts0(k, "</tr>\r\n");
@@ -190,9 +186,9 @@ static void stagesummary(Kesto* k) {
   const GameRecord& g = k->game;
   char st[6][ESCAPED(sizeof g.stage[0])];
   for (int i = 0; i < 6; i++) ESCAPEFIELD(st[i], g.stage[i]);
-  putf(k, "<br><center>%s1-3H:</b>%s　\r\n%s4-6H:</b>%s　\r\n%s7-9H:</b>%s</center>\r\n", kmarkers[0], st[0],
+  putf(k, kstages1, kmarkers[0], st[0],
        kmarkers[1], st[1], kmarkers[2], st[2]);
-  putf(k, "<center>%s10-12H:</b>%s　\r\n%s13-15H:</b>%s　\r\n%s16-18H:</b>%s</center>\r\n", kmarkers[3], st[3],
+  putf(k, kstages2, kmarkers[3], st[3],
        kmarkers[4], st[4], kmarkers[5], st[5]);
 }
 
@@ -232,7 +228,7 @@ int32_t mklink(Kesto* k) {
   if (k->page.out) osclosehandle(k->page.out);
   if (!openpage(k, "linkcc.html")) return -1;
   puts0(k, kdoctype);
-  putf(k, "<title>%s</title>\r\n", "収録カントリークラブ　リンク集");
+  putf(k, "<title>%s</title>\r\n", klinktitle);
   putf(k, "%s<body>", "</head>\r\n");
   char link[ESCAPED(sizeof k->game.link)], name[ESCAPED(sizeof k->courses[0].name)];
   for (int32_t i = 0; i < COURSES; i++) {

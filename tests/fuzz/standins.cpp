@@ -3,6 +3,7 @@
 // shape: one-part and two-part keywords, then plain rows, then the end row.
 #include "config/course.h"
 #include "config/settings.h"
+#include "report/pagetext.h"
 
 #define P4 {4, 4, 5, 4, 3, 4, 4, 3, 5, 4, 3, 4, 4, 4, 5, 3, 4, 5}
 #define NOSPARE {0, 0, 0, 0}
@@ -17,8 +18,18 @@ static CourseRecord row(int32_t number, const char* name, const char* keyword, i
 #define R(n, name, kw, kl) row(n, name, kw, kl)
 #define PLAIN(k) row(0, "Plain Course " #k, "Plain" #k, 6)
 
+// Real Shift-JIS keywords, written as bytes: "札幌", "ロペ", "表示" (its
+// first character's trail byte is 0x5C) with "東", "姉ヶ" with "西".
 const CourseRecord kbuiltincourses[COURSES + 1] = {
-    R(112, "Sapporo Country Club Shimamatsu", "Sapp", 4),
+    R(112, "\x8e\x44\x96\x79\x8d\x91\x8d\xdb\x83\x4a\x83\x93\x83\x67\x83\x8a\x81\x5b\x83\x4e\x83\x89"
+           "\x83\x75\x81\x40\x93\x87\x8f\xbc\x83\x52\x81\x5b\x83\x58",
+      "\x8e\x44\x96\x79", 4),
+    R(8, "\x83\x8d\x83\x79\x8b\xe4\x8a\x79\x95\x94", "\x83\x8d\x83\x79", 4),
+    R(0, "\x95\x5c\x8e\xa6\x83\x53\x83\x8b\x83\x74\x8b\xe4\x8a\x79\x95\x94\x20\x93\x8c\x83\x52\x81\x5b\x83\x58",
+      "\x95\x5c\x8e\xa6,\x93\x8c", 4),
+    R(0, "\x8e\x6f\x83\x96\x8d\xe8\x83\x4a\x83\x93\x83\x67\x83\x8a\x81\x5b\x8b\xe4\x8a\x79\x95\x94\x20\x90\xbc",
+      "\x8e\x6f\x83\x96,\x90\xbc", 4),
+    R(0, "Sapporo Country Club Shimamatsu", "Sapp", 4),
     R(8, "Rope Club", "Rope", 4),
     R(0, "ANA Diamond Golf Club North Wing", "ANA,North", 3),
     R(0, "ANA Diamond Golf Club South Wing", "ANA,South", 3),
@@ -37,8 +48,18 @@ const CourseRecord kbuiltincourses[COURSES + 1] = {
     PLAIN(72), PLAIN(73), PLAIN(74), PLAIN(75), PLAIN(76), PLAIN(77), PLAIN(78), PLAIN(79), PLAIN(80),
     PLAIN(81), PLAIN(82), PLAIN(83), PLAIN(84), PLAIN(85), PLAIN(86), PLAIN(87), PLAIN(88), PLAIN(89),
     PLAIN(90), PLAIN(91), PLAIN(92), PLAIN(93), PLAIN(94), PLAIN(95), PLAIN(96), PLAIN(97), PLAIN(98),
-    PLAIN(99), PLAIN(100), PLAIN(101), PLAIN(102),
+   
     R(-1, "end", "end", 3),
 };
+
+// The pages' Japanese texts as ASCII: the writers' markup is what counts here.
+const char kholecell[] = "\t<td> holes </td>\r\n";
+const char* const kmarkers[6] = {
+    "<font color =#B03000>*</font><b>", "<font color =#FF0000>*</font><b>", "<font color =#FFC000>*</font><b>",
+    "<font color =#F0FF00>*</font><b>", "<font color =#00E000>*</font><b>", "<font color =#0000F0>*</font><b>",
+};
+const char kstages1[] = "<br><center>%s1-3H:</b>%s \r\n%s4-6H:</b>%s \r\n%s7-9H:</b>%s</center>\r\n";
+const char kstages2[] = "<center>%s10-12H:</b>%s \r\n%s13-15H:</b>%s \r\n%s16-18H:</b>%s</center>\r\n";
+const char klinktitle[] = "Country clubs: links";
 
 const char* const kcapkeylabels[CAPKEYROWS] = {"L Alt", "R Alt", "R Ctrl", "F12"};

@@ -71,6 +71,42 @@ TEST(BmpLayout, RowsArePaddedToFourBytesAndTheFileIs54BytesMore) {
   EXPECT_EQ(get32(h + 10), 54u);
 }
 
+TEST(BmpLayout, ClipboardHeadersAndCutsOfAnySize) {
+  OsBitmapHeader h;
+  memset(&h, 0, sizeof h);
+  int32_t w = -1, ht = -1;
+  // Rows in either order; a height of INT32_MIN has no size.
+  h.width = 640;
+  h.height = -480;
+  EXPECT_EQ(clipimagesize(h, CAPBUFSIZE, &w, &ht), 1);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(ht, 480);
+  h.height = INT32_MIN;
+  EXPECT_EQ(clipimagesize(h, CAPBUFSIZE, &w, &ht), 0);
+  EXPECT_EQ(w, 0);
+  h.height = 2;
+  h.width = 0x7FFFFFFF;  // rows of 6 GiB: never taken
+  EXPECT_EQ(clipimagesize(h, CAPBUFSIZE, &w, &ht), 0);
+  // A window far off the image is never a cut, however far.
+  const int32_t far[4] = {-2147483647 - 1, 0, 2147483647, 10};
+  EXPECT_EQ(cropinside(640, 480, far), 0);
+  const int32_t whole[4] = {0, 0, 640, 480};
+  EXPECT_EQ(cropinside(640, 480, whole), 0);  // as wide as the image: no cut
+  // A cut of 2 x 2 from the top-left corner of a 3 x 3 image, bottom-up rows.
+  uint8_t full[3 * 12], cut[2 * 8];
+  for (int row = 0; row < 3; row++)
+    for (int x = 0; x < 3; x++) full[(2 - row) * 12 + x * 3] = (uint8_t)(10 * row + x);
+  const int32_t r[4] = {0, 0, 2, 2};
+  ASSERT_EQ(cropinside(3, 3, r), 1);
+  memset(cut, 0xEE, sizeof cut);
+  croprows(full, 3, 3, r, cut);
+  EXPECT_EQ(cut[8], 0);       // top row, left: (0, 0)
+  EXPECT_EQ(cut[8 + 3], 1);   // top row: (1, 0)
+  EXPECT_EQ(cut[0], 10);      // bottom row: (0, 1)
+  EXPECT_EQ(cut[6], 0);       // row padding
+  EXPECT_EQ(cut[7], 0);
+}
+
 TEST_F(Capture, TheFrameRecordHoldsTimingTimeAndABmpFileOfTheRectangle) {
   OsWin fg = fakeaddwindow("OTHER", "front", 10, 20, 10 + 641, 20 + 3);
   gkesto.mw.foreground = fg;
