@@ -43,3 +43,16 @@ inline int32_t sjiscut(const char* s, int32_t len, int32_t max) {
   }
   return i;
 }
+
+// The end of the run of s (len bytes) that starts at i: up to and including
+// the next lead byte that stands alone, or the end of the text.  A converter
+// that would pair a lead byte with any byte after it converts run by run, so
+// the byte after a lone lead byte keeps its own meaning.
+inline int32_t sjisrun(const char* s, int32_t len, int32_t i) {
+  while (i < len) {
+    int32_t step = sjischar(s + i, len - i);
+    i += step;
+    if (step == 1 && sjislead((unsigned char)s[i - 1])) break;
+  }
+  return i;
+}

@@ -91,6 +91,9 @@ TEST(GamelogLine, SjisCopyNeverSplitsACharacter) {
   EXPECT_EQ(sjiscopy(three, sizeof three, "\x81\x40\x81\x40"), 2);
   EXPECT_EQ(sjiscut("\x81\x3c\x81\x40", 4, 3), 2);
   EXPECT_EQ(sjiscut("\x81\x40\x81\x3c", 4, 3), 3);
+  // Runs for a converter end after each lone lead byte.
+  EXPECT_EQ(sjisrun("a\x81\x40" "b\x81<c", 7, 0), 5);
+  EXPECT_EQ(sjisrun("a\x81\x40" "b\x81<c", 7, 5), 7);
   // Length-bounded source; a field of one byte holds only the NUL.
   EXPECT_EQ(sjiscopyn(f, sizeof f, "abcdef", 3), 3);
   EXPECT_STREQ(f, "abc");

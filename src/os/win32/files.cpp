@@ -12,21 +12,10 @@
 
 // ---- text conversion -------------------------------------------------------
 
-// The end of the piece of s (len bytes) that starts at i: up to and
-// including the next lead byte that stands alone, or the end of the text.
-// Each piece is converted on its own, so the system never takes the byte
-// after a lone lead byte into a character with it.
-static int pieceend(const char* s, int len, int i) {
-  while (i < len) {
-    int step = sjischar(s + i, len - i);
-    i += step;
-    if (step == 1 && sjislead((unsigned char)s[i - 1])) break;
-  }
-  return i;
-}
-
 // A Shift-JIS text as UTF-16, in a buffer of n wide characters (cut when
-// longer, never inside a character).  1 when the whole text fits, else 0.
+// longer, never inside a character).  Converted run by run (sjisrun), so a
+// lone lead byte never takes the byte after it.  1 when the whole text
+// fits, else 0.
 int towide(const char* s, wchar_t* w, int n) {
   if (n <= 0) return 0;
   w[0] = 0;
@@ -39,7 +28,7 @@ int towide(const char* s, wchar_t* w, int n) {
       whole = 0;
       break;
     }
-    int end = pieceend(s, len, i);
+    int end = sjisrun(s, len, i);
     int keep = end - i;
     int k = MultiByteToWideChar(932, 0, s + i, keep, w + got, n - 1 - got);
     if (k <= 0) {

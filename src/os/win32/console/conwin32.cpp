@@ -51,12 +51,7 @@ void conputs(int stream, const char* sjis) {
   if (!w) return;
   int wn = 0;
   for (int i = 0; i < len;) {
-    int end = i;
-    while (end < len) {
-      int step = sjischar(sjis + end, len - end);
-      end += step;
-      if (step == 1 && sjislead((unsigned char)sjis[end - 1])) break;
-    }
+    int end = sjisrun(sjis, len, i);
     int k = MultiByteToWideChar(932, 0, sjis + i, end - i, w + wn, len - wn);
     if (k > 0) wn += k;
     i = end;
