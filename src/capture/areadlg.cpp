@@ -92,7 +92,8 @@ static void marginedit(OsWin dlg, int i) {
     a.guard[i] = 0;
     return;
   }
-  int32_t v = osgetdlgitemint(dlg, kmarginids[i], nullptr, 1);
+  // Held to 32 bits, never wrapped: the frame's edge follows it.
+  int32_t v = dlgfieldint(dlg, kmarginids[i]);
   if (haveframe && v != s.margins[i]) {
     int32_t nr[4];
     moveedge(fr, i, s.margins[i], v, nr);

@@ -646,6 +646,24 @@ TEST_F(Area, MarginsBeyondTheArrowsRangeSurviveReopening) {
   EXPECT_EQ(gkesto.set.margins[3], -900);
 }
 
+// A margin typed beyond 32 bits is held there; the frame's edge and the
+// capture rectangle go as far as they can, never round to the other side.
+TEST_F(Area, HugeMarginsMoveTheFrameWithoutWrapping) {
+  open();
+  OsWin f = showlocked();
+  int32_t bottom = rect(f)[3];
+  ossetdlgitemtext(dlg, IDA_TOP, "99999999999");
+  EXPECT_EQ(gkesto.set.margins[0], INT32_MAX);
+  EXPECT_EQ(rect(f)[1], -COORDMAX);
+  EXPECT_EQ(rect(f)[3], bottom) << "the bottom edge stays";
+  int32_t r[4];
+  ASSERT_TRUE(capturerect(r));
+  EXPECT_EQ(r[1], -COORDMAX);
+  ossetdlgitemtext(dlg, IDA_TOP, "-99999999999");
+  EXPECT_EQ(gkesto.set.margins[0], INT32_MIN);
+  EXPECT_EQ(rect(f)[1], COORDMAX);
+}
+
 TEST_F(Area, CloseBoxOfTheDialogKeepsEditsUnsaved) {
   open();
   ossetdlgitemtext(dlg, IDA_RIGHT, "3");
