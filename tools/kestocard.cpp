@@ -29,8 +29,9 @@ static const char kusage[] =
     "  --help          show this text\n"
     "The name of each page written goes to standard output; notices, questions\n"
     "and answers go to standard error.  The exit status is 0 when every page was\n"
-    "written, 1 when a log could not be read or a page could not be written (the\n"
-    "other logs are still done), 2 for wrong arguments.\n";
+    "written, 1 when a log could not be read, held no finished game to write or a\n"
+    "page could not be written (the other logs are still done), 2 for wrong\n"
+    "arguments.\n";
 
 static int gshortanswer = OS_IDYES;
 static const char* gcurrentlog = "";
@@ -67,7 +68,7 @@ static int cardask(const char* text, const char* caption, uint32_t type) {
 static char gwritten[MAXPAGES][sizeof gkesto.page.name];
 static int32_t gwrittencount;
 
-// One log: 0 when its page was written (or it holds no finished game), 1 on failure.
+// One log: 0 when its page was written, 1 when it was not.
 static int onelog(const char* path) {
   gcurrentlog = path;
   OsHandle f = oscreatefile(path, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
@@ -93,11 +94,9 @@ static int onelog(const char* path) {
     complain(path, "cannot read the log; nothing written for it");
     return 1;
   }
+  // A log with nothing to write has been told about by htmcreate.
   int32_t tables = htmcreate(cardask);
-  if (tables == 0) {
-    complain(path, "no game with an end marker; no page written");
-    return 0;
-  }
+  if (tables == 0) return 1;
   if (tables < 0) {
     snprintf(text, sizeof text, "cannot create the page %s", gkesto.page.name);
     complain(path, text);

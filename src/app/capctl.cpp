@@ -8,6 +8,7 @@
 
 #include "app/mainwin.h"
 #include "app/watch.h"
+#include "capture/area.h"
 #include "capture/burst.h"
 #include "capture/capture.h"
 #include "kesto.h"
@@ -52,10 +53,7 @@ void countchanged() {
     return;
   }
   cc.countguard = 0;
-  int ok = 0;
-  int32_t v = osgetdlgitemint(mw.main, IDC_COUNT, &ok, 0);
-  if (v < 0) v = 0;
-  if (v >= 100000) v = 99999;
+  int32_t v = clampcount(dlgfieldint(mw.main, IDC_COUNT));
   if (v != gkesto.set.work.capturepage) {
     gkesto.set.work.capturepage = v;
     if (mw.areadlg) ossendcommand(mw.areadlg, IDC_SHOWCOUNT);
@@ -218,6 +216,17 @@ void capturetoggle() {
   cc.burst = BurstPreparing;
   stoptimers();
   burstprep();
+  if (b.planned <= 0) {
+    // Not one frame fits: no folder is made and nothing is taken.
+    osmessagebox(mw.main,
+                 b.straight ? "ディスクの空きが足りません\r\n\r\n連写は中止しました。"
+                            : "空きメモリが足りません\r\n\r\n連写は中止しました。",
+                 "Memory is too small", OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    cc.toggled = 0;
+    cc.burst = BurstIdle;
+    starttimers();
+    return;
+  }
   cc.burst = BurstRunning;
   b.taken = 0;
   b.written = 0;

@@ -87,7 +87,10 @@ void mainwincreate(OsWin w) {
 
   initcourses();
   gkesto.set.loadmask = readsettings();
-  if ((gkesto.set.loadmask & LM_CAPTUREKEYS) == LM_CAPTUREKEYS) gkesto.set.complete = 1;
+  // Complete only with every capture key found: a defaulted area choice or
+  // lock-on also fills in its key's bit.
+  if ((gkesto.set.loadmask & LM_CAPTUREKEYS) == LM_CAPTUREKEYS && !(gkesto.set.loadmask & LM_DEFAULTED))
+    gkesto.set.complete = 1;
   if (gkesto.set.readcourse == 1) readcourses();
 
   ossetwindowtext(w, KESTO_TITLE);

@@ -71,7 +71,11 @@ int winlisthidden(const char* title);
 // splitting a double-byte character; an empty title is "タイトル名無し".
 void winlistentry(const char* title, const char* module, int slot, char* out);
 // The capture page count as the dialogs take it from a field: 0 ... 99999.
-int32_t clampcount(uint32_t v);
+int32_t clampcount(int32_t v);
+// The number a field's text holds: blanks around, a sign, decimal digits,
+// held to the range of a signed 32-bit number (so a count typed as 2^31 or
+// more is never taken as negative); 0 when the text is not a number.
+int32_t fieldint(const char* text);
 
 // ---- operations --------------------------------------------------------------
 
@@ -82,6 +86,8 @@ void restorecapture();
 void loadmargins();
 // The margin set in force (default, custom or window area).
 int32_t* marginset();
+// fieldint of the text of field id of dlg.
+int32_t dlgfieldint(OsWin dlg, int id);
 // A burst is being prepared, taken or written out.
 int burstrunning();
 // A speed picked in list (the area dialog's combo box when combo is set, else

@@ -92,7 +92,8 @@ static void marginedit(OsWin dlg, int i) {
     a.guard[i] = 0;
     return;
   }
-  int32_t v = osgetdlgitemint(dlg, kmarginids[i], nullptr, 1);
+  // Held to 32 bits, never wrapped: the frame's edge follows it.
+  int32_t v = dlgfieldint(dlg, kmarginids[i]);
   if (haveframe && v != s.margins[i]) {
     int32_t nr[4];
     moveedge(fr, i, s.margins[i], v, nr);
@@ -199,9 +200,16 @@ void areadlgpaint(OsWin dlg) {
   if (failed) osmessagebox(dlg, "RectAngle error", "PAINT", OS_MB_ICONERROR);
 }
 
+int32_t dlgfieldint(OsWin dlg, int id) {
+  char text[64];
+  if (osgetdlgitemtext(dlg, id, text, sizeof text) <= 0) return 0;
+  text[sizeof text - 1] = 0;
+  return fieldint(text);
+}
+
 static void savearea(OsWin dlg) {
   Settings& s = gkesto.set;
-  s.work.capturepage = clampcount((uint32_t)osgetdlgitemint(dlg, IDA_COUNT, nullptr, 0));
+  s.work.capturepage = clampcount(dlgfieldint(dlg, IDA_COUNT));
   s.work.lockon = osisdlgbuttonchecked(dlg, IDA_LOCKON) == 1;
   s.work.enablecapkey = s.saved.enablecapkey = capkeystate(dlg);
   memcpy(s.saved.defaultarea, s.work.defaultarea, sizeof s.saved.defaultarea);
@@ -234,7 +242,7 @@ static void restorearea(OsWin dlg) {
 
 static void closearea(OsWin dlg, int takecount) {
   if (takecount)
-    gkesto.set.work.capturepage = clampcount((uint32_t)osgetdlgitemint(dlg, IDA_COUNT, nullptr, 0));
+    gkesto.set.work.capturepage = clampcount(dlgfieldint(dlg, IDA_COUNT));
   ossendcommand(gkesto.mw.main, IDC_SHOWCOUNT);
   osdestroywindow(dlg);
   areadlgdestroyed(dlg);

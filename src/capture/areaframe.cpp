@@ -71,14 +71,18 @@ void frameinit(OsWin f) {
 
 static void countedited(OsWin f) {
   Settings& s = gkesto.set;
-  int32_t v = osgetdlgitemint(f, IDF_COUNT, nullptr, 1);
-  if (v == s.work.capturepage) return;
+  int32_t typed = dlgfieldint(f, IDF_COUNT);
+  // Held to 0 ... 99999 here, and shown so: the other windows show the count
+  // unsigned, where a negative one would read as a huge one.
+  int32_t v = clampcount(typed);
+  if (v == s.work.capturepage && v == typed) return;
   if (burstrunning()) {
     ossetdlgitemint(f, IDF_COUNT, s.work.capturepage, 0);
     osmessagebox(f, "連写中にこの操作はできません", "LIST", OS_MB_ICONERROR);
     return;
   }
   s.work.capturepage = v;
+  if (v != typed) ossetdlgitemint(f, IDF_COUNT, v, 0);
   ossendcommand(gkesto.mw.main, IDC_SHOWCOUNT);
   if (gkesto.mw.areadlg) ossendcommand(gkesto.mw.areadlg, IDC_SHOWCOUNT);
 }

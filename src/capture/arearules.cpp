@@ -5,24 +5,25 @@
 #include <cstring>
 
 #include "capture/area.h"
+#include "capture/capture.h"
 #include "gamelog/gamelog.h"
 #include "kesto.h"
 
 void marginsfromrects(const int32_t target[4], const int32_t frame[4], int32_t m[4]) {
-  m[0] = target[1] - frame[1];
-  m[1] = target[0] - frame[0];
-  m[2] = frame[3] - target[3];
-  m[3] = frame[2] - target[2];
+  m[0] = sat32((int64_t)target[1] - frame[1]);
+  m[1] = sat32((int64_t)target[0] - frame[0]);
+  m[2] = sat32((int64_t)frame[3] - target[3]);
+  m[3] = sat32((int64_t)frame[2] - target[2]);
 }
 
 void moveedge(const int32_t frame[4], int i, int32_t old, int32_t v, int32_t out[4]) {
-  memcpy(out, frame, 4 * sizeof out[0]);
-  int32_t d = v - old;
+  for (int k = 0; k < 4; k++) out[k] = satcoord(frame[k]);
+  int64_t d = (int64_t)v - old;
   switch (i) {
-    case 0: out[1] = frame[1] - d; break;
-    case 1: out[0] = frame[0] - d; break;
-    case 2: out[3] = frame[3] + d; break;
-    default: out[2] = frame[2] + d; break;
+    case 0: out[1] = satcoord(frame[1] - d); break;
+    case 1: out[0] = satcoord(frame[0] - d); break;
+    case 2: out[3] = satcoord(frame[3] + d); break;
+    default: out[2] = satcoord(frame[2] + d); break;
   }
 }
 
@@ -70,9 +71,20 @@ void winlistentry(const char* title, const char* module, int slot, char* out) {
   sjiscopy(out, WINTEXTSIZE, whole);
 }
 
-int32_t clampcount(uint32_t v) {
-  if ((int32_t)v < 0) return 0;
-  return v > 99999 ? 99999 : (int32_t)v;
+int32_t clampcount(int32_t v) { return v < 0 ? 0 : v > 99999 ? 99999 : v; }
+
+int32_t fieldint(const char* text) {
+  const char* p = text;
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
+  bool neg = false;
+  if (*p == '+' || *p == '-') neg = *p++ == '-';
+  if (*p < '0' || *p > '9') return 0;
+  int64_t v = 0;
+  for (; *p >= '0' && *p <= '9'; p++)
+    if (v < ((int64_t)1 << 40)) v = v * 10 + (*p - '0');
+  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) p++;
+  if (*p) return 0;  // not a number, as the system's own reading has it
+  return sat32(neg ? -v : v);
 }
 
 int32_t* marginset() {

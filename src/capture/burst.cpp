@@ -15,19 +15,25 @@ void burstprep() {
   b.straight = gkesto.mw.pace.period > b.diskthreshold ? 1 : 0;
   int32_t r[4] = {0, 0, 0, 0};
   if (!osgetwindowrect(gkesto.mw.foreground, r)) memset(r, 0, sizeof r);
-  uint32_t framebytes = rowstride(r[2] - r[0]) * (uint32_t)(r[3] - r[1]) + FRAMEPIXELS;
-  uint32_t planned;
+  // In 64 bits: neither a large window, 4 TiB of free disk nor less memory
+  // than the reserve wraps.
+  int64_t w = (int64_t)r[2] - r[0], h = (int64_t)r[3] - r[1];
+  uint64_t framebytes = imagesize(sat32(w), sat32(h)) + FRAMEPIXELS;
+  uint64_t planned;
   if (b.straight) {
-    uint32_t kb = framebytes / 1024u;
+    uint64_t kb = framebytes / 1024u;
     if (kb < 1) kb = 1;
-    planned = ((uint32_t)gkesto.mw.freemb * 1024u / 10u * 9u) / kb;
+    uint64_t freemb = gkesto.mw.freemb > 0 ? (uint64_t)gkesto.mw.freemb : 0;
+    planned = (freemb * 1024u / 10u * 9u) / kb;
     if (planned > DISKFRAMEMAX) planned = DISKFRAMEMAX;
   } else {
-    planned = (osavailphys() - MEMRESERVE) / 10u * 9u / (framebytes ? framebytes : 1u);
+    uint64_t avail = osavailphys();
+    // Nothing is planned in the memory the burst leaves alone.
+    planned = avail > MEMRESERVE ? (avail - MEMRESERVE) / 10u * 9u / framebytes : 0;
     if (planned > MEMFRAMEMAX) planned = MEMFRAMEMAX;
   }
   int32_t pages = gkesto.set.work.capturepage;
-  if (pages != 0 && (uint32_t)pages < planned) planned = (uint32_t)pages;
+  if (pages > 0 && (uint64_t)pages < planned) planned = (uint64_t)pages;
   b.planned = (int32_t)planned;
   b.slot = 0;
   b.writepos = 0;

@@ -1,6 +1,7 @@
 // The BMP layout, the capture rectangle and the screen grab.
 #include "capture/capture.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -71,12 +72,17 @@ OsBitmapHeader rgbheader(const OsBitmapHeader& from, int32_t width, int32_t heig
   return h;
 }
 
+int32_t satcoord(int64_t v) { return v < -COORDMAX ? -COORDMAX : v > COORDMAX ? COORDMAX : (int32_t)v; }
+
+int32_t sat32(int64_t v) { return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : (int32_t)v; }
+
 void applymargins(const int32_t win[4], const int32_t m[4], int32_t out[4]) {
   // Margins: top, left, bottom, right; rectangles: left, top, right, bottom.
-  out[0] = win[0] - m[1];
-  out[1] = win[1] - m[0];
-  out[2] = win[2] + m[3];
-  out[3] = win[3] + m[2];
+  // A margin may be typed near either end of 32 bits: summed in 64.
+  out[0] = satcoord((int64_t)win[0] - m[1]);
+  out[1] = satcoord((int64_t)win[1] - m[0]);
+  out[2] = satcoord((int64_t)win[2] + m[3]);
+  out[3] = satcoord((int64_t)win[3] + m[2]);
 }
 
 int capturerect(int32_t out[4]) {

@@ -38,8 +38,16 @@ void putinfoheader(uint8_t* p, const OsBitmapHeader& h);
 // A header for 24-bit rows of width x height: the other fields as in from.
 OsBitmapHeader rgbheader(const OsBitmapHeader& from, int32_t width, int32_t height);
 
+// Edges of rectangles built from margins stay within -COORDMAX ... COORDMAX,
+// so the width or height between any two of them fits 32 bits.
+#define COORDMAX 0x3FFFFFFF
+// v held to -COORDMAX ... COORDMAX.
+int32_t satcoord(int64_t v);
+// v held to the range of a signed 32-bit number.
+int32_t sat32(int64_t v);
+
 // The capture rectangle of a window rectangle with area margins (top, left,
-// bottom, right): each edge moves outward by its margin.
+// bottom, right): each edge moves outward by its margin, held to COORDMAX.
 void applymargins(const int32_t win[4], const int32_t margins[4], int32_t out[4]);
 // The capture rectangle now: the game window, else the chosen window (both
 // with the margins in force), else the area frame's rectangle as read, else

@@ -33,6 +33,9 @@ const CaptureKey kcapkeys[CAPKEYROWS] = {
 
 #define INIREADSIZE 4096  // loginit.txt is read only this far
 #define INILINES 100      // lines looked at
+// A line holds a key and a whole path: the longest path a path buffer takes
+// comes back from the file whole.
+#define INILINESIZE (PATHSIZE + 32)
 
 int32_t intervalrow(int32_t pos) {
   for (int32_t i = 0; i < INTERVALROWS; i++)
@@ -130,9 +133,9 @@ int32_t parsesettings(const char* text, int32_t len) {
   Settings& s = gkesto.set;
   int32_t mask = 0;
   int32_t pos = 0;
-  char line[LINESIZE];
+  char line[INILINESIZE];
   for (int32_t count = 0; count < INILINES && text && pos < len; count++) {
-    int32_t n = getloglinen(line, text + pos, len - pos);
+    int32_t n = getloglinesz(line, sizeof line, text + pos, len - pos);
     if (n <= 0) break;
     pos += n;
     if (n <= 2) continue;

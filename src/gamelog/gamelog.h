@@ -36,6 +36,7 @@ struct GameRecord {
   int32_t firsthole;         // first non-zero hole of the game
   int32_t loglen;            // bytes of text in the play-log buffer
   int32_t readpos;           // where the next game's parse begins
+  int32_t ended;             // 1 when the last parse stopped at an end marker
 };
 
 // Copies one line of src into dst (at least LINESIZE bytes) and terminates it;
@@ -44,6 +45,9 @@ int32_t getlogline(char* dst, const char* src);
 // As getlogline, but the text also ends after avail bytes: the bytes from
 // src + avail on are never read (avail <= 0 reads nothing and returns 0).
 int32_t getloglinen(char* dst, const char* src, int32_t avail);
+// As getloglinen, for a dst of size bytes: lines hold at most size - 1 bytes.
+// For files whose lines carry whole paths (loginit.txt).
+int32_t getloglinesz(char* dst, int32_t size, const char* src, int32_t avail);
 // Copies the Shift-JIS text src (up to its NUL) into a field of n bytes: at
 // most n - 1 bytes, cut before a double-byte character that does not fit
 // whole, and always terminated (nothing is written when n <= 0).  Returns the

@@ -6,11 +6,10 @@
 
 #include "gamelog/gamelog.h"
 
-// A line holds at most this many bytes of text.
-#define LINEMAX (LINESIZE - 1)
-
-int32_t getloglinen(char* dst, const char* src, int32_t avail) {
-  int32_t max = avail < LINEMAX ? avail : LINEMAX;
+int32_t getloglinesz(char* dst, int32_t size, const char* src, int32_t avail) {
+  int32_t max = size - 1;
+  if (avail < max) max = avail;
+  if (max < 0) max = 0;
   int32_t i = 0;
   for (; i < max; i++) {
     char c = src[i];
@@ -27,6 +26,8 @@ int32_t getloglinen(char* dst, const char* src, int32_t avail) {
   dst[i] = 0;
   return i;
 }
+
+int32_t getloglinen(char* dst, const char* src, int32_t avail) { return getloglinesz(dst, LINESIZE, src, avail); }
 
 int32_t getlogline(char* dst, const char* src) { return getloglinen(dst, src, INT32_MAX); }
 

@@ -49,6 +49,7 @@ int32_t parsegame(int32_t cont) {
   g.players = 0;
   memset(g.stroke, 0, sizeof g.stroke);
   g.start[0] = 0;
+  g.ended = 0;
   bool firstseen = false;
 
   int32_t pos = g.readpos;
@@ -83,6 +84,7 @@ int32_t parsegame(int32_t cont) {
         if (ISTAG(line, "** Stroke End **") || ISTAG(line, "** PointBattle End **") ||
             ISTAG(line, "End Program(0)")) {
           g.readpos = pos;
+          g.ended = 1;
           return g.hole;
         }
         if (ISTAG(line, "*Club Setting*")) {

@@ -32,9 +32,24 @@ int32_t htmcreate(HtmAsk ask) {
   pagename(gkesto.mw.playlogtime);
 
   g.pointbattle = 0;
+  if (g.loglen <= 0) {
+    ask("ログが空です。HTML ファイルは作成しませんでした", "No game", OS_MB_ICONINFORMATION);
+    return 0;
+  }
   int32_t last = parsegame(0);
-  // A log without an end marker has nothing to show.
-  if (last == 0) return 0;
+  bool marker = g.ended;
+  // A game that ended before its first hole has nothing to show: it is
+  // passed over, as after a full first game.
+  while (last == 0 && g.ended && g.readpos < g.loglen) {
+    last = parsegame(1);
+    marker = marker || g.ended;
+  }
+  if (last == 0) {
+    ask(marker ? "終了したゲームはありますが、ホールの記録がありません。HTML ファイルは作成しませんでした"
+               : "終了マーク（** Stroke End ** など）のあるゲームがありません。HTML ファイルは作成しませんでした",
+        "No game", OS_MB_ICONINFORMATION);
+    return 0;
+  }
   bool full = last == 18 && g.firsthole == 1;
   if (!full) {
     snprintf(text, sizeof text, "start hole = %d,last hole = %d", g.firsthole, last);

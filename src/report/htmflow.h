@@ -17,7 +17,8 @@ void pagename(const OsTime& t);
 // gkesto.game.loglen, last written at gkesto.mw.playlogtime):
 // the first game, and when it is a full game (holes 1 to 18) every later
 // game of 18 holes and the short games the user wants, at most 11 of them
-// asked about.  Returns the number of tables written, 0 when the log holds
-// no finished game (no page is written then), or -1 when the page could not
-// be created.
+// asked about.  Games that end before their first hole are passed over.
+// Returns the number of tables written, 0 when the log holds no finished
+// game with a hole (no page is written then; the user is told what was
+// found), or -1 when the page could not be created.
 int32_t htmcreate(HtmAsk ask);

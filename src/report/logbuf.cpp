@@ -8,7 +8,16 @@
 int readplaylog(OsHandle f, uint32_t size) {
   if (size >= LOGBUFSIZE) return PLAYLOG_TOOBIG;
   uint32_t got = 0;
-  if (!osreadfile(f, gkesto.playlog, size, &got) || got != size) return PLAYLOG_UNREADABLE;
+  if (!osreadfile(f, gkesto.playlog, size, &got) || got != size) {
+    // The read may have overwritten part of the log loaded before: rather
+    // than pair its length and time with the bytes of another file, the
+    // loaded log becomes empty.
+    gkesto.game.loglen = 0;
+    gkesto.mw.playloglen = 0;
+    gkesto.playlog[0] = 0;
+    gkesto.mw.playlogtime = OsTime{};
+    return PLAYLOG_UNREADABLE;
+  }
   gkesto.game.loglen = (int32_t)size;
   gkesto.mw.playloglen = size;
   gkesto.playlog[size] = 0;

@@ -23,8 +23,8 @@ int loadplaylog(OsHandle f, uint32_t size);
 #define PLAYLOG_UNREADABLE 2  // the read failed or came short
 // Reads an open log file of size bytes whole into the play-log buffer, sets
 // the log length and takes the file's last-write time (local); the file stays
-// open.  On failure the log length and time are left as they were (a read
-// that failed may have overwritten part of the buffer).
+// open.  A file too large leaves the loaded log as it was; a read that failed
+// or came short leaves it empty (length 0, no time), never part of two logs.
 int readplaylog(OsHandle f, uint32_t size);
 // The play-log dialog's way of telling and asking for "HTM作成": a message box
 // owned by the dialog.

@@ -49,8 +49,8 @@ void showpage(OsWin owner) {
 }
 
 static void makepage(OsWin dlg) {
-  htmcreate(playlogask);
-  if (gkesto.set.iexplore) showpage(dlg);
+  // No browser on a page that was not written.
+  if (htmcreate(playlogask) > 0 && gkesto.set.iexplore) showpage(dlg);
 }
 
 static void makelinks(OsWin dlg) {

@@ -11,7 +11,7 @@ characters with "GOLFDUKE" in it) at the next start.
 import os
 import time
 
-from harness import loginit_full, show, write
+from harness import loginit_full, shot_lines, shot_record, show, write
 
 CAPTION = "設定"
 STATUS_STARTED = "起動監視をスタートしました"
@@ -253,3 +253,41 @@ def test_new_user_path(ctx):
     ctx.start_kesto()
     h = ctx.find_main()
     start_and_check(ctx, h)
+
+
+def test_long_japanese_game_path_survives_save_and_restart(ctx):
+    """A game folder more than 160 bytes deep (CP932), named in Japanese: the
+    game is followed at the first start, 設定保存 writes the path whole, and
+    after a restart it is followed again."""
+    gamedir = ctx.folder / "ゴルフ漬けのインストール先" / "GOLFDUKE ゴルフ漬け 特盛り" / "ゲームのデータを置くフォルダ"
+    while len(ctx.winpath(gamedir / "golf.txt").encode("cp932")) <= 160:
+        gamedir = gamedir / "保存用のフォルダ"
+    gamedir.mkdir(parents=True)
+    golf = gamedir / "golf.txt"
+    golf.write_bytes(b"** Stroke Begin **\r\n2026/12/08 10:00\r\n*Hole  1\r\n")
+    dgpath = ctx.winpath(golf)
+    write(ctx.folder / "loginit.txt", loginit_full(ctx.winpath(ctx.folder), dgpath=dgpath))
+
+    def follow_and_show(h, metres):
+        start_and_check(ctx, h)
+        ctx.find("FAKEGAME", "ゴルフ漬け", 15000)
+        ctx.wait_text(h, 1005, STATUS_FOLLOWING.encode("cp932"), 15000)
+        with golf.open("ab") as f:
+            f.write(b"*Player1 03\r\n" + shot_lines(shot_record(5, remain=metres)))
+        ctx.wait_text(h, 1011, f"{metres:.1f}m".encode("ascii"), 5000)
+
+    proc = ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.start_fakegame("ゴルフ漬け")
+    follow_and_show(h, 123.4)
+    d = open_settings(ctx, h)
+    save(ctx, d)
+    ini = (ctx.folder / "loginit.txt").read_bytes()
+    ctx.check(f"\r\nDGPATH={dgpath}\r\n".encode("cp932") in ini,
+              f"loginit.txt does not hold the whole DGPATH ({len(dgpath.encode('cp932'))} bytes): {show(ini)}")
+    quit_kesto(ctx, proc, h)
+
+    ctx.start_kesto()
+    h = ctx.find_main()
+    follow_and_show(h, 45.6)
+    ctx.no_msgbox(500)

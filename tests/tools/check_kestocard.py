@@ -70,7 +70,8 @@ def main():
         check(out.split() == [a, b, c], "pages of the readable logs only, in order: %s" % out.split())
         check("missing.txt: cannot open" in err and "folder.txt: cannot open" in err, "unopenable logs are named")
         check("big.txt: the log is too large (4194304 bytes" in err, "a 4 MiB log is refused")
-        check("unended.txt: no game with an end marker" in err, "a log without end marker is told")
+        check("unended.txt: No game: 終了マーク（** Stroke End ** など）のあるゲームがありません" in err,
+              "a log without end marker is told")
         check(not os.path.exists(os.path.join(work, "log20090405_2103.html")) and
               not os.path.exists(os.path.join(work, "log20090405_2105.html")), "nothing written for them")
         check("a.txt: HOLES: 9 hole, 18 ホール以下が 1 回。表示しますか？ -> yes" in err,
@@ -93,6 +94,19 @@ def main():
         check(rc == 0 and b"<td><font color=/000000> 54 </font></td>" in page(b), "--courses takes the pars")
         rc, out, err = run("--courses", "nothere.txt", "b.txt")
         check(rc == 2 and "cannot read the course file" in err, "an unreadable course file stops at once")
+
+        # A log whose only game ended before its first hole: told what was
+        # found, no page, status 1.
+        put("nohole.txt", game(1, 0).encode(), 6)
+        rc, out, err = run("nohole.txt")
+        check(rc == 1 and out == "" and "nohole.txt: No game: 終了したゲームはありますが、ホールの記録がありません" in err,
+              "a log with an end marker but no hole: %d %r" % (rc, err))
+        check(not os.path.exists(os.path.join(work, "log20090405_2106.html")), "no page for it")
+        # Passed over before a game with holes, whose page is written.
+        e = put("e.txt", (game(1, 0) + game(1, 18)).encode(), 7)
+        rc, out, err = run("e.txt")
+        check(rc == 0 and out.split() == [e] and page(e).count(b"<table") == 1 and "start hole" not in err,
+              "an empty first game is passed over: %d %r" % (rc, err))
 
         d = put("d.txt", game(1, 18).encode(), 1)
         rc, out, err = run("a.txt", "d.txt")

@@ -4,12 +4,14 @@
 // menu and painting.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "app/mainwin.h"
 #include "app/startup.h"
 #include "capture/area.h"
+#include "capture/capture.h"
 #include "kesto.h"
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
@@ -35,6 +37,35 @@ TEST(AreaRules, MarginsAndEdges) {
   moveedge(frame, 3, 10, 12, out);
   EXPECT_EQ(out[2], 512);
   EXPECT_EQ(out[0], 95);
+}
+
+// Margins typed near either end of 32 bits: edges are held to COORDMAX, so
+// every width and height between them fits; nothing wraps to the other side.
+TEST(AreaRules, MarginsNearTheEndsOf32BitsDoNotWrap) {
+  const int32_t win[4] = {100, 200, 740, 680};
+  int32_t m[4] = {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX}, out[4];
+  applymargins(win, m, out);
+  EXPECT_EQ(std::vector<int32_t>(out, out + 4), (std::vector<int32_t>{COORDMAX, -COORDMAX, COORDMAX, COORDMAX}));
+  const int32_t in[4] = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+  applymargins(win, in, out);
+  EXPECT_EQ(std::vector<int32_t>(out, out + 4), (std::vector<int32_t>{COORDMAX, COORDMAX, -COORDMAX, -COORDMAX}));
+  EXPECT_GT((int64_t)out[0] - out[2], 0) << "inverted, not wrapped";
+
+  // The frame's edge follows a margin that jumps from one end to the other.
+  const int32_t frame[4] = {95, 195, 510, 603};
+  moveedge(frame, 0, INT32_MIN, INT32_MAX, out);
+  EXPECT_EQ(out[1], -COORDMAX);
+  EXPECT_EQ(out[3], 603);
+  moveedge(frame, 3, INT32_MIN, INT32_MAX, out);
+  EXPECT_EQ(out[2], COORDMAX);
+  moveedge(frame, 1, INT32_MAX, INT32_MIN, out);
+  EXPECT_EQ(out[0], COORDMAX);
+
+  const int32_t far[4] = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, near[4] = {10, 10, -20, -20};
+  marginsfromrects(near, far, m);
+  EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}));
+  marginsfromrects(far, near, m);
+  EXPECT_EQ(std::vector<int32_t>(m, m + 4), (std::vector<int32_t>{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN}));
 }
 
 TEST(AreaRules, CloseBoxBounds) {
@@ -100,8 +131,17 @@ TEST(AreaRules, TextsAndCounts) {
   EXPECT_EQ(strlen(e), 254u);  // "<a" and 126 characters; one more would need 256
   EXPECT_EQ(std::string(e, 2), "<a");
   EXPECT_EQ(clampcount(100000), 99999);
-  EXPECT_EQ(clampcount(0xFFFFFFFBu), 0);
+  EXPECT_EQ(clampcount(-5), 0);
   EXPECT_EQ(clampcount(42), 42);
+  // A count typed as 2^31 or more is large, never negative.
+  EXPECT_EQ(clampcount(fieldint("2147483648")), 99999);
+  EXPECT_EQ(clampcount(fieldint("4294967291")), 99999);
+  EXPECT_EQ(clampcount(fieldint("99999999999999999999999")), 99999);
+  EXPECT_EQ(fieldint(" 250 "), 250);
+  EXPECT_EQ(fieldint("-5"), -5);
+  EXPECT_EQ(fieldint("-99999999999"), INT32_MIN);
+  EXPECT_EQ(fieldint(""), 0);
+  EXPECT_EQ(fieldint("12a"), 0);
 }
 
 class Area : public ::testing::Test {
@@ -377,6 +417,14 @@ TEST_F(Area, SaveClampsTheCountAndWritesTheFile) {
   EXPECT_NE(ini.find("CUSTOMAREA=2,-7,-5,-5\r\n"), std::string::npos);
   EXPECT_NE(ini.find("ENABLECAPKEY=2\r\n"), std::string::npos);
   EXPECT_EQ(gkesto.set.complete, 1);
+  // 2^31 and more are large counts, never negative ones.
+  for (const char* typed : {"2147483648", "4294967296"}) {
+    ossetdlgitemtext(dlg, IDA_COUNT, "5");
+    areadlgcommand(dlg, IDA_SAVE, OS_BN_CLICKED, 0);
+    ossetdlgitemtext(dlg, IDA_COUNT, typed);
+    areadlgcommand(dlg, IDA_SAVE, OS_BN_CLICKED, 0);
+    EXPECT_EQ(gkesto.set.saved.capturepage, 99999) << typed;
+  }
   // A file that cannot be written says so.
   gfake.locked.push_back(dir + "/loginit.txt");
   areadlgcommand(dlg, IDA_SAVE, OS_BN_CLICKED, 0);
@@ -440,6 +488,10 @@ TEST_F(Area, FrameCountUpdatesTheOtherFieldsAtOnce) {
   ossetdlgitemtext(f, IDF_COUNT, "-5");
   EXPECT_EQ(gkesto.set.work.capturepage, 0);
   EXPECT_EQ(fakeitemtext(f, IDF_COUNT), "0");
+  ossetdlgitemtext(f, IDF_COUNT, "2147483648");
+  EXPECT_EQ(gkesto.set.work.capturepage, 99999);
+  EXPECT_EQ(fakeitemtext(f, IDF_COUNT), "99999");
+  ossetdlgitemtext(f, IDF_COUNT, "0");
   gkesto.mw.cap.burst = BurstRunning;
   ossetdlgitemtext(f, IDF_COUNT, "7");
   EXPECT_EQ(fakeitemtext(f, IDF_COUNT), "0");
@@ -592,6 +644,24 @@ TEST_F(Area, MarginsBeyondTheArrowsRangeSurviveReopening) {
   EXPECT_EQ(fields(), (std::vector<std::string>{"700", "-5", "-5", "-900"}));
   EXPECT_EQ(gkesto.set.work.customarea[0], 700);
   EXPECT_EQ(gkesto.set.margins[3], -900);
+}
+
+// A margin typed beyond 32 bits is held there; the frame's edge and the
+// capture rectangle go as far as they can, never round to the other side.
+TEST_F(Area, HugeMarginsMoveTheFrameWithoutWrapping) {
+  open();
+  OsWin f = showlocked();
+  int32_t bottom = rect(f)[3];
+  ossetdlgitemtext(dlg, IDA_TOP, "99999999999");
+  EXPECT_EQ(gkesto.set.margins[0], INT32_MAX);
+  EXPECT_EQ(rect(f)[1], -COORDMAX);
+  EXPECT_EQ(rect(f)[3], bottom) << "the bottom edge stays";
+  int32_t r[4];
+  ASSERT_TRUE(capturerect(r));
+  EXPECT_EQ(r[1], -COORDMAX);
+  ossetdlgitemtext(dlg, IDA_TOP, "-99999999999");
+  EXPECT_EQ(gkesto.set.margins[0], INT32_MIN);
+  EXPECT_EQ(rect(f)[1], COORDMAX);
 }
 
 TEST_F(Area, CloseBoxOfTheDialogKeepsEditsUnsaved) {

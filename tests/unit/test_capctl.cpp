@@ -459,7 +459,11 @@ TEST_F(CapCtl, TheCountFieldClampsAndRefusesChangesDuringABurst) {
   EXPECT_EQ(gkesto.set.work.capturepage, 99999);
   EXPECT_EQ(item(IDC_COUNT), "100000") << "the field is not rewritten";
   ossetdlgitemtext(main, IDC_COUNT, "4294967295");
-  EXPECT_EQ(gkesto.set.work.capturepage, 0) << "negative as a signed number";
+  EXPECT_EQ(gkesto.set.work.capturepage, 99999) << "2^31 or more is large, never negative";
+  ossetdlgitemtext(main, IDC_COUNT, "2147483648");
+  EXPECT_EQ(gkesto.set.work.capturepage, 99999);
+  ossetdlgitemtext(main, IDC_COUNT, "-3");
+  EXPECT_EQ(gkesto.set.work.capturepage, 0);
   ossetdlgitemtext(main, IDC_COUNT, "50");
   EXPECT_EQ(gkesto.set.work.capturepage, 50);
 
@@ -543,6 +547,27 @@ TEST_F(CapCtl, LeavingBurstModeWritesTheFramesOutTenPerTickAndTakesNoMore) {
   EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
   EXPECT_EQ(gfake.grabs, grabs);
   EXPECT_TRUE(gfake.blocks.empty());
+}
+
+// Less free memory than the reserve plans no frame: the burst is refused
+// with a message, makes no folder and takes nothing.
+TEST_F(CapCtl, ABurstBelowTheMemoryReserveIsRefused) {
+  start(7, 100);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 640, 480);
+  gfake.availphys = 1048576u * 63;
+  fakeclipimage(640, 480);
+  tick();
+  ASSERT_EQ(boxes("Memory is too small"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text, "空きメモリが足りません\r\n\r\n連写は中止しました。");
+  EXPECT_EQ(gfake.boxes.back().type, (uint32_t)(OS_MB_SYSTEMMODAL | OS_MB_ICONERROR));
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(gkesto.mw.cap.toggled, 0);
+  EXPECT_EQ(gfake.allocs, 0);
+  EXPECT_TRUE(files().empty());
+  EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
+  tick(3);
+  EXPECT_EQ(boxes("Memory is too small"), 1u) << "the same image starts nothing again";
 }
 
 TEST_F(CapCtl, TheEstimateShowsZeroBelowTheMemoryReserve) {

@@ -260,8 +260,8 @@ TEST_F(Capture, ThePlanComesFromMemoryOrDiskAndThePageCount) {
   gkesto.set.work.capturepage = 5000;
   burstprep();
   EXPECT_EQ(gkesto.burst.planned, 982) << "a page count above the plan does not raise it";
-  // The slots cap a memory burst; less memory than the reserve wraps in
-  // unsigned arithmetic and meets the cap too.
+  // The slots cap a memory burst; less memory than the reserve plans
+  // nothing, whatever the page count.
   gkesto.set.work.capturepage = 0;
   gfake.availphys = 0xFFFFFFFFu;
   fakeaddwindow("OTHER", "tiny", 0, 0, 8, 8);
@@ -270,7 +270,15 @@ TEST_F(Capture, ThePlanComesFromMemoryOrDiskAndThePageCount) {
   EXPECT_EQ(gkesto.burst.planned, MEMFRAMEMAX);
   gfake.availphys = 1000;
   burstprep();
-  EXPECT_EQ(gkesto.burst.planned, MEMFRAMEMAX);
+  EXPECT_EQ(gkesto.burst.planned, 0);
+  gfake.availphys = 67108864u;
+  gkesto.set.work.capturepage = 5;
+  burstprep();
+  EXPECT_EQ(gkesto.burst.planned, 0);
+  gfake.availphys = 67108864u + 1000;
+  burstprep();
+  EXPECT_EQ(gkesto.burst.planned, 3) << "(1000 / 10 * 9) / (24 * 8 + 76)";
+  gkesto.set.work.capturepage = 0;
 
   // Row 3 (297 ms) is above the 250 ms threshold, row 4 (193 ms) is not.
   gkesto.mw.pace = kintervals[4];
@@ -285,6 +293,17 @@ TEST_F(Capture, ThePlanComesFromMemoryOrDiskAndThePageCount) {
   gkesto.mw.foreground = fakeaddwindow("OTHER", "tiny", 0, 0, 8, 8);
   burstprep();
   EXPECT_EQ(gkesto.burst.planned, DISKFRAMEMAX);
+  // 4 TiB free and more: free MiB x 1024 no longer fits 32 bits.
+  gkesto.mw.foreground = fakeaddwindow("OTHER", "area", 0, 0, 640, 480);
+  gkesto.mw.freemb = 4194304;
+  burstprep();
+  EXPECT_EQ(gkesto.burst.planned, DISKFRAMEMAX);
+  gkesto.mw.freemb = INT32_MAX;
+  burstprep();
+  EXPECT_EQ(gkesto.burst.planned, DISKFRAMEMAX);
+  gkesto.mw.freemb = 0;
+  burstprep();
+  EXPECT_EQ(gkesto.burst.planned, 0);
   EXPECT_EQ(gkesto.burst.slot, 0);
   EXPECT_EQ(gkesto.burst.writepos, 0);
   EXPECT_EQ(gkesto.burst.ondisk, 0);

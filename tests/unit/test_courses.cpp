@@ -87,6 +87,14 @@ TEST_F(ConfigCourses, BuiltInTable) {
   for (int h = 0; h < 18; h++) EXPECT_EQ(t[COURSES].par[h], 0);
 }
 
+// Keywords are matched in table order, so a keyword that no name holds, or
+// one that an earlier row's name also holds, gives a course another's pars.
+TEST_F(ConfigCourses, EveryBuiltInNameFindsItsOwnRow) {
+  for (int r = 0; r < COURSES; r++) EXPECT_EQ(findcourse(kbuiltincourses[r].name), r) << kbuiltincourses[r].name;
+  EXPECT_STREQ(kbuiltincourses[34].keyword, "東筑");
+  EXPECT_EQ(kbuiltincourses[34].keylen, 4);
+}
+
 TEST_F(ConfigCourses, WriterOutput) {
   EXPECT_EQ(writetable(), 0);
   std::string text = readfile(dir + "/golfcourse.txt");

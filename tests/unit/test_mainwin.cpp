@@ -117,6 +117,30 @@ TEST_F(MainWindow, DefaultedCaptureSettingsNoticeEveryStart) {
   EXPECT_EQ(gkesto.mw.run, NeverStarted);
 }
 
+// A file that names the capture key but lacks the area choice or the lock-on
+// setting had those set to their defaults: it is not complete, however many
+// keys it holds.
+TEST_F(MainWindow, DefaultedAreaChoiceOrLockOnIsNeverComplete) {
+  const std::string full = kcomplete;
+  for (const char* drop : {"ENABLEAREA=2\r\n", "LOCKONWINDOW=1\r\n"}) {
+    SCOPED_TRACE(drop);
+    std::string text = full;
+    text.erase(text.find(drop), strlen(drop));
+    fakereset();
+    memset(&gkesto.set, 0, sizeof gkesto.set);
+    memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    open(text.c_str());
+    ASSERT_TRUE(gkesto.set.loadmask & LM_SELECTCAPKEY);
+    ASSERT_TRUE(gkesto.set.loadmask & LM_DEFAULTED);
+    EXPECT_EQ(gkesto.set.complete, 0);
+    mainwincommand(IDC_START, 0);
+    ASSERT_EQ(gfake.boxes.size(), 2u);
+    EXPECT_EQ(gfake.boxes[0].caption, "範囲設定");
+    EXPECT_EQ(gfake.boxes[1].caption, "設定エラー");
+    EXPECT_EQ(gkesto.mw.run, NeverStarted);
+  }
+}
+
 TEST_F(MainWindow, InitialisationLeavesCleanState) {
   gfake.clipboardhasimage = 1;
   gfake.perffreq = 3579545;

@@ -53,4 +53,28 @@ TEST(PlayLog, LoadsWholeFileBelowTheLimitOnly) {
   removetree(dir);
 }
 
+// A read that fails or comes short never leaves the bytes of one log under
+// the length and time of another: the loaded log is then empty.
+TEST(PlayLog, ShortReadLeavesNoMixOfTwoLogs) {
+  fakereset();
+  std::string dir = maketempdir();
+  std::string good = dir + "/golfwatch.txt", bad = dir + "/golf.txt";
+  ASSERT_TRUE(writefile(good, std::string(3000, 'A')));
+  ASSERT_TRUE(writefile(bad, "BBBB"));
+  OsHandle f = openread(good);
+  ASSERT_EQ(loadplaylog(f, osgetfilesize(f)), 1);
+  ASSERT_EQ(gkesto.game.loglen, 3000);
+  ASSERT_NE(gkesto.mw.playlogtime.year, 0);
+
+  f = openread(bad);
+  EXPECT_EQ(loadplaylog(f, 2000), 0);  // the file is shorter than its size said
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "ログファイルを読めません");
+  EXPECT_EQ(gkesto.game.loglen, 0);
+  EXPECT_EQ(gkesto.mw.playloglen, 0u);
+  EXPECT_EQ(gkesto.playlog[0], 0);
+  EXPECT_EQ(gkesto.mw.playlogtime.year, 0);
+  removetree(dir);
+}
+
 }  // namespace

@@ -181,6 +181,44 @@ TEST_F(PlayLogDialog, WithIexploreThePageIsWrittenAndShownOnceTheDialogIsUp) {
   EXPECT_EQ(gfake.boxes.back().text, "logfile = 0x400000, >= 0x400000 !");
 }
 
+// With IEXPLORE on, a log with nothing to write is told about in a box
+// owned by the dialog, and no browser starts on a page that was not written.
+TEST_F(PlayLogDialog, NothingToWriteIsToldAndStartsNoBrowser) {
+  gkesto.set.iexplore = 1;
+  std::string unended = dir + "/unended.txt";
+  std::string g = game(1, 18);
+  writelog(unended, g.substr(0, g.size() - 18));
+  OsWin dlg = open(unended);
+  ASSERT_NE(dlg, 0u);
+  fakepump();
+  EXPECT_FALSE(pagethere());
+  EXPECT_TRUE(gfake.started.empty());
+  EXPECT_TRUE(gfake.opened.empty());
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].caption, "No game");
+  EXPECT_EQ(gfake.boxes[0].owner, dlg);
+
+  // "データ" on a file whose read fails empties the loaded log: "HTM作成"
+  // then says so and writes nothing.
+  gkesto.set.iexplore = 0;
+  gfake.openanswers.push_back(FakeOpenAnswer{1, log, 0});
+  playlogcommand(dlg, IDC_LOG_DATA);
+  ASSERT_GT(gkesto.game.loglen, 0);
+  gfake.openanswers.push_back(FakeOpenAnswer{1, unended, 0});
+  gfake.boxes.clear();
+  gfake.readfails = 1;
+  playlogcommand(dlg, IDC_LOG_DATA);
+  gfake.readfails = 0;
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "ログファイルを読めません");
+  EXPECT_EQ(gkesto.game.loglen, 0);
+  gfake.boxes.clear();
+  playlogcommand(dlg, IDC_LOG_HTM);
+  EXPECT_FALSE(pagethere());
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "ログが空です。HTML ファイルは作成しませんでした");
+}
+
 TEST_F(PlayLogDialog, ClosedBeforeThePostedCommandArrivesWritesNothing) {
   gkesto.set.iexplore = 1;
   OsWin dlg = open(log);

@@ -139,11 +139,41 @@ TEST_F(Flow, LaterGamesCountByTheirLastHoleOnly) {
   EXPECT_EQ(count(p, "1-3H:"), 1u);  // the point battle's summary
 }
 
+// Nothing to write: the user is told what the log holds, and no page is
+// written.
 TEST_F(Flow, LogWithoutEndMarkerWritesNothing) {
   load(game(1, 18, false, false));
   EXPECT_EQ(htmcreate(playlogask), 0);
-  EXPECT_TRUE(gfake.boxes.empty());
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text,
+            "終了マーク（** Stroke End ** など）のあるゲームがありません。HTML ファイルは作成しませんでした");
+  EXPECT_EQ(gfake.boxes[0].caption, "No game");
+  EXPECT_EQ(gfake.boxes[0].type, (uint32_t)OS_MB_ICONINFORMATION);
   EXPECT_FALSE(pageexists());
+
+  // Games that ended before their first hole.
+  gfake.boxes.clear();
+  load(game(1, 0) + game(1, 0, true));
+  EXPECT_EQ(htmcreate(playlogask), 0);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "終了したゲームはありますが、ホールの記録がありません。HTML ファイルは作成しませんでした");
+  EXPECT_FALSE(pageexists());
+
+  // An empty log (a read that failed empties it).
+  gfake.boxes.clear();
+  load("");
+  EXPECT_EQ(htmcreate(playlogask), 0);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "ログが空です。HTML ファイルは作成しませんでした");
+  EXPECT_FALSE(pageexists());
+
+  // A game that ended before its first hole is passed over: the next one is
+  // the first game.
+  gfake.boxes.clear();
+  load(game(1, 0) + game(1, 18) + game(1, 18));
+  EXPECT_EQ(htmcreate(playlogask), 2);
+  EXPECT_TRUE(gfake.boxes.empty());
+  EXPECT_EQ(count(page(), "<table"), 2u);
 }
 
 TEST_F(Flow, PointBattleFlagIsResetForTheLog) {

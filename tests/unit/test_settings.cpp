@@ -245,6 +245,42 @@ TEST_F(ConfigSettings, WriterAndReaderRoundTrip) {
   EXPECT_EQ(written(), expect);
 }
 
+// The longest paths the path buffers hold come back whole after a write and
+// a read; a longer value is cut at a character's end.
+TEST_F(ConfigSettings, LongestPathsSurviveWriteAndRead) {
+  Settings& s = gkesto.set;
+  std::string folder = "C:\\";
+  while (folder.size() + 17 + 40 <= PATHSIZE - 1) folder += "ゴルフ漬け特盛り\\";  // 17 bytes a folder
+  std::string home = folder + std::string(PATHSIZE - 1 - folder.size(), 'h');
+  std::string dg = folder + "GOLFDUKE\\";
+  dg += std::string(PATHSIZE - 1 - dg.size() - 8, 'g') + "golf.txt";
+  ASSERT_EQ(home.size(), (size_t)PATHSIZE - 1);
+  ASSERT_EQ(dg.size(), (size_t)PATHSIZE - 1);
+  snprintf(s.home, PATHSIZE, "%s", home.c_str());
+  snprintf(s.dgpath, PATHSIZE, "%s", dg.c_str());
+  ASSERT_EQ(writesettings(), LM_COMPLETE);
+  memset(s.dgpath, 0, PATHSIZE);
+  memset(s.homeread, 0, PATHSIZE);
+  int32_t mask = readsettings();
+  EXPECT_EQ(mask & (LM_HOME | LM_DGPATH), LM_HOME | LM_DGPATH);
+  EXPECT_EQ(s.homeread, home);
+  EXPECT_EQ(s.dgpath, dg);
+  EXPECT_EQ(s.gamelog, dg);
+  EXPECT_EQ(s.gamefolder, dg.substr(0, dg.size() - 8));
+  // Read again as written: the file stays the same.
+  std::string first = written();
+  ASSERT_EQ(writesettings(), LM_COMPLETE);
+  EXPECT_EQ(written(), first);
+
+  // A value longer than a path buffer keeps what fits, whole characters only.
+  std::string wide = "C:\\GOLFDUKE\\";
+  for (int i = 0; i < 300; i++) wide += "漬";
+  load("DGPATH=" + wide + "\r\nINTERVAL=2\r\n");
+  EXPECT_EQ(strlen(s.dgpath), 12u + 2 * 249);
+  EXPECT_EQ(wide.compare(0, strlen(s.dgpath), s.dgpath), 0);
+  EXPECT_EQ(s.interval, 2) << "the line after it is its own";
+}
+
 TEST_F(ConfigSettings, MissingFileChangesNothing) {
   Settings before = gkesto.set;
   EXPECT_EQ(readsettings(), 0);

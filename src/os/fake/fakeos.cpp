@@ -156,7 +156,7 @@ int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
     total += (uint32_t)r;
   }
   *got = total;
-  return 1;
+  return gfake.readfails ? 0 : 1;
 }
 
 int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {

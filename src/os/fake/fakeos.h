@@ -155,6 +155,7 @@ struct FakeDesktop {
   uint32_t lasterror;
   OsWin nextid;
   int copyfails;            // oscopyfile fails
+  int readfails;            // osreadfile fails (after reading what it could)
   long getwindowcalls;      // windows stepped over by osgetwindow
   int lastgettextsize;      // buffer size of the last osgetwindowtext
   // files whose opens with write access fail, as when another program holds
