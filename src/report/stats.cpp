@@ -259,7 +259,8 @@ static const char kstyle[] =
     "table{border-collapse:collapse;margin:4px 0 12px;max-width:100%}\r\n"
     "th,td{border:1px solid #999;padding:2px 4px;text-align:right;vertical-align:top}\r\n"
     "th{background:#eee;font-weight:normal}\r\n"
-    ".t{text-align:left;word-break:break-all}\r\n"
+    ".t{text-align:left;overflow-wrap:anywhere}\r\n"
+    ".n{white-space:nowrap}\r\n"
     ".bar{display:flex;height:10px;width:100%;margin:2px 0}\r\n"
     ".bar span{display:block;height:10px}\r\n"
     "svg{width:100%;height:auto;max-width:720px;display:block}\r\n"
@@ -380,7 +381,7 @@ static void resultsection(const StatsFigures& f) {
     puts0("</td>");
     for (int32_t k = 0; k < RESULTS; k++) {
       int64_t tenths = all ? ((int64_t)p.results[k] * 2000 + all) / (2 * (int64_t)all) : 0;
-      putf("<td>%d<br><span class=\"small\">%lld.%lld%%</span></td>", p.results[k], (long long)(tenths / 10),
+      putf("<td>%d<br><span class=\"small n\">%lld.%lld%%</span></td>", p.results[k], (long long)(tenths / 10),
            (long long)(tenths % 10));
     }
     puts0("</tr>\r\n");
@@ -464,11 +465,11 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
        pw, ph);
   putf("<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\r\n", CHARTL,
        ypos(0), CHARTW - CHARTR, ypos(0));
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"12\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(hi) + 4, hi);
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"12\" text-anchor=\"end\">0</text>\r\n", CHARTL - 4, ypos(0) + 4);
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"12\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(lo) + 4, lo);
-  putf("<text x=\"%d\" y=\"%d\" font-size=\"12\">1</text>\r\n", CHARTL, CHARTH - 4);
-  putf("<text x=\"%d\" y=\"%d\" font-size=\"12\" text-anchor=\"end\">%d</text>\r\n", CHARTW - CHARTR, CHARTH - 4,
+  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(hi) + 4, hi);
+  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">0</text>\r\n", CHARTL - 4, ypos(0) + 4);
+  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(lo) + 4, lo);
+  putf("<text x=\"%d\" y=\"%d\" font-size=\"16\">1</text>\r\n", CHARTL, CHARTH - 4);
+  putf("<text x=\"%d\" y=\"%d\" font-size=\"16\" text-anchor=\"end\">%d</text>\r\n", CHARTW - CHARTR, CHARTH - 4,
        ngames);
   for (int32_t j = 0; j < npick; j++) {
     const PlayerFigures& pf = f.players[pick[j]];
