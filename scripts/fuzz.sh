@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS
-# (default 60) over seeds made by the native kestologgen.  Installs nothing:
+# (default 48: five targets in four minutes) over seeds made by the native
+# kestologgen.  Installs nothing:
 # scripts/install-deps.sh must have run.  Prints one line per target,
 # "fuzz <name>: ok" or "fuzz <name>: FAILED", and exits non-zero on any finding.
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-SECONDS_EACH="${FUZZ_SECONDS:-60}"
+SECONDS_EACH="${FUZZ_SECONDS:-48}"
 JOBS="${FUZZ_JOBS:-2}"
 NATIVE="$ROOT/build-fuzz-native"
 FUZZ="$ROOT/build-fuzz"
@@ -30,7 +31,7 @@ cmake --build "$FUZZ" -j"$JOBS" >>"$FUZZ/build.log" 2>&1 ||
 
 mkdir -p "$LOGS"
 rm -rf "$FUZZ/artifacts"  # findings of earlier runs are not this run's
-for t in parseshot parsegame settings courses; do mkdir -p "$FUZZ/corpus/$t" "$FUZZ/artifacts/$t"; done
+for t in parseshot parsegame settings courses rounds; do mkdir -p "$FUZZ/corpus/$t" "$FUZZ/artifacts/$t"; done
 
 # Logs: whole generated games for the game parse; the shot parse gets single
 # games and a tail of one (its stretches are appended pieces).
@@ -42,6 +43,9 @@ tail -c 4000 "$FUZZ/corpus/parsegame/gen2" >"$FUZZ/corpus/parseshot/tail"
 printf '\x80*Hole  3\r\n*Player2 04\r\nShotData:\r\n00 01 02 03\r\n' >"$FUZZ/corpus/parseshot/short"
 printf 'Player1:A\r\n** PointBattle Resume **\r\nx\r\n*Hole  2\r\n Stage1:s\r\n*Player1 03\r\nEnd Program(0)\r\n' \
   >"$FUZZ/corpus/parsegame/short"
+"$GEN" 7 3 "$FUZZ/corpus/rounds/gen7"
+printf 'Player1:A,"B"\r\n** Stroke Begin **\r\n2009/4/5 9:07\r\n*Hole  1\r\n*Player1 03\r\n** Stroke End **\r\n' \
+  >"$FUZZ/corpus/rounds/short"
 "$GEN" --settings 5 "$FUZZ/corpus/settings/gen5"
 "$GEN" --settings 6 "$FUZZ/corpus/settings/gen6"
 printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
@@ -54,11 +58,12 @@ maxlen() {
     parsegame) echo 1048576 ;;
     settings) echo 8192 ;;
     courses) echo 131072 ;;
+    rounds) echo 1048576 ;;
   esac
 }
 
 status=0
-for t in parseshot parsegame settings courses; do
+for t in parseshot parsegame settings courses rounds; do
   "$FUZZ/tests/fuzz/fuzz_$t" "$FUZZ/corpus/$t" -max_total_time="$SECONDS_EACH" -max_len="$(maxlen $t)" \
     -rss_limit_mb=4096 -timeout=30 -artifact_prefix="$FUZZ/artifacts/$t/" >"$LOGS/$t.log" 2>&1
   rc=$?

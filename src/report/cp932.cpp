@@ -1,6 +1,8 @@
 // Shift-JIS to UTF-8 with the generated code page 932 table.
 #include "report/cp932.h"
 
+#include <cstring>
+
 #include "gamelog/gamelog.h"
 
 // The UTF-8 form of u, at most 3 bytes; 0 when it does not fit in room.
@@ -51,4 +53,30 @@ int32_t sjistoutf8(char* dst, int32_t n, const char* src, int32_t len) {
   }
   dst[out] = 0;
   return out;
+}
+
+int32_t csvfield(char* dst, int32_t n, const char* s) {
+  if (n <= 0) return 0;
+  bool quote = strpbrk(s, ",\"\r\n") != nullptr;
+  int32_t len = 0, room = n - 1;
+  if (quote) {
+    if (room < 2) {
+      dst[0] = 0;
+      return 0;
+    }
+    dst[len++] = '"';
+    room--;  // the closing quote
+  }
+  for (const unsigned char* p = (const unsigned char*)s; *p;) {
+    // One UTF-8 character at a time, never cut.
+    int32_t cl = *p < 0x80 ? 1 : *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC0 ? 2 : 1;
+    int32_t need = *p == '"' ? 2 : cl;
+    if (len + need > room) break;
+    if (*p == '"') dst[len++] = '"';
+    for (int32_t i = 0; i < cl && p[i]; i++) dst[len++] = (char)p[i];
+    p += cl;
+  }
+  if (quote) dst[len++] = '"';
+  dst[len] = 0;
+  return len;
 }

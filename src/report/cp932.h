@@ -14,3 +14,7 @@ extern const uint16_t kcp932double[CP932LEADS * CP932TRAILS];
 // A byte that starts no character, or a pair that names none, becomes U+FFFD.
 // Returns the length written.
 int32_t sjistoutf8(char* dst, int32_t n, const char* src, int32_t len);
+// A CSV field: the UTF-8 text quoted when it holds a comma, a double quote or
+// a line end, its quotes doubled, into dst (n bytes; cut before a character
+// that does not fit, the closing quote always there).  Returns the length.
+int32_t csvfield(char* dst, int32_t n, const char* utf8);

@@ -213,15 +213,40 @@ static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
   }
 }
 
-int32_t roundsaddlog(RoundHistory& h, const char* path) {
+// A new entry of the log list, or null when memory is refused.
+static RoundLog* newlog(RoundHistory& h, const char* path) {
   if (!grow((void**)&h.logs, &h.logcap, h.nlogs + 1, sizeof(RoundLog))) {
     h.nomemory = 1;
-    return ROUNDLOG_NOMEMORY;
+    return nullptr;
   }
-  RoundLog& l = h.logs[h.nlogs++];
-  memset(&l, 0, sizeof l);
-  sjiscopy(l.path, sizeof l.path, path);
-  l.status = ROUNDLOG_UNREADABLE;
+  RoundLog* l = &h.logs[h.nlogs++];
+  memset(l, 0, sizeof *l);
+  sjiscopy(l->path, sizeof l->path, path);
+  l->status = ROUNDLOG_UNREADABLE;
+  return l;
+}
+
+// The log of size bytes now in glogbuf.
+static int32_t addread(RoundHistory& h, RoundLog& l, uint32_t size) {
+  glogbuf[size] = 0;
+  l.status = ROUNDLOG_READ;
+  if (size > 0) cutlog(h, l, (int32_t)size);
+  return l.status;
+}
+
+int32_t roundsaddtext(RoundHistory& h, const char* name, const char* text, uint32_t size) {
+  RoundLog* l = newlog(h, name);
+  if (!l) return ROUNDLOG_NOMEMORY;
+  l->size = size;
+  if (size >= LOGBUFSIZE) return l->status = ROUNDLOG_TOOBIG;
+  memcpy(glogbuf, text, size);
+  return addread(h, *l, size);
+}
+
+int32_t roundsaddlog(RoundHistory& h, const char* path) {
+  RoundLog* lp = newlog(h, path);
+  if (!lp) return ROUNDLOG_NOMEMORY;
+  RoundLog& l = *lp;
   OsHandle f = oscreatefile(path, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
   if (f == OS_BADFILE || f == 0) return l.status;
   uint32_t size = osgetfilesize(f);
@@ -233,16 +258,12 @@ int32_t roundsaddlog(RoundHistory& h, const char* path) {
   l.size = size;
   if (size >= LOGBUFSIZE) {
     osclosehandle(f);
-    l.status = ROUNDLOG_TOOBIG;
-    return l.status;
+    return l.status = ROUNDLOG_TOOBIG;
   }
   int ok = size == 0 || (osreadfile(f, glogbuf, size, &got) && got == size);
   osclosehandle(f);
   if (!ok) return l.status;
-  glogbuf[size] = 0;
-  l.status = ROUNDLOG_READ;
-  if (size > 0) cutlog(h, l, (int32_t)size);
-  return l.status;
+  return addread(h, l, size);
 }
 
 static int cmpgames(const void* pa, const void* pb) {

@@ -60,6 +60,8 @@ void roundsfree(RoundHistory& h);
 // and keeps every game that ended (the parse returns a hole other than 0)
 // and that no earlier log or game held.  Returns the log's ROUNDLOG_ status.
 int32_t roundsaddlog(RoundHistory& h, const char* path);
+// The same for a log text of size bytes already in memory, named name.
+int32_t roundsaddtext(RoundHistory& h, const char* name, const char* text, uint32_t size);
 // Puts the games in order of date and time (games without a date first),
 // ties in the order of first appearance.
 void roundssort(RoundHistory& h);

@@ -62,7 +62,3 @@ int32_t writeroundscsv(const RoundHistory& h, const char* path);
 // Writes stats.html to path; 1, or 0 when the file could not be written
 // whole (or memory was refused).
 int32_t writestatspage(const RoundHistory& h, const char* path);
-// A CSV field: the UTF-8 text quoted when it holds a comma, a double quote or
-// a line end, its quotes doubled, into dst (n bytes; cut before a character
-// that does not fit).  Returns the length.
-int32_t csvfield(char* dst, int32_t n, const char* utf8);
