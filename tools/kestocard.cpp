@@ -37,7 +37,9 @@ static const char kusage[] =
     "The name of each page written goes to standard output; notices, questions\n"
     "and answers go to standard error.  The exit status is 0 when every page was\n"
     "written, 1 when a log could not be read or a page could not be written (the\n"
-    "other logs are still done), 2 for wrong arguments.\n";
+    "other logs are still done), 2 for wrong arguments.  With --stats it is 1 when\n"
+    "a log was skipped (the files are still written from the others), no log\n"
+    "held a finished game (nothing is written) or a file could not be written.\n";
 
 static int gshortanswer = OS_IDYES;
 static const char* gcurrentlog = "";

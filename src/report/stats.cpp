@@ -72,6 +72,24 @@ static int32_t closeout() {
   return gout.failed ? 0 : 1;
 }
 
+// A number of tenths or hundredths as text ("12.3", "4.56").
+struct Num {
+  char t[32];
+};
+static Num tenths(int64_t v) {
+  Num n;
+  snprintf(n.t, sizeof n.t, "%s%lld.%lld", v < 0 ? "-" : "", (long long)((v < 0 ? -v : v) / 10),
+           (long long)((v < 0 ? -v : v) % 10));
+  return n;
+}
+// a / b in hundredths, rounded (a, b >= 0, b > 0).
+static Num hundredths(int64_t a, int64_t b) {
+  int64_t v = (2 * a + b) / (2 * b);
+  Num n;
+  snprintf(n.t, sizeof n.t, "%lld.%02lld", (long long)(v / 100), (long long)(v % 100));
+  return n;
+}
+
 // ---- figures -------------------------------------------------------------------
 
 void fmtsigned(char* buf, int32_t n, int64_t sum, int32_t count) {
@@ -363,7 +381,8 @@ static void resultsection(const StatsFigures& f) {
       putf("<tr><td colspan=\"%d\"><div class=\"bar\">", RESULTS + 1);
       for (int32_t k = 0; k < RESULTS; k++)
         if (p.results[k])
-          putf("<span style=\"width:%.2f%%;background:%s\"></span>", 100.0 * p.results[k] / all, kresultcolour[k]);
+          putf("<span style=\"width:%s%%;background:%s\"></span>", hundredths((int64_t)p.results[k] * 10000, all).t,
+               kresultcolour[k]);
       puts0("</div></td></tr>\r\n");
     }
   }
@@ -432,16 +451,26 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
     ngames += any;
   }
   if (lo == hi) hi = lo + 1;
-  const double pw = CHARTW - CHARTL - CHARTR, ph = CHARTH - CHARTT - CHARTB;
-  auto ypos = [&](int32_t d) { return CHARTT + ph * (hi - d) / (hi - lo); };
+  // Coordinates in tenths of a unit, worked out in integers so every
+  // system writes the same page.
+  const int64_t pw = 10 * (CHARTW - CHARTL - CHARTR), ph = 10 * (CHARTH - CHARTT - CHARTB);
+  auto ypos = [&](int32_t d) { return tenths(10 * CHARTT + ph * (hi - d) / (hi - lo)); };
   putf("<svg id=\"trend\" viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"trend\">\r\n", CHARTW, CHARTH);
-  putf("<rect x=\"%d\" y=\"%d\" width=\"%.0f\" height=\"%.0f\" fill=\"#fafafa\" stroke=\"#999\"/>\r\n", CHARTL, CHARTT,
-       pw, ph);
-  putf("<line x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\r\n", CHARTL,
-       ypos(0), CHARTW - CHARTR, ypos(0));
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(hi) + 4, hi);
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">0</text>\r\n", CHARTL - 4, ypos(0) + 4);
-  putf("<text x=\"%d\" y=\"%.1f\" font-size=\"16\" text-anchor=\"end\">%+d</text>\r\n", CHARTL - 4, ypos(lo) + 4, lo);
+  putf("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>\r\n", CHARTL, CHARTT,
+       (int)(pw / 10), (int)(ph / 10));
+  putf("<line x1=\"%d\" y1=\"%s\" x2=\"%d\" y2=\"%s\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\r\n", CHARTL,
+       ypos(0).t, CHARTW - CHARTR, ypos(0).t);
+  // Labels sit 4 units below their line's height, at the left.
+  auto label = [&](int32_t d, const char* text) {
+    putf("<text x=\"%d\" y=\"%s\" font-size=\"16\" text-anchor=\"end\">%s</text>\r\n", CHARTL - 4,
+         tenths(10 * CHARTT + ph * (hi - d) / (hi - lo) + 40).t, text);
+  };
+  char b[16];
+  snprintf(b, sizeof b, "%+d", hi);
+  label(hi, b);
+  label(0, "0");
+  snprintf(b, sizeof b, "%+d", lo);
+  label(lo, b);
   putf("<text x=\"%d\" y=\"%d\" font-size=\"16\">1</text>\r\n", CHARTL, CHARTH - 4);
   putf("<text x=\"%d\" y=\"%d\" font-size=\"16\" text-anchor=\"end\">%d</text>\r\n", CHARTW - CHARTR, CHARTH - 4,
        ngames);
@@ -462,8 +491,8 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
         any = any || charted;
         // A player twice in one game (two players of one name) gives two points.
         if (strcmp(pf.name, g.name[p - 1]) == 0) {
-          double xx = CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2);
-          putf("%.1f,%.1f ", xx, ypos(r.strokes - r.par));
+          int64_t xx = 10 * CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2);
+          putf("%s,%s ", tenths(xx).t, ypos(r.strokes - r.par).t);
         }
       }
       x += any;

@@ -2,6 +2,7 @@
 system menu (WM_SYSCOMMAND with its id) in a program folder holding
 golfwatch.txt and a backup log writes stats.html and rounds.csv there and
 starts the stand-in browser on stats.html; without logs it says so.
+Also kestocard.exe --stats under Wine against the native kestocard.
 """
 
 from harness import loginit_full, write
@@ -70,3 +71,28 @@ def test_stats_command_without_logs_says_so(ctx):
     ctx.answer(1)
     ctx.check(not (ctx.folder / "stats.html").exists(), "stats.html was written without logs")
     ctx.check(not (ctx.folder / "rounds.csv").exists(), "rounds.csv was written without logs")
+
+
+def test_kestocard_exe_stats_matches_native(ctx, native):
+    """kestocard.exe --stats under Wine writes the bytes the native tool writes."""
+    import subprocess
+    exe = ctx.kesto.parent / "kestocard.exe"
+    ctx.check(exe.is_file(), f"{exe} is missing")
+    outs = {}
+    for side in ("win", "native"):
+        d = ctx.folder / side
+        d.mkdir()
+        for i, seed in enumerate(("20091207", "20091208")):
+            r = subprocess.run([str(native / "kestologgen"), seed, "12", str(d / f"log{i}.txt")], timeout=60)
+            ctx.check(r.returncode == 0, f"kestologgen: {r.returncode}")
+        outs[side] = d
+    rc, stdout, err = ctx.wine.run(exe, ["--stats", "log0.txt", "log1.txt", "log0.txt"], cwd=outs["win"], timeout=60)
+    ctx.check(rc == 0, f"kestocard.exe --stats ended with {rc}: {err[-400:]}")
+    ctx.check(stdout.split() == ["rounds.csv", "stats.html"], f"kestocard.exe printed {stdout!r}")
+    r = subprocess.run([str(native / "kestocard"), "--stats", "log0.txt", "log1.txt", "log0.txt"],
+                       cwd=outs["native"], capture_output=True, timeout=60)
+    ctx.check(r.returncode == 0, f"native kestocard --stats: {r.returncode} {r.stderr!r}")
+    for name in ("rounds.csv", "stats.html"):
+        got, want = (outs["win"] / name).read_bytes(), (outs["native"] / name).read_bytes()
+        ctx.check(got == want, f"kestocard.exe's {name} ({len(got)} bytes) differs from the native one "
+                               f"({len(want)} bytes)")
