@@ -6,7 +6,7 @@ Also kestocard.exe --stats under Wine against the native kestocard.
 """
 
 from harness import loginit_full, write
-from test_playlog import BrowserSwap, finished, record
+from test_playlog import BrowserSwap, finished, native, record  # noqa: F401 (native: a fixture)
 
 IDM_STATS = 0x1F10
 CAPTION = "成績集計"
