@@ -39,9 +39,6 @@
 //   close HWND [sc]           post WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE with "sc"
 //   syscmd HWND ID            post WM_SYSCOMMAND with ID, as choosing the
 //                             entry of that id in the window's system menu
-//   sysmenu HWND              the entries of the window's system menu:
-//                             "count N", then per entry "id N" (decimal)
-//                             and its text (cp932 / utf8 / lossy lines)
 //   settext HWND ID TEXT      WM_SETTEXT on the control
 //   check HWND ID             BM_GETCHECK: prints 0, 1 or 2
 //   msgbox [5000]             wait for a message box and describe it
@@ -698,23 +695,6 @@ int cmdsyscmd(int argc, wchar_t **argv) {
     DWORD e = GetLastError();
     if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(h)) return fail("no window 0x%llx", hx(h));
     return fail("PostMessage failed (%lu)", e);
-  }
-  return 0;
-}
-
-int cmdsysmenu(int argc, wchar_t **argv) {
-  HWND h;
-  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("sysmenu HWND");
-  HMENU m = GetSystemMenu(h, FALSE);
-  if (!m) return fail(IsWindow(h) ? "no system menu" : "no window 0x%llx", hx(h));
-  int n = GetMenuItemCount(m);
-  if (n < 0) return fail("GetMenuItemCount failed (%lu)", GetLastError());
-  printf("count %d\n", n);
-  for (int i = 0; i < n; i++) {
-    wchar_t text[256];
-    int len = GetMenuStringW(m, i, text, 256, MF_BYPOSITION);
-    printf("id %u\n", GetMenuItemID(m, i));
-    printtext("", text, len < 0 ? 0 : len);
   }
   return 0;
 }
@@ -1499,7 +1479,6 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
   else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
   else if (!wcscmp(c, L"syscmd")) r = cmdsyscmd(argc, argv);
-  else if (!wcscmp(c, L"sysmenu")) r = cmdsysmenu(argc, argv);
   else if (!wcscmp(c, L"check")) r = cmdcheck(argc, argv);
   else if (!wcscmp(c, L"msgbox")) r = cmdmsgbox(argc, argv);
   else if (!wcscmp(c, L"answer")) r = cmdanswer(argc, argv);
