@@ -281,6 +281,9 @@ TEST_F(StatsCommand, InTheSystemMenuReadsEveryLogAndShowsThePage) {
   ASSERT_EQ(mkdir((dir + "/ym200904").c_str(), 0755), 0);
   ASSERT_EQ(mkdir((dir + "/ym200904/d05").c_str(), 0755), 0);
   ASSERT_TRUE(writefile(dir + "/ym200904/d05/golf05_2107_45.txt", g1 + g2));
+  // Not backup logs: the game's other files, a file named like a month folder.
+  ASSERT_TRUE(writefile(dir + "/ym200904/d05/user.db", g3));
+  ASSERT_TRUE(writefile(dir + "/ym200905", g3));
   ASSERT_TRUE(writefile(dir + "/game.txt", g2 + g3));
   snprintf(gkesto.set.gamelog, sizeof gkesto.set.gamelog, "%s/game.txt", dir.c_str());
   // The play-log dialog's log and record stay as they were.
@@ -294,7 +297,10 @@ TEST_F(StatsCommand, InTheSystemMenuReadsEveryLogAndShowsThePage) {
   size_t rows = 0;
   for (char c : csv) rows += c == '\n';
   EXPECT_EQ(rows, 4u);  // the header and three games
-  EXPECT_NE(readfile(dir + "/stats.html").find("golf05_2107_45.txt : 2"), std::string::npos);
+  std::string html = readfile(dir + "/stats.html");
+  EXPECT_NE(html.find("golf05_2107_45.txt : 2"), std::string::npos);
+  EXPECT_EQ(html.find("user.db"), std::string::npos);
+  EXPECT_EQ(html.find("ym200905"), std::string::npos);
   ASSERT_EQ(gfake.started.size(), 1u);
   EXPECT_EQ(gfake.started[0].cmdline, " " + dir + "\\stats.html");
   EXPECT_STREQ(gkesto.playlog, "KEEP");
