@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -46,6 +46,9 @@ tail -c 4000 "$FUZZ/corpus/parsegame/gen2" >"$FUZZ/corpus/parseshot/tail"
 printf '\x80*Hole  3\r\n*Player2 04\r\nShotData:\r\n00 01 02 03\r\n' >"$FUZZ/corpus/parseshot/short"
 printf 'Player1:A\r\n** PointBattle Resume **\r\nx\r\n*Hole  2\r\n Stage1:s\r\n*Player1 03\r\nEnd Program(0)\r\n' \
   >"$FUZZ/corpus/parsegame/short"
+"$GEN" 7 3 "$FUZZ/corpus/rounds/gen7"
+printf 'Player1:A,"B"\r\n** Stroke Begin **\r\n2009/4/5 9:07\r\n*Hole  1\r\n*Player1 03\r\n** Stroke End **\r\n' \
+  >"$FUZZ/corpus/rounds/short"
 "$GEN" --settings 5 "$FUZZ/corpus/settings/gen5"
 "$GEN" --settings 6 "$FUZZ/corpus/settings/gen6"
 printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
@@ -76,6 +79,7 @@ maxlen() {
     pages) echo 8192 ;;
     capture) echo 64 ;;
     watch) echo 16384 ;;
+    rounds) echo 1048576 ;;
   esac
 }
 

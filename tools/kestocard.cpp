@@ -13,11 +13,14 @@
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
 #include "report/playlog.h"
+#include "report/rounds.h"
+#include "report/stats.h"
 
 #define COURSEFILESIZE 65536  // golfcourse.txt is read this far, as at start-up
 
 static const char kusage[] =
     "usage: kestocard [--courses golfcourse.txt] [--short yes|no] [--links] LOG...\n"
+    "       kestocard --stats [--courses golfcourse.txt] LOG...\n"
     "Writes the scorecard page of each play log (golf.txt or a saved copy) into the\n"
     "current folder, named log<year><month><day>_<hour><minute>.html after the log's\n"
     "last-write time: the same page that KESTO's \"HTM作成\" writes for that log.\n"
@@ -26,12 +29,18 @@ static const char kusage[] =
     "  --short yes|no  answer to \"show this game of fewer than 18 holes?\"\n"
     "                  (asked when the first game was a full one; default yes)\n"
     "  --links         also write linkcc.html, the links to the courses' pages\n"
+    "  --stats         instead of pages, the statistics of every finished game\n"
+    "                  of all the logs (each game once, however many logs hold\n"
+    "                  it): stats.html and rounds.csv (UTF-8, for spreadsheets)\n"
+    "                  in the current folder, as KESTO's \"成績集計\" writes them\n"
     "  --help          show this text\n"
     "The name of each page written goes to standard output; notices, questions\n"
     "and answers go to standard error.  The exit status is 0 when every page was\n"
     "written, 1 when a log could not be read, held no finished game to write or a\n"
     "page could not be written (the other logs are still done), 2 for wrong\n"
-    "arguments.\n";
+    "arguments.  With --stats it is 1 when a log was skipped (the files are still\n"
+    "written from the others), no log held a finished game (nothing is written)\n"
+    "or a file could not be written.\n";
 
 static int gshortanswer = OS_IDYES;
 static const char* gcurrentlog = "";
@@ -115,6 +124,50 @@ static int onelog(const char* path) {
   return 0;
 }
 
+// --stats: every log into one round history, then the page and the CSV.
+static int stats(char** logs, int nlogs) {
+  static RoundHistory h;
+  int status = 0;
+  char text[160];
+  for (int i = 0; i < nlogs; i++) {
+    int32_t r = roundsaddlog(h, logs[i]);
+    const RoundLog& l = h.logs[h.nlogs - 1];
+    if (r == ROUNDLOG_TOOBIG) {
+      snprintf(text, sizeof text, "the log is too large (%lu bytes; logs below 0x400000 = 4194304 bytes are read); skipped",
+               (unsigned long)l.size);
+      complain(logs[i], text);
+      status = 1;
+    } else if (r == ROUNDLOG_UNREADABLE) {
+      complain(logs[i], "cannot read the log; skipped");
+      status = 1;
+    } else if (r == ROUNDLOG_NOMEMORY) {
+      complain(logs[i], "out of memory; the games read so far are counted");
+      status = 1;
+      break;
+    }
+  }
+  if (h.count == 0) {
+    complain(nullptr, "no finished game in the logs; nothing written");
+    roundsfree(h);
+    return 1;
+  }
+  roundssort(h);
+  if (writeroundscsv(h, STATSCSV)) {
+    conputs(1, STATSCSV "\n");
+  } else {
+    complain(nullptr, "cannot write " STATSCSV);
+    status = 1;
+  }
+  if (writestatspage(h, STATSPAGE)) {
+    conputs(1, STATSPAGE "\n");
+  } else {
+    complain(nullptr, "cannot write " STATSPAGE);
+    status = 1;
+  }
+  roundsfree(h);
+  return status;
+}
+
 static int usage(const char* why) {
   if (why) complain(nullptr, why);
   conputs(2, kusage);
@@ -123,7 +176,7 @@ static int usage(const char* why) {
 
 int conmain(int argc, char** argv) {
   const char* courses = nullptr;
-  bool links = false;
+  bool links = false, statsmode = false;
   // Options may come anywhere; the logs are gathered at the front of argv.
   int nlogs = 0;
   bool optionsdone = false;
@@ -149,13 +202,15 @@ int conmain(int argc, char** argv) {
         return usage("--short takes yes or no");
     } else if (strcmp(a, "--links") == 0) {
       links = true;
+    } else if (strcmp(a, "--stats") == 0) {
+      statsmode = true;
     } else {
       char b[96];
       snprintf(b, sizeof b, "unknown option %.60s", a);
       return usage(b);
     }
   }
-  if (nlogs == 0 && !links) return usage("no log given");
+  if (nlogs == 0 && (!links || statsmode)) return usage("no log given");
 
   initcourses();
   if (courses) {
@@ -169,7 +224,10 @@ int conmain(int argc, char** argv) {
   }
 
   int status = 0;
-  for (int i = 0; i < nlogs; i++) status |= onelog(argv[i]);
+  if (statsmode)
+    status = stats(argv, nlogs);
+  else
+    for (int i = 0; i < nlogs; i++) status |= onelog(argv[i]);
   if (links) {
     if (mklink(&gkesto) == 1) {
       conputs(1, "linkcc.html\n");

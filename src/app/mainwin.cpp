@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/capctl.h"
+#include "app/statscmd.h"
 #include "app/watch.h"
 #include "capture/area.h"
 #include "kesto.h"
@@ -107,6 +108,7 @@ void mainwincreate(OsWin w) {
   restorecapture();
   resetburst();
   mw.freemb = freediskmb(gkesto.set.homeread);
+  statsmenu(w);
 }
 
 void mainwininitdialog() {

@@ -11,6 +11,9 @@ void mainwininitdialog();                // WM_INITDIALOG
 void mainwincommand(int id, int code);   // WM_COMMAND: low and high word of wParam
 void mainwintimer(int id);               // WM_TIMER
 void mainwindestroy();                   // WM_DESTROY
+// WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when it was the
+// program's own system menu command and was handled, 0 for the system's.
+int mainwinsyscommand(int id);
 
 void startwatch();      // スタート
 void pausewatch();      // 停止

@@ -71,6 +71,10 @@ int32_t parseshot(int32_t from, int32_t to);
 int32_t shotstretchend(int32_t from, int32_t to);
 // Parses the next game of the play-log buffer into gkesto.game.
 int32_t parsegame(int32_t cont);
+// The same parse of the log text buf (g.loglen bytes, then a zero byte, in a
+// buffer of LOGBUFSIZE bytes) into the record g: for readers that keep their
+// own log and record, so the play-log buffer and gkesto.game stay as they were.
+int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont);
 // Index of the first course table row whose keyword matches name, or -1.
 int32_t findcourse(const char* name);
 // True when the first n bytes of text occur in str.

@@ -37,9 +37,9 @@ int32_t findcourse(const char* name) {
 // The text of a line from byte at, or "" when the line is shorter.
 static inline const char* linefrom(const char* line, int32_t len, int32_t at) { return len > at ? line + at : ""; }
 
-int32_t parsegame(int32_t cont) {
-  GameRecord& g = gkesto.game;
-  const char* buf = gkesto.playlog;
+int32_t parsegame(int32_t cont) { return parsegamein(gkesto.game, gkesto.playlog, cont); }
+
+int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont) {
   int32_t end = g.loglen;
   if (end < 0) end = 0;
   if (end > LOGBUFSIZE - 1) end = LOGBUFSIZE - 1;

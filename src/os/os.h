@@ -311,3 +311,31 @@ int osdrawline(OsHandle dc, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint
 // ExtTextOut of a Shift-JIS text at (x, y) in colour on a transparent
 // background, clipped to clip.
 int ostextout(OsHandle dc, int32_t x, int32_t y, const char* text, uint32_t colour, const int32_t clip[4]);
+
+// ---- the system menu ----------------------------------------------------------
+#define OS_WM_SYSCOMMAND 0x112u
+#define OS_MF_STRING 0x0u
+#define OS_MF_SEPARATOR 0x800u
+// Like GetSystemMenu(w, FALSE): the window's system menu (the Alt+Space
+// menu), 0 when it has none.
+OsHandle osgetsystemmenu(OsWin w);
+// Like AppendMenu: an entry with id and a Shift-JIS text, or a separator
+// (OS_MF_SEPARATOR, id and text unused).  A system menu's ids are below
+// 0xF000 with the low four bits 0, as WM_SYSCOMMAND masks them.  1 or 0.
+int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text);
+
+// ---- searching a folder --------------------------------------------------------
+#define OS_FILE_ATTRIBUTE_DIRECTORY 0x10u
+// What FindFirstFile and FindNextFile tell of one file or folder.
+struct OsFindData {
+  uint32_t attributes;  // OS_FILE_ATTRIBUTE_DIRECTORY for a folder
+  char name[260];       // the name without its folder, Shift-JIS
+};
+// Like FindFirstFile: the first file or folder whose name matches the last
+// part of pattern (wildcards * and ?, case ignored).  The search handle, or
+// OS_BADFILE when nothing matches.  Names that have no Shift-JIS form or do
+// not fit are passed over.
+OsHandle osfindfirstfile(const char* pattern, OsFindData* fd);
+// Like FindNextFile: the next match; 0 when there is none.
+int osfindnextfile(OsHandle h, OsFindData* fd);
+int osfindclose(OsHandle h);

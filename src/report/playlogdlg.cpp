@@ -31,14 +31,16 @@ void browserpath(char* buf, int n) {
   if (len > 0 && len < sizeof win && n > 0) buf[0] = win[0];
 }
 
-void showpage(OsWin owner) {
+void showpage(OsWin owner) { showfile(owner, gkesto.page.name); }
+
+void showfile(OsWin owner, const char* name) {
   char dir[PATHSIZE];
   uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
   if (len == 0 || len >= sizeof dir) dir[0] = 0;
   // " <program folder>\<page>": the blank stands where the program's own
   // name would be, as the browser reads its line.
   char cmd[PATHSIZE + 64];
-  snprintf(cmd, sizeof cmd, " %s\\%s", dir, gkesto.page.name);
+  snprintf(cmd, sizeof cmd, " %s\\%s", dir, name);
   char browser[PATHSIZE];
   browserpath(browser, sizeof browser);
   OsPlacement place = {40, 40, 640, 100};

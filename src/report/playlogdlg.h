@@ -25,3 +25,5 @@ void browserpath(char* buf, int n);
 // its path, else with the system's program for pages; "error" when neither
 // starts.  Messages are owned by owner.
 void showpage(OsWin owner);
+// The same for the page name (a file of the program folder).
+void showfile(OsWin owner, const char* name);

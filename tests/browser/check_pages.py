@@ -144,6 +144,100 @@ def first_game(log):
     return list(names.values()), course
 
 
+def stats_history():
+    """Three logs of a generated history: 60 games of three players on three
+    courses, 18 holes each, the logs overlapping as golf.txt, golfwatch.txt
+    and the backups do; and a 9-hole game."""
+    import random
+    rnd = random.Random(20090405)
+    courses = ["ロペ倶楽部", "富士クラシック", "Panas Island Golf Club"]
+    games = []
+    for i in range(60):
+        s = "Player1:太郎\r\nPlayer2:Hanako\r\nPlayer3:Ka,ne \"K\"\r\n** Stroke Begin **\r\n"
+        s += "2009/%d/%d %d:%02d:00\r\n" % (1 + i // 28, 1 + i % 28, 8 + i % 10, i % 60)
+        s += "*Club Setting*\r\nName: %s\r\nTee:  1\r\n" % courses[i % 3]
+        for h in range(1, 19):
+            s += "*Hole %2d\r\n" % h
+            for p in range(1, 4):
+                s += "*Player%d %02d\r\n" % (p, rnd.choice([3, 4, 4, 4, 5, 5, 6]))
+        games.append((s + "** Stroke End **\r\n").encode("cp932"))
+    nine = ("Player1:太郎\r\n** Stroke Begin **\r\n2009/04/01 10:00\r\n*Club Setting*\r\nName: ロペ倶楽部\r\n"
+            "Tee:  1\r\n" + "".join("*Hole %2d\r\n*Player1 04\r\n" % h for h in range(1, 10)) +
+            "** Stroke End **\r\n").encode("cp932")
+    return [b"".join(games[:30]), b"".join(games[20:]) + nine, b"".join(games[50:])]
+
+
+STATS_PROBE = """<!DOCTYPE html><html><body style="margin:0">
+<iframe id="f" src="stats.html" style="width:400px;height:900px;border:0"></iframe><pre id="out"></pre>
+<script>
+document.getElementById('f').onload = function () {
+  var d = this.contentDocument, w = d.documentElement, vb = null;
+  var svg = d.getElementById('trend');
+  if (svg) vb = svg.viewBox.baseVal;
+  var r = {scroll: w.scrollWidth, client: w.clientWidth, title: d.title,
+           svgwidth: svg ? svg.getBoundingClientRect().width : -1,
+           wide: [].filter.call(d.querySelectorAll('body *'), function (e) {
+             return e.getBoundingClientRect().right > w.clientWidth + 0.5; }).map(function (e) {
+             return e.tagName; }).slice(0, 10),
+           lines: [].map.call(d.querySelectorAll('polyline.trend-line'), function (p) {
+             var inside = true;
+             for (var i = 0; i < p.points.numberOfItems; i++) {
+               var q = p.points.getItem(i);
+               inside = inside && q.x >= vb.x && q.x <= vb.x + vb.width && q.y >= vb.y && q.y <= vb.y + vb.height;
+             }
+             return {points: p.points.numberOfItems, rounds: +p.getAttribute('data-rounds'), inside: inside,
+                     length: p.getTotalLength()}; })};
+  document.getElementById('out').textContent = JSON.stringify(r);
+};
+</script></body></html>
+"""
+
+
+def check_stats(build, out):
+    """kestocard --stats on a generated history, stats.html in a 400-pixel
+    window: the chart drawn, nothing wider than the window; screenshots."""
+    import html
+    import json
+    d = os.path.join(out, "stats")
+    os.makedirs(d)
+    logs = []
+    for i, data in enumerate(stats_history()):
+        logs.append("log%d.txt" % i)
+        with open(os.path.join(d, logs[-1]), "wb") as f:
+            f.write(data)
+    r = subprocess.run([os.path.join(build, "kestocard"), "--stats"] + logs, cwd=d, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE)
+    check(r.returncode == 0 and r.stdout.decode().split() == ["rounds.csv", "stats.html"],
+          "kestocard --stats writes rounds.csv and stats.html (stderr: %s)" % r.stderr.decode("utf-8", "replace"))
+    with open(os.path.join(d, "rounds.csv"), "rb") as f:
+        rows = f.read().decode("utf-8-sig").split("\r\n")
+    check(len(rows) == 1 + 60 * 3 + 1 + 1, "rounds.csv: 181 rounds, each game once (%d lines)" % len(rows))
+    with open(os.path.join(d, "probe.html"), "w", encoding="utf-8") as f:
+        f.write(STATS_PROBE)
+    dom = chromium("--allow-file-access-from-files", "--virtual-time-budget=10000", "--window-size=420,1000",
+                   "--dump-dom", "file://" + os.path.join(d, "probe.html"))
+    start, end = dom.find('<pre id="out">'), dom.find("</pre>")
+    try:
+        m = json.loads(html.unescape(dom[start + len('<pre id="out">'):end]))
+    except ValueError:
+        check(False, "stats.html measured in a 400-pixel frame (got %r)" % dom[start:end][:200])
+        return
+    check(m["title"] == "成績集計", "stats.html: title decoded (%r)" % m["title"])
+    check(m["scroll"] <= m["client"] and not m["wide"],
+          "stats.html: nothing wider than a 400-pixel window (width %d of %d; wider: %s)"
+          % (m["scroll"], m["client"], m["wide"]))
+    lines = m["lines"]
+    check(len(lines) == 3, "stats.html: one trend line for each of the three players (%d)" % len(lines))
+    check(all(l["points"] == l["rounds"] == 60 and l["inside"] and l["length"] > 0 for l in lines),
+          "stats.html: each line has a point for each of the 60 rounds, inside the chart: %s" % lines)
+    check(0 < m["svgwidth"] <= 400, "stats.html: the chart fits the window (%.0f px)" % m["svgwidth"])
+    page = "file://" + os.path.join(d, "stats.html")
+    for name, size in (("stats-phone.png", "400,1600"), ("stats-wide.png", "1000,1400")):
+        shot = os.path.join(out, name)
+        chromium("--window-size=" + size, "--hide-scrollbars", "--screenshot=" + shot, page)
+        check(os.path.exists(shot) and os.path.getsize(shot) > 10000, "stats.html: screenshot %s" % shot)
+
+
 def page_name(path):
     t = time.localtime(os.stat(path).st_mtime)
     return "log%d%02d%02d_%02d%02d.html" % (t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min)
@@ -213,6 +307,8 @@ def main():
     check("<title>収録カントリークラブ　リンク集</title>" in dom and ">札幌国際カントリークラブ　島松コース</a>" in dom,
           "linkcc.html: title and first course decoded")
     check(dom.count("<br>") >= 103, "linkcc.html: 103 course links")
+
+    check_stats(build, out)
 
     print("browser: %d passed, %d failed" % (passed, failed))
     return 0 if failed == 0 else 1

@@ -37,6 +37,8 @@
 //                             that the key-down itself ends (Enter closing a
 //                             dialog) gets no key-up; that is success
 //   close HWND [sc]           post WM_CLOSE, or WM_SYSCOMMAND SC_CLOSE with "sc"
+//   syscmd HWND ID            post WM_SYSCOMMAND with ID, as choosing the
+//                             entry of that id in the window's system menu
 //   settext HWND ID TEXT      WM_SETTEXT on the control
 //   check HWND ID             BM_GETCHECK: prints 0, 1 or 2
 //   msgbox [5000]             wait for a message box and describe it
@@ -680,6 +682,18 @@ int cmdclose(int argc, wchar_t **argv) {
   if (!ok) {
     DWORD e = GetLastError();
     if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(h)) return fail("no window 0x%llx to close", hx(h));
+    return fail("PostMessage failed (%lu)", e);
+  }
+  return 0;
+}
+
+int cmdsyscmd(int argc, wchar_t **argv) {
+  HWND h;
+  long long id;
+  if (argc < 4 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id)) return fail("syscmd HWND ID");
+  if (!PostMessageW(h, WM_SYSCOMMAND, (WPARAM)id, 0)) {
+    DWORD e = GetLastError();
+    if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(h)) return fail("no window 0x%llx", hx(h));
     return fail("PostMessage failed (%lu)", e);
   }
   return 0;
@@ -1464,6 +1478,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"key")) r = cmdkey(argc, argv);
   else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
   else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
+  else if (!wcscmp(c, L"syscmd")) r = cmdsyscmd(argc, argv);
   else if (!wcscmp(c, L"check")) r = cmdcheck(argc, argv);
   else if (!wcscmp(c, L"msgbox")) r = cmdmsgbox(argc, argv);
   else if (!wcscmp(c, L"answer")) r = cmdanswer(argc, argv);

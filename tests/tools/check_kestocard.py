@@ -119,6 +119,23 @@ def main():
         check(rc == 2 and "no log given" in err, "no log: usage, status 2")
         rc, out, err = run("--short", "maybe", "a.txt")
         check(rc == 2 and "--short takes yes or no" in err, "a wrong --short value")
+
+        # --stats: the readable logs count, the others are named; --courses as for pages.
+        rc, out, err = run("--stats", "--courses", "golfcourse.txt", "a.txt", "big.txt", "missing.txt", "b.txt",
+                           "d.txt")
+        check(rc == 1 and out.split() == ["rounds.csv", "stats.html"],
+              "--stats with skipped logs: the two files, status 1 (%d %s)" % (rc, out.split()))
+        check("big.txt: the log is too large" in err and "missing.txt: cannot read" in err, "--stats names skipped logs")
+        rows = page("rounds.csv").decode("utf-8-sig").split("\r\n")
+        # a.txt: three games, the two of 18 holes the same; b.txt: holes 10-18; d.txt: a.txt's again.
+        check(len(rows) == 1 + 3 + 1, "--stats: each game once (%d lines)" % len(rows))
+        check(",Panas Island Golf Club,stroke,Taro,18,72,54,18," in page("rounds.csv").decode("utf-8-sig"),
+              "--stats takes the pars of --courses")
+        check("big.txt : " in page("stats.html").decode("cp932"), "stats.html lists the skipped log")
+        os.remove(os.path.join(work, "stats.html"))
+        rc, out, err = run("--stats", "unended.txt")
+        check(rc == 1 and out == "" and "no finished game" in err and not os.path.exists(os.path.join(work, "stats.html")),
+              "--stats without a finished game writes nothing, status 1")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d failed" % len(failures))

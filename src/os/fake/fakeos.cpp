@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <fnmatch.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -295,6 +297,68 @@ int osshellopen(OsWin, const char* path) {
 int osfindfile(const char* path) {
   struct stat st;
   return stat(hostpath(path).c_str(), &st) == 0;
+}
+
+// ---- the system menu and folder searches ---------------------------------------
+
+// A system menu is its window's id with the top bit set.
+#define SYSMENUBIT ((OsHandle)1 << (sizeof(OsHandle) * 8 - 1))
+
+OsHandle osgetsystemmenu(OsWin w) {
+  if (gfake.sysmenufails || !findwin(w)) return 0;
+  return (OsHandle)w | SYSMENUBIT;
+}
+
+int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
+  if (!(menu & SYSMENUBIT)) return 0;
+  gfake.sysmenu.push_back(FakeMenuEntry{(OsWin)(menu & ~SYSMENUBIT), flags, id, text ? text : ""});
+  return 1;
+}
+
+// Open searches: the matches not yet told, by handle - 1.
+static std::vector<std::vector<OsFindData>> gfinds;
+
+OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
+  std::string hp = hostpath(pattern);
+  size_t cut = hp.rfind('/');
+  std::string dir = cut == std::string::npos ? "." : hp.substr(0, cut);
+  std::string part = cut == std::string::npos ? hp : hp.substr(cut + 1);
+  if (dir.empty()) dir = "/";
+  std::vector<OsFindData> found;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (struct dirent* e = readdir(d)) {
+      if (fnmatch(part.c_str(), e->d_name, FNM_CASEFOLD) != 0) continue;
+      OsFindData x;
+      memset(&x, 0, sizeof x);
+      if (strlen(e->d_name) >= sizeof x.name) continue;
+      strcpy(x.name, e->d_name);
+      struct stat st;
+      if (stat((dir + "/" + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        x.attributes = OS_FILE_ATTRIBUTE_DIRECTORY;
+      found.push_back(x);
+    }
+    closedir(d);
+  }
+  if (found.empty()) return OS_BADFILE;
+  // Backwards, so the first match is taken from the end.
+  std::vector<OsFindData> rev(found.rbegin(), found.rend());
+  *fd = rev.back();
+  rev.pop_back();
+  gfinds.push_back(rev);
+  return (OsHandle)gfinds.size();
+}
+
+int osfindnextfile(OsHandle h, OsFindData* fd) {
+  if (h == 0 || h > gfinds.size() || gfinds[h - 1].empty()) return 0;
+  *fd = gfinds[h - 1].back();
+  gfinds[h - 1].pop_back();
+  return 1;
+}
+
+int osfindclose(OsHandle h) {
+  if (h == 0 || h > gfinds.size()) return 0;
+  gfinds[h - 1].clear();
+  return 1;
 }
 
 int oscreatedirectory(const char* path) {

@@ -112,6 +112,14 @@ struct FakeBlock {
   int locks;
 };
 
+// One entry appended to a window's system menu (osappendmenu).
+struct FakeMenuEntry {
+  OsWin win;
+  uint32_t flags;
+  uint32_t id;
+  std::string text;
+};
+
 struct FakeDesktop {
   std::vector<FakeWindow> windows;  // z-order: index 0 is the top
   OsWin foreground;
@@ -205,6 +213,8 @@ struct FakeDesktop {
   void (*onmoved)(OsWin w, int sized);                        // WM_MOVE (0), WM_SIZE (1)
   void (*onforeground)(OsWin w);                              // the window takes the focus
   void (*ondestroy)(OsWin w);                                 // WM_DESTROY
+  std::vector<FakeMenuEntry> sysmenu;  // entries appended to system menus
+  int sysmenufails;                    // osgetsystemmenu finds none
 };
 
 extern FakeDesktop gfake;

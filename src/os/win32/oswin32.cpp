@@ -33,6 +33,34 @@ int osfindfile(const char* path) {
   return 1;
 }
 
+// A found entry as the seam tells it; 0 when its name has no Shift-JIS form
+// or does not fit (it is then passed over).
+static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
+  fd->attributes = w.dwFileAttributes & OS_FILE_ATTRIBUTE_DIRECTORY;
+  int n = tosjis(w.cFileName, -1, fd->name, sizeof fd->name);
+  return n > 0 && n < (int)sizeof fd->name - 1;
+}
+
+int osfindnextfile(OsHandle h, OsFindData* fd) {
+  WIN32_FIND_DATAW w;
+  while (FindNextFileW((HANDLE)h, &w))
+    if (takefound(w, fd)) return 1;
+  return 0;
+}
+
+OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
+  wchar_t w[WBUF];
+  towide(pattern, w, WBUF);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(w, &found);
+  if (h == INVALID_HANDLE_VALUE) return OS_BADFILE;
+  if (takefound(found, fd) || osfindnextfile((OsHandle)h, fd)) return (OsHandle)h;
+  FindClose(h);
+  return OS_BADFILE;
+}
+
+int osfindclose(OsHandle h) { return FindClose((HANDLE)h) ? 1 : 0; }
+
 int oscreatedirectory(const char* path) {
   wchar_t w[WBUF];
   towide(path, w, WBUF);
@@ -41,6 +69,16 @@ int oscreatedirectory(const char* path) {
   sa.lpSecurityDescriptor = nullptr;
   sa.bInheritHandle = TRUE;
   return CreateDirectoryW(w, &sa) ? 1 : 0;
+}
+
+// ---- the system menu ----------------------------------------------------------
+
+OsHandle osgetsystemmenu(OsWin w) { return (OsHandle)GetSystemMenu((HWND)w, FALSE); }
+
+int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
+  wchar_t w[256];
+  towide(text ? text : "", w, 256);
+  return AppendMenuW((HMENU)menu, flags, (UINT_PTR)id, (flags & OS_MF_SEPARATOR) ? nullptr : w) ? 1 : 0;
 }
 
 // ---- messages --------------------------------------------------------------
@@ -446,6 +484,10 @@ static LRESULT CALLBACK mainwndproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       mainwindestroy();
       return 0;
+    case WM_SYSCOMMAND:
+      // The system uses the low four bits of the id.
+      if (mainwinsyscommand((int)(wp & 0xFFF0))) return 0;
+      return DefWindowProcW(h, msg, wp, lp);
     default:
       return DefWindowProcW(h, msg, wp, lp);
   }

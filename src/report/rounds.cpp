@@ -1,0 +1,289 @@
+// The round history: logs cut into games with the whole-game parse, each
+// game kept once, in date order.  Holds no non-ASCII literal: the fuzz build
+// compiles it with clang.
+#include "report/rounds.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "kesto.h"
+#include "gamelog/gamelog.h"
+
+// One log at a time, never the play-log or live buffer.
+static char glogbuf[LOGBUFSIZE];
+
+void roundsfree(RoundHistory& h) {
+  free(h.games);
+  free(h.slots);
+  free(h.logs);
+  memset(&h, 0, sizeof h);
+}
+
+static bool isdigit8(char c) { return c >= '0' && c <= '9'; }
+
+// The number of n digits at s (n from 1 to 4).
+static int32_t digits(const char* s, int32_t n) {
+  int32_t v = 0;
+  for (int32_t i = 0; i < n; i++) v = v * 10 + (s[i] - '0');
+  return v;
+}
+
+// The length of the run of digits at s.
+static int32_t runlen(const char* s) {
+  int32_t n = 0;
+  while (isdigit8(s[n])) n++;
+  return n;
+}
+
+void startdatetime(const char* text, int32_t* date, int32_t* time) {
+  *date = 0;
+  *time = -1;
+  int32_t len = (int32_t)strnlen(text, 4096);
+  int32_t from = 0;
+  // Digits, "/" and ":" are below 0x40, so no Shift-JIS trail byte is taken
+  // for one of them.
+  for (int32_t i = 0; i < len; i++) {
+    if (!isdigit8(text[i]) || (i > 0 && isdigit8(text[i - 1]))) continue;
+    if (runlen(text + i) != 4 || text[i + 4] != '/') continue;
+    int32_t m = runlen(text + i + 5);
+    if (m < 1 || m > 2 || text[i + 5 + m] != '/') continue;
+    int32_t d = runlen(text + i + 6 + m);
+    if (d < 1 || d > 2) continue;
+    int32_t month = digits(text + i + 5, m), day = digits(text + i + 6 + m, d);
+    if (month < 1 || month > 12 || day < 1 || day > 31) continue;
+    *date = digits(text + i, 4) * 10000 + month * 100 + day;
+    from = i + 6 + m + d;
+    break;
+  }
+  for (int32_t i = from; i < len; i++) {
+    if (!isdigit8(text[i]) || (i > from && isdigit8(text[i - 1]))) continue;
+    int32_t hl = runlen(text + i);
+    if (hl < 1 || hl > 2 || text[i + hl] != ':' || runlen(text + i + hl + 1) < 2) continue;
+    int32_t hh = digits(text + i, hl), mm = digits(text + i + hl + 1, 2);
+    if (hh > 23 || mm > 59) continue;
+    *time = hh * 100 + mm;
+    break;
+  }
+}
+
+RoundRow roundrow(const RoundGame& g, int32_t player) {
+  RoundRow r = {0, 0, 0, false};
+  bool parknown = true;
+  for (int32_t k = 0; k < 18; k++) {
+    int32_t s = g.stroke[player - 1][k];
+    if (s == 0) continue;
+    r.holes++;
+    r.strokes += s;
+    if (g.par[k] == 0) parknown = false;
+    r.par += g.par[k];
+  }
+  if (!parknown || r.holes == 0) r.par = -1;
+  r.full = r.holes == 18 && parknown;
+  return r;
+}
+
+bool samegame(const RoundGame& a, const RoundGame& b) {
+  if (a.players != b.players || a.pointbattle != b.pointbattle) return false;
+  if (strcmp(a.start, b.start) != 0 || strcmp(a.course, b.course) != 0) return false;
+  for (int32_t p = 0; p < a.players; p++)
+    if (strcmp(a.name[p], b.name[p]) != 0 || memcmp(a.stroke[p], b.stroke[p], 18) != 0) return false;
+  return true;
+}
+
+static uint32_t fnv(uint32_t h, const void* p, size_t n) {
+  const uint8_t* b = (const uint8_t*)p;
+  for (size_t i = 0; i < n; i++) h = (h ^ b[i]) * 16777619u;
+  return h;
+}
+
+static uint32_t gamehash(const RoundGame& g) {
+  uint32_t h = 2166136261u;
+  h = fnv(h, g.start, strlen(g.start) + 1);
+  h = fnv(h, g.course, strlen(g.course) + 1);
+  h = fnv(h, &g.players, sizeof g.players);
+  h = fnv(h, &g.pointbattle, sizeof g.pointbattle);
+  for (int32_t p = 0; p < g.players; p++) {
+    h = fnv(h, g.name[p], strlen(g.name[p]) + 1);
+    h = fnv(h, g.stroke[p], 18);
+  }
+  return h;
+}
+
+// Grows an array of *cap elements of size bytes to hold need; false when
+// the system refuses (the array is then as it was).
+static bool grow(void** a, int32_t* cap, int32_t need, size_t size) {
+  if (need <= *cap) return true;
+  int32_t n = *cap ? *cap : 64;
+  while (n < need) {
+    if (n > INT32_MAX / 2) return false;
+    n *= 2;
+  }
+  void* p = realloc(*a, (size_t)n * size);
+  if (!p) return false;
+  *a = p;
+  *cap = n;
+  return true;
+}
+
+// Puts game i into the same-game table (which has room).
+static void place(RoundHistory& h, int32_t i) {
+  uint32_t mask = (uint32_t)h.nslots - 1;
+  uint32_t s = h.games[i].hash & mask;
+  while (h.slots[s]) s = (s + 1) & mask;
+  h.slots[s] = (uint32_t)i + 1;
+}
+
+// Makes the same-game table at least twice as large as count + 1.
+static bool roomfortable(RoundHistory& h) {
+  if ((int64_t)h.nslots >= 2 * ((int64_t)h.count + 1)) return true;
+  int32_t n = h.nslots ? h.nslots : 256;
+  while ((int64_t)n < 2 * ((int64_t)h.count + 1)) {
+    if (n > INT32_MAX / 2) return false;
+    n *= 2;
+  }
+  uint32_t* t = (uint32_t*)calloc((size_t)n, sizeof *t);
+  if (!t) return false;
+  free(h.slots);
+  h.slots = t;
+  h.nslots = n;
+  for (int32_t i = 0; i < h.count; i++) place(h, i);
+  return true;
+}
+
+// Keeps g unless an earlier game is the same: 1 kept, 0 already there, -1
+// no memory.
+static int32_t keep(RoundHistory& h, RoundGame& g) {
+  g.hash = gamehash(g);
+  if (h.nslots) {
+    uint32_t mask = (uint32_t)h.nslots - 1;
+    for (uint32_t s = g.hash & mask; h.slots[s]; s = (s + 1) & mask) {
+      const RoundGame& o = h.games[h.slots[s] - 1];
+      if (o.hash == g.hash && samegame(o, g)) return 0;
+    }
+  }
+  if (!grow((void**)&h.games, &h.cap, h.count + 1, sizeof(RoundGame)) || !roomfortable(h)) return -1;
+  g.order = (uint32_t)h.count;
+  h.games[h.count] = g;
+  place(h, h.count);
+  h.count++;
+  return 1;
+}
+
+// The game just parsed as a RoundGame.
+static void takegame(const GameRecord& r, RoundGame& g) {
+  memset(&g, 0, sizeof g);
+  memcpy(g.start, r.start, sizeof g.start);
+  memcpy(g.course, r.course, sizeof g.course);
+  g.players = r.players < 0 ? 0 : r.players > 4 ? 4 : r.players;
+  for (int32_t p = 0; p < g.players; p++) {
+    memcpy(g.name[p], r.name[p], sizeof g.name[p]);
+    memcpy(g.stroke[p], r.stroke[p], 18);
+  }
+  g.start[sizeof g.start - 1] = 0;
+  g.course[sizeof g.course - 1] = 0;
+  for (int32_t p = 0; p < 4; p++) g.name[p][sizeof g.name[p] - 1] = 0;
+  memcpy(g.par, r.par, sizeof g.par);
+  g.pointbattle = r.pointbattle;
+  g.courseindex = findcourse(g.course);
+  startdatetime(g.start, &g.date, &g.time);
+}
+
+// Cuts the log text in glogbuf (len bytes) into games.
+static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
+  // A fresh record for each log: nothing carries over from the log before.
+  static GameRecord rec;
+  memset(&rec, 0, sizeof rec);
+  rec.loglen = len;
+  int32_t cont = 0;
+  while (cont == 0 || rec.readpos < rec.loglen) {
+    int32_t last = parsegamein(rec, glogbuf, cont);
+    cont = 1;
+    if (last != 0) {
+      RoundGame g;
+      takegame(rec, g);
+      l.games++;
+      int32_t k = keep(h, g);
+      if (k < 0) {
+        h.nomemory = 1;
+        l.status = ROUNDLOG_NOMEMORY;
+        return;
+      }
+      l.added += k;
+    }
+  }
+}
+
+// A new entry of the log list, or null when memory is refused.
+static RoundLog* newlog(RoundHistory& h, const char* path) {
+  if (!grow((void**)&h.logs, &h.logcap, h.nlogs + 1, sizeof(RoundLog))) {
+    h.nomemory = 1;
+    return nullptr;
+  }
+  RoundLog* l = &h.logs[h.nlogs++];
+  memset(l, 0, sizeof *l);
+  sjiscopy(l->path, sizeof l->path, path);
+  l->status = ROUNDLOG_UNREADABLE;
+  return l;
+}
+
+// The log of size bytes now in glogbuf.
+static int32_t addread(RoundHistory& h, RoundLog& l, uint32_t size) {
+  glogbuf[size] = 0;
+  l.status = ROUNDLOG_READ;
+  if (size > 0) cutlog(h, l, (int32_t)size);
+  return l.status;
+}
+
+int32_t roundsaddtext(RoundHistory& h, const char* name, const char* text, uint32_t size) {
+  RoundLog* l = newlog(h, name);
+  if (!l) return ROUNDLOG_NOMEMORY;
+  l->size = size;
+  if (size >= LOGBUFSIZE) return l->status = ROUNDLOG_TOOBIG;
+  memcpy(glogbuf, text, size);
+  return addread(h, *l, size);
+}
+
+int32_t roundsaddlog(RoundHistory& h, const char* path) {
+  RoundLog* lp = newlog(h, path);
+  if (!lp) return ROUNDLOG_NOMEMORY;
+  RoundLog& l = *lp;
+  OsHandle f = oscreatefile(path, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
+  if (f == OS_BADFILE || f == 0) return l.status;
+  uint32_t size = osgetfilesize(f);
+  uint32_t got = 0;
+  if (size == OS_INVALID_FILE_SIZE) {
+    osclosehandle(f);
+    return l.status;
+  }
+  l.size = size;
+  if (size >= LOGBUFSIZE) {
+    osclosehandle(f);
+    return l.status = ROUNDLOG_TOOBIG;
+  }
+  int ok = size == 0 || (osreadfile(f, glogbuf, size, &got) && got == size);
+  osclosehandle(f);
+  if (!ok) return l.status;
+  return addread(h, l, size);
+}
+
+static int cmpgames(const void* pa, const void* pb) {
+  const RoundGame& a = *(const RoundGame*)pa;
+  const RoundGame& b = *(const RoundGame*)pb;
+  // Games without a date first, in their order; the others by date and time.
+  bool da = a.date != 0, db = b.date != 0;
+  if (da != db) return da ? 1 : -1;
+  if (da) {
+    if (a.date != b.date) return a.date < b.date ? -1 : 1;
+    if (a.time != b.time) return a.time < b.time ? -1 : 1;
+  }
+  return a.order < b.order ? -1 : a.order > b.order ? 1 : 0;
+}
+
+void roundssort(RoundHistory& h) {
+  if (h.count > 1) qsort(h.games, (size_t)h.count, sizeof(RoundGame), cmpgames);
+  // The same-game table holds indices: rebuild it for the new order.
+  if (h.nslots) {
+    memset(h.slots, 0, (size_t)h.nslots * sizeof *h.slots);
+    for (int32_t i = 0; i < h.count; i++) place(h, i);
+  }
+}

@@ -1,0 +1,333 @@
+// The round history and its statistics: logs cut into games, each game once,
+// the CSV's fields and the figures of the page; and "成績集計" in the main
+// window through the fake desktop.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/mainwin.h"
+#include "app/startup.h"
+#include "app/statscmd.h"
+#include "kesto.h"
+#include "os/fake/fakeos.h"
+#include "report/cp932.h"
+#include "report/rounds.h"
+#include "report/stats.h"
+#include "support.h"
+
+namespace {
+
+// One game: the players' names, the course, start text, holes first to
+// last with each player's strokes from strokes(p, hole); no end marker when
+// ended is false.
+std::string game(const std::string& start, const std::string& course, int first, int last,
+                 std::initializer_list<std::string> names, int (*strokes)(int p, int h), bool pb = false,
+                 bool ended = true) {
+  std::string s;
+  int p = 1;
+  for (const std::string& n : names) s += "Player" + std::to_string(p++) + ":" + n + "\r\n";
+  s += pb ? "** PointBattle Begin **\r\n" : "** Stroke Begin **\r\n";
+  s += start + "\r\n*Club Setting*\r\nName: " + course + "\r\nTee:  1\r\n";
+  char b[32];
+  for (int h = first; h <= last; h++) {
+    snprintf(b, sizeof b, "*Hole %2d\r\n", h);
+    s += b;
+    for (int q = 1; q < p; q++) {
+      snprintf(b, sizeof b, "*Player%d %02d\r\n", q, strokes(q, h));
+      s += b;
+    }
+  }
+  if (ended) s += pb ? "** PointBattle End **\r\n" : "** Stroke End **\r\n";
+  return s;
+}
+
+int fours(int, int) { return 4; }
+int fives(int p, int) { return p == 1 ? 5 : 4; }
+int threeonfirst(int, int h) { return h == 1 ? 3 : 4; }
+
+// ロペ倶楽部's pars: 5,4,5,3,4,4,4,3,5 / 4,3,5,4,3,5,4,4,5 (74).
+const char kcourse[] = "ロペ倶楽部";
+
+class Rounds : public ::testing::Test {
+ protected:
+  std::string dir;
+  RoundHistory h;
+  void SetUp() override {
+    fakereset();
+    initcourses();
+    memset(&h, 0, sizeof h);
+    dir = maketempdir();
+  }
+  void TearDown() override {
+    roundsfree(h);
+    removetree(dir);
+  }
+  std::string log(const std::string& name, const std::string& text) {
+    std::string p = dir + "/" + name;
+    EXPECT_TRUE(writefile(p, text));
+    return p;
+  }
+};
+
+TEST_F(Rounds, CutsFinishedGamesAndCountsARepeatedGameOnce) {
+  std::string a = game("2009/04/05 20:00:00", kcourse, 1, 18, {"Taro", "Hanako"}, fours) +
+                  game("2009/04/06 09:30:00", kcourse, 1, 9, {"Taro"}, fours) +
+                  game("2009/04/07 10:00:00", kcourse, 1, 18, {"Taro"}, fours, false, false);  // no end
+  std::string b = game("2009/04/08 11:00:00", kcourse, 1, 18, {"Taro"}, fives, true);
+  EXPECT_EQ(roundsaddlog(h, log("golf.txt", a).c_str()), ROUNDLOG_READ);
+  EXPECT_EQ(roundsaddlog(h, log("golfwatch.txt", a + b).c_str()), ROUNDLOG_READ);
+  EXPECT_EQ(roundsaddlog(h, log("backup.txt", b + a).c_str()), ROUNDLOG_READ);
+  EXPECT_EQ(roundsaddlog(h, (dir + "/missing.txt").c_str()), ROUNDLOG_UNREADABLE);
+  ASSERT_EQ(h.count, 3);
+  EXPECT_EQ(h.logs[0].games, 2);
+  EXPECT_EQ(h.logs[0].added, 2);
+  EXPECT_EQ(h.logs[1].games, 3);
+  EXPECT_EQ(h.logs[1].added, 1);
+  EXPECT_EQ(h.logs[2].added, 0);
+  roundssort(h);
+  EXPECT_EQ(h.games[0].date, 20090405);
+  EXPECT_EQ(h.games[1].time, 930);
+  EXPECT_EQ(h.games[2].pointbattle, 1);
+  EXPECT_EQ(h.games[0].players, 2);
+  EXPECT_EQ(h.games[0].courseindex, 1);
+}
+
+TEST_F(Rounds, SameGameNeedsEveryNameAndStroke) {
+  std::string g1 = game("2009/04/05 20:00:00", kcourse, 1, 18, {"Taro", "Hanako"}, fours);
+  std::string g2 = game("2009/04/05 20:00:00", kcourse, 1, 18, {"Taro", "Hanako"}, threeonfirst);
+  std::string g3 = game("2009/04/05 20:00:00", kcourse, 1, 18, {"Taro", "Hanaka"}, fours);
+  std::string g4 = game("2009/04/05 20:00:00", kcourse, 1, 18, {"Taro", "Hanako"}, fours, true);
+  // The same game with a stage text of its own is still the same game.
+  std::string g5 = g1;
+  g5.insert(g5.find("** Stroke End"), " Stage1:P1 3pt\r\n");
+  roundsaddlog(h, log("a.txt", g1 + g2 + g3 + g4 + g5).c_str());
+  EXPECT_EQ(h.count, 4);
+  EXPECT_TRUE(samegame(h.games[0], h.games[0]));
+  EXPECT_FALSE(samegame(h.games[0], h.games[1]));
+}
+
+TEST_F(Rounds, A4MiBLogIsSkipped) {
+  std::string big(LOGBUFSIZE, ' ');
+  EXPECT_EQ(roundsaddlog(h, log("big.txt", big).c_str()), ROUNDLOG_TOOBIG);
+  EXPECT_EQ(h.logs[0].size, (uint32_t)LOGBUFSIZE);
+  EXPECT_EQ(h.count, 0);
+}
+
+TEST(StartText, DateAndTime) {
+  int32_t d, t;
+  startdatetime("2009/4/5 9:07:11", &d, &t);
+  EXPECT_EQ(d, 20090405);
+  EXPECT_EQ(t, 907);
+  startdatetime("start 12:30 then 2008/12/31 23:59", &d, &t);  // the time after the date
+  EXPECT_EQ(d, 20081231);
+  EXPECT_EQ(t, 2359);
+  startdatetime("Round at 7:45", &d, &t);
+  EXPECT_EQ(d, 0);
+  EXPECT_EQ(t, 745);
+  startdatetime("2009/13/01 25:00", &d, &t);
+  EXPECT_EQ(d, 0);
+  EXPECT_EQ(t, -1);
+  startdatetime("12009/04/05", &d, &t);  // five digits are no year
+  EXPECT_EQ(d, 0);
+}
+
+TEST(Csv, QuotingAndDecoding) {
+  char b[256];
+  csvfield(b, sizeof b, "plain");
+  EXPECT_STREQ(b, "plain");
+  csvfield(b, sizeof b, "Ka,ne \"K\"");
+  EXPECT_STREQ(b, "\"Ka,ne \"\"K\"\"\"");
+  csvfield(b, sizeof b, "a\r\nb");
+  EXPECT_STREQ(b, "\"a\r\nb\"");
+  // Never cut inside a character or without the closing quote.
+  csvfield(b, 7, "\xE3\x83\xAD,\xE3\x83\x9A");
+  EXPECT_STREQ(b, "\"\xE3\x83\xAD,\"");
+  // Shift-JIS to UTF-8: full-width, half-width katakana, a bad pair, a lone lead byte.
+  sjistoutf8(b, sizeof b, "\x83\x8D\xB1\x85\x40x\x81", 64);
+  EXPECT_STREQ(b, "\xE3\x83\xAD\xEF\xBD\xB1\xEF\xBF\xBDx\xEF\xBF\xBD");
+  sjistoutf8(b, 4, "\x83\x8D\x83\x8D", 4);
+  EXPECT_STREQ(b, "\xE3\x83\xAD");
+}
+
+TEST_F(Rounds, CsvRowsInDateOrder) {
+  // A course without pars in a log of its own (the record starts fresh), a
+  // 9-hole game, a point-battle game, names with commas and quotes.
+  roundsaddlog(h, log("a.txt", game("2009/04/06 08:00", "Practice Links", 1, 18, {"Taro"}, fours)).c_str());
+  roundsaddlog(h, log("b.txt", game("2009/04/05 20:00", kcourse, 1, 9, {"Ka,ne \"K\""}, fours) +
+                                   game("no date", kcourse, 1, 18, {"Taro", "Hanako"}, fives, true))
+                      .c_str());
+  roundssort(h);
+  std::string out = dir + "/rounds.csv";
+  ASSERT_EQ(writeroundscsv(h, out.c_str()), 1);
+  std::string csv = readfile(out);
+  std::string x =
+      "\xEF\xBB\xBFstart,date,time,course,kind,player,holes,strokes,par,to_par,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,"
+      "h12,h13,h14,h15,h16,h17,h18\r\n"
+      "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Taro,18,90,74,16,"
+      "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5\r\n"
+      "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Hanako,18,72,74,-2,"
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n"
+      "2009/04/05 20:00,2009-04-05,20:00,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,stroke,"
+      "\"Ka,ne \"\"K\"\"\",9,36,37,-1,4,4,4,4,4,4,4,4,4,,,,,,,,,\r\n"
+      "2009/04/06 08:00,2009-04-06,08:00,Practice Links,stroke,Taro,18,72,,,"
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n";
+  EXPECT_EQ(csv, x);
+}
+
+TEST_F(Rounds, Figures) {
+  // Taro: two 18-hole rounds on ロペ倶楽部 (72 = -2, then 90 = +16), a 9-hole
+  // game; Hanako: 72 with a 3 on hole 1 (71 = -3).
+  roundsaddlog(h, log("a.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro", "Hanako"}, fours) +
+                                   game("2009/04/06 20:00", kcourse, 1, 18, {"Taro", "Hanako"}, fives) +
+                                   game("2009/04/07 20:00", kcourse, 1, 18, {"Hanako"}, threeonfirst) +
+                                   game("2009/04/08 20:00", kcourse, 1, 9, {"Taro"}, fours))
+                      .c_str());
+  roundssort(h);
+  StatsFigures f;
+  ASSERT_EQ(statsfigures(h, f), 1);
+  ASSERT_EQ(f.nplayers, 2);
+  ASSERT_EQ(f.rounds, 6);
+  const PlayerFigures& t = f.players[0];
+  EXPECT_STREQ(t.name, "Taro");
+  EXPECT_EQ(t.full, 2);
+  EXPECT_EQ(t.other, 1);
+  EXPECT_EQ(t.strokes, 72 + 90);
+  EXPECT_EQ(t.topar, -2 + 16);
+  EXPECT_EQ(t.best, 0);
+  EXPECT_EQ(t.besttopar, -2);
+  // Fours on 6 par 5s, 8 par 4s, 4 par 3s, twice over 18 holes and once
+  // over the first nine (3 par 5s, 4 par 4s, 2 par 3s); fives in between.
+  EXPECT_EQ(t.results[BIRDIE], 6 + 3);
+  EXPECT_EQ(t.results[PARHOLE], 8 + 4 + 6);
+  EXPECT_EQ(t.results[BOGEY], 4 + 2 + 8);
+  EXPECT_EQ(t.results[DOUBLE], 4);
+  EXPECT_EQ(t.results[EAGLE], 0);
+  EXPECT_EQ(t.parholes[0], 10);
+  EXPECT_EQ(t.partopar[0], 4 + 2 + 8);
+  const PlayerFigures& k = f.players[1];
+  EXPECT_EQ(k.full, 3);
+  EXPECT_EQ(k.best, 2);
+  EXPECT_EQ(k.besttopar, -3);
+  EXPECT_EQ(k.results[EAGLE], 1);  // 3 on a par 5
+  ASSERT_EQ(f.ncourses, 1);
+  EXPECT_EQ(f.courses[0].rounds, 6);
+  EXPECT_EQ(f.courses[0].full, 5);
+  EXPECT_EQ(f.courses[0].last, 3);
+  EXPECT_EQ(f.courses[0].holeplays[0], 6);
+  statsfree(f);
+
+  char b[16];
+  fmtsigned(b, sizeof b, 34, 10);
+  EXPECT_STREQ(b, "+3.4");
+  fmtsigned(b, sizeof b, -1, 30);
+  EXPECT_STREQ(b, "0.0");
+  fmtsigned(b, sizeof b, -12, 10);
+  EXPECT_STREQ(b, "-1.2");
+  fmtsigned(b, sizeof b, 5, 100);
+  EXPECT_STREQ(b, "+0.1");
+
+  // The page: Shift-JIS, texts escaped, one chart line per player.
+  roundsaddlog(h, log("b.txt", game("2009/04/09 20:00", kcourse, 1, 18, {"<b>&"}, fours)).c_str());
+  roundssort(h);
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str()), 1);
+  std::string html = readfile(page);
+  EXPECT_EQ(html.find("<b>&"), std::string::npos);
+  EXPECT_NE(html.find("&lt;b&gt;&amp;"), std::string::npos);
+  EXPECT_NE(html.find("\x83\x8D\x83\x79"), std::string::npos);  // ロペ in Shift-JIS
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+  size_t lines = 0;
+  for (size_t at = 0; (at = html.find("<polyline", at)) != std::string::npos; at++) lines++;
+  EXPECT_EQ(lines, 3u);
+}
+
+// "成績集計" in the main window, with the program folder in a temporary folder.
+class StatsCommand : public ::testing::Test {
+ protected:
+  std::string dir;
+  char olddir[4096];
+  void SetUp() override {
+    fakereset();
+    memset(&gkesto.set, 0, sizeof gkesto.set);
+    memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    ASSERT_TRUE(getcwd(olddir, sizeof olddir));
+    dir = maketempdir();
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    gfake.cwd = dir;
+    ASSERT_TRUE(setpaths(dir.c_str()));
+    ASSERT_NE(oscreatemaindialog(), 0u);
+    gfake.programs.push_back("C:\\program files\\internet explorer\\iexplore.exe");
+  }
+  void TearDown() override {
+    ASSERT_EQ(chdir(olddir), 0);
+    removetree(dir);
+  }
+};
+
+TEST_F(StatsCommand, InTheSystemMenuReadsEveryLogAndShowsThePage) {
+  ASSERT_EQ(gfake.sysmenu.size(), 2u);
+  EXPECT_EQ(gfake.sysmenu[1].id, (uint32_t)IDM_STATS);
+  EXPECT_EQ(gfake.sysmenu[1].text, "成績集計");
+  EXPECT_EQ(mainwinsyscommand(0xF060), 0);  // SC_CLOSE is the system's
+
+  std::string g1 = game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours);
+  std::string g2 = game("2009/04/06 20:00", kcourse, 1, 18, {"Taro"}, fives);
+  std::string g3 = game("2009/04/07 20:00", kcourse, 1, 18, {"Taro"}, threeonfirst);
+  ASSERT_TRUE(writefile(dir + "/golfwatch.txt", g1));
+  ASSERT_EQ(mkdir((dir + "/ym200904").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir + "/ym200904/d05").c_str(), 0755), 0);
+  ASSERT_TRUE(writefile(dir + "/ym200904/d05/golf05_2107_45.txt", g1 + g2));
+  // Not backup logs: the game's other files, a file named like a month folder.
+  ASSERT_TRUE(writefile(dir + "/ym200904/d05/user.db", g3));
+  ASSERT_TRUE(writefile(dir + "/ym200905", g3));
+  ASSERT_TRUE(writefile(dir + "/game.txt", g2 + g3));
+  snprintf(gkesto.set.gamelog, sizeof gkesto.set.gamelog, "%s/game.txt", dir.c_str());
+  // The play-log dialog's log and record stay as they were.
+  memcpy(gkesto.playlog, "KEEP", 5);
+  gkesto.game.loglen = 4;
+  GameRecord before = gkesto.game;
+
+  EXPECT_EQ(mainwinsyscommand(IDM_STATS), 1);
+  EXPECT_TRUE(gfake.boxes.empty());
+  std::string csv = readfile(dir + "/rounds.csv");
+  size_t rows = 0;
+  for (char c : csv) rows += c == '\n';
+  EXPECT_EQ(rows, 4u);  // the header and three games
+  std::string html = readfile(dir + "/stats.html");
+  EXPECT_NE(html.find("golf05_2107_45.txt : 2"), std::string::npos);
+  EXPECT_EQ(html.find("user.db"), std::string::npos);
+  EXPECT_EQ(html.find("ym200905"), std::string::npos);
+  ASSERT_EQ(gfake.started.size(), 1u);
+  EXPECT_EQ(gfake.started[0].cmdline, " " + dir + "\\stats.html");
+  EXPECT_STREQ(gkesto.playlog, "KEEP");
+  EXPECT_EQ(memcmp(&before, &gkesto.game, sizeof before), 0);
+}
+
+TEST_F(StatsCommand, NoLogsNoGamesAndAFailedWriteAreTold) {
+  mainwinsyscommand(IDM_STATS);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].caption, "成績集計");
+  EXPECT_NE(gfake.boxes[0].text.find("ログが見つかりません"), std::string::npos);
+
+  ASSERT_TRUE(writefile(dir + "/golfwatch.txt", "Player1:Taro\r\n"));
+  mainwinsyscommand(IDM_STATS);
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  EXPECT_NE(gfake.boxes[1].text.find("終わったゲームがありません"), std::string::npos);
+  EXPECT_FALSE(osfindfile((dir + "/stats.html").c_str()));
+
+  // A folder where the page would go: the write fails, no browser starts.
+  ASSERT_TRUE(writefile(dir + "/golfwatch.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours)));
+  ASSERT_EQ(mkdir((dir + "/stats.html").c_str(), 0755), 0);
+  mainwinsyscommand(IDM_STATS);
+  ASSERT_EQ(gfake.boxes.size(), 3u);
+  EXPECT_EQ(gfake.boxes[2].caption, "Write error");
+  EXPECT_NE(gfake.boxes[2].text.find("stats.html"), std::string::npos);
+  EXPECT_TRUE(gfake.started.empty());
+  EXPECT_TRUE(gfake.opened.empty());
+}
+
+}  // namespace
