@@ -115,6 +115,21 @@ int oscopyfile(const char* from, const char* to, int failifexists) {
   return CopyFileW(wf, wt, failifexists ? TRUE : FALSE) ? 1 : 0;
 }
 
+int osflushfilebuffers(OsHandle f) { return FlushFileBuffers((HANDLE)f) ? 1 : 0; }
+
+int osmovefileex(const char* from, const char* to, uint32_t flags) {
+  wchar_t wf[WBUF], wt[WBUF];
+  towide(from, wf, WBUF);
+  towide(to, wt, WBUF);
+  return MoveFileExW(wf, wt, flags) ? 1 : 0;
+}
+
+int osdeletefile(const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  return DeleteFileW(w) ? 1 : 0;
+}
+
 uint32_t osgetcompressedfilesize(const char* path) {
   wchar_t w[WBUF];
   towide(path, w, WBUF);
