@@ -160,6 +160,7 @@ struct PageState {
 };
 
 struct Kesto {
+  uint32_t writeerror;       // the system's reason for the last failed write of a whole file
   OsHandle mutex;
   OsHandle user32;
   void* setlayered;          // SetLayeredWindowAttributes
