@@ -55,6 +55,7 @@ struct CaptureControl {
   uint16_t keynow, keyprev;
   uint16_t shortnow[SHORTCUTS], shortprev[SHORTCUTS];
   int32_t countguard;
+  int32_t unsaved;       // the last image could not be saved: it stays on the clipboard
 };
 
 #define FRAMESLOTS 16384
