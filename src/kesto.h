@@ -158,6 +158,8 @@ struct PageState {
   char title[48];      // "log%d%02d%02d_%02d%02d"
   OsHandle out;        // the open page file; 0 while none is open
   int32_t shortgames;  // short games asked about so far
+  int32_t failed;      // writes of the page last written that failed (its file is then removed)
+  uint32_t error;      // the system's reason for the first of them
 };
 
 struct Kesto {
