@@ -309,6 +309,8 @@ TEST_F(CapCtl, ABurstOfFivePagesWritesFiveFramesAndItsLog) {
   EXPECT_EQ(gkesto.burst.taken, 1);
   EXPECT_EQ(gfake.pbrangehi, 5u);
   EXPECT_EQ(gfake.pbcolor, 0xFF0000u);
+  // Blue on a themed Windows too: the bar is drawn without visual styles.
+  EXPECT_EQ(gfake.unstyled, std::vector<OsWin>{gkesto.mw.progress});
   EXPECT_EQ(gfake.clipimage, gfake.images.back().handle) << "a burst leaves the image in the clipboard";
   tick(3);
   EXPECT_EQ(gkesto.burst.taken, 4);
