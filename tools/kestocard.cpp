@@ -106,7 +106,7 @@ static int onelog(const char* path) {
   // A log with nothing to write has been told about by htmcreate.
   int32_t tables = htmcreate(cardask);
   if (tables == 0) return 1;
-  if (tables < 0) {
+  if (tables < 0 || gkesto.page.failed) {
     snprintf(text, sizeof text, "cannot create the page %s", gkesto.page.name);
     complain(path, text);
     return 1;

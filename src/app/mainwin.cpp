@@ -9,6 +9,8 @@
 #include "app/statscmd.h"
 #include "app/watch.h"
 #include "capture/area.h"
+#include "config/textfile.h"
+#include "fileerror.h"
 #include "kesto.h"
 #include "report/playlog.h"
 #include "res/resource.h"
@@ -121,6 +123,8 @@ void mainwininitdialog() {
     osclosecliboard();
   }
   mw.progress = osgetdlgitem(mw.main, IDC_PROGRESS);
+  // A themed Windows draws the bar in its own colour unless its styles are off.
+  osnovisualstyle(mw.progress);
   showcount();
   gkesto.marker.width = 100;
   gkesto.marker.pos = 0;
@@ -216,18 +220,19 @@ void endsequence() {
     gkesto.user32 = 0;
   }
   if (gkesto.set.savecourse) {
-    OsHandle f = oscreatefile(gkesto.set.coursefile, OS_GENERIC_READ | OS_GENERIC_WRITE,
-                              OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_CREATE_ALWAYS);
-    if (f == OS_BADFILE) {
-      osmessagebox(gkesto.mw.main, " オープンエラー！", "Save Error", OS_MB_ICONERROR);
-    } else {
-      int32_t failed = writecourses(f);
-      if (failed != 0) {
-        char b[64];
-        snprintf(b, sizeof b, " %d 回の書き込みエラー！", failed);
-        osmessagebox(gkesto.mw.main, b, "Save Error", OS_MB_ICONERROR);
-      }
-      osclosehandle(f);
+    // golfcourse.txt is replaced whole: a failure leaves the old one as it was.
+    Replacement r;
+    char head[64] = " オープンエラー！";
+    if (beginreplace(&r, gkesto.set.coursefile)) {
+      int32_t failed = writecourses(r.f);
+      if (failed != 0) snprintf(head, sizeof head, " %d 回の書き込みエラー！", failed);
+      else snprintf(head, sizeof head, "golfcourse.txt を保存できませんでした");
+      endreplace(&r, failed == 0);
+    }
+    if (r.failed) {
+      char b[1024];
+      failuretext(b, (int)sizeof b, head, gkesto.set.coursefile, r.error, "golfcourse.txt は変更していません。");
+      osmessagebox(gkesto.mw.main, b, "Save Error", OS_MB_ICONERROR);
     }
   }
   ospostquitmessage(0);

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "app/mainwin.h"
+#include "config/textfile.h"
+#include "fileerror.h"
 #include "kesto.h"
 #include "res/resource.h"
 
@@ -108,21 +110,22 @@ static void keepcopy() {
   char path[PATHSIZE + 16];
   snprintf(path, sizeof path, "%s\\golfwatch.txt", gkesto.set.home);
   int ok = 0;
+  uint32_t error = 0;
   int32_t len = readwhole();
+  // The copy replaces the old one whole: a failure leaves it as it was.
   if (len >= 0) {
-    OsHandle f = oscreatefile(path, OS_GENERIC_WRITE, 0, OS_TRUNCATE_EXISTING);
-    if (f == OS_BADFILE) f = oscreatefile(path, OS_GENERIC_WRITE, 0, OS_CREATE_ALWAYS);
-    if (f != OS_BADFILE) {
-      uint32_t put = 0;
-      ok = oswritefile(f, gkesto.livebuf, (uint32_t)len, &put) && put == (uint32_t)len;
-      if (!osclosehandle(f)) ok = 0;
-    }
+    ok = replacefile(path, gkesto.livebuf, (uint32_t)len, &error);
   } else {
     // Larger than the live buffer, or not readable through it: the system
     // copies the file itself.
-    ok = oscopyfile(gkesto.set.gamelog, path, 0);
+    ok = replacebycopy(gkesto.set.gamelog, path, &error);
   }
-  if (!ok) errorbox("ret2 = 0", "Write error");
+  if (!ok) {
+    char b[1024];
+    failuretext(b, (int)sizeof b, "ゲームのログのコピー golfwatch.txt を保存できませんでした", path, error,
+                "前の golfwatch.txt は変更していません。");
+    errorbox(b, "Write error");
+  }
 }
 
 static void seekgame(const IntervalRow& pace) {

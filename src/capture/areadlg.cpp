@@ -6,6 +6,7 @@
 
 #include "capture/area.h"
 #include "capture/capture.h"
+#include "fileerror.h"
 #include "kesto.h"
 #include "res/resource.h"
 
@@ -222,7 +223,10 @@ static void savearea(OsWin dlg) {
     s.complete = 1;
     osmessagebox(dlg, "環境データを ファイル名 loginit.txt で保存しました", "Write OK", OS_MB_ICONINFORMATION);
   } else {
-    osmessagebox(dlg, "環境データ保存に失敗しました", "Write Error", OS_MB_ICONERROR);
+    char b[1024];
+    failuretext(b, (int)sizeof b, "環境データ保存に失敗しました", gkesto.set.inifile, gkesto.writeerror,
+                "loginit.txt は変更していません。");
+    osmessagebox(dlg, b, "Write Error", OS_MB_ICONERROR);
   }
   ossendcommand(gkesto.mw.main, IDC_SHOWCOUNT);
 }

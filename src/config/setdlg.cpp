@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "fileerror.h"
 #include "kesto.h"
 #include "report/playlog.h"
 #include "res/resource.h"
@@ -36,7 +37,10 @@ static void savesettings(OsWin dlg) {
     gkesto.set.complete = 1;
     osmessagebox(dlg, "環境データを ファイル名 loginit.txt で保存しました", "Write OK", OS_MB_ICONINFORMATION);
   } else {
-    osmessagebox(dlg, "環境データ保存に失敗しました", "Write Error", OS_MB_ICONERROR);
+    char b[1024];
+    failuretext(b, (int)sizeof b, "環境データ保存に失敗しました", gkesto.set.inifile, gkesto.writeerror,
+                "loginit.txt は変更していません。");
+    osmessagebox(dlg, b, "Write Error", OS_MB_ICONERROR);
   }
 }
 

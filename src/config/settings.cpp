@@ -235,18 +235,21 @@ int32_t readsettings() {
   return parsesettings(text, (int32_t)len);
 }
 
-// Writes one line; 1 when all its bytes went out.
-static int putline(OsHandle f, const char* line) {
-  uint32_t n = (uint32_t)strlen(line);
-  uint32_t put = 0;
-  return oswritefile(f, line, n, &put) && put == n;
+// Writes one line to the replacement; 1 when all its bytes went out.
+static int putline(Replacement* r, const char* line) {
+  return replacewrite(r, line, (uint32_t)strlen(line));
 }
 
+// loginit.txt is replaced whole: an old file stays as it was when any write fails.
 int32_t writesettings() {
   const Settings& s = gkesto.set;
-  OsHandle f = oscreatefile(s.inifile, OS_GENERIC_READ | OS_GENERIC_WRITE,
-                            OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_CREATE_ALWAYS);
-  if (f == OS_BADFILE || f == 0) return 0;
+  gkesto.writeerror = 0;
+  Replacement r;
+  Replacement* f = &r;
+  if (!beginreplace(f, s.inifile)) {
+    gkesto.writeerror = r.error;
+    return 0;
+  }
   const CaptureSettings& c = s.saved;
   int32_t key = c.selectcapkey >= 0 && c.selectcapkey < CAPKEYROWS ? c.selectcapkey : 0;
   char lines[14][PATHSIZE + 48];
@@ -272,6 +275,9 @@ int32_t writesettings() {
     if (!putline(f, lines[i])) break;
     mask |= 1 << i;
   }
-  osclosehandle(f);
+  if (!endreplace(f, 1)) {
+    gkesto.writeerror = r.error;
+    return 0;
+  }
   return mask;
 }

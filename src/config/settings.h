@@ -88,6 +88,8 @@ int32_t parsesettings(const char* text, int32_t len);
 // 8 bytes ("golf.txt"), cut before a double-byte character rather than in it.
 void setgamelog(const char* path);
 // Writes loginit.txt; returns the mask of lines written (LM_COMPLETE when all 14).
+// The file is replaced whole: on any failure it is left as it was, 0 is
+// returned and gkesto.writeerror holds the system's reason.
 int32_t writesettings();
 // The first interval row whose list position equals pos; 0 when none does.
 int32_t intervalrow(int32_t pos);

@@ -29,6 +29,13 @@ typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
 #define OS_TRUNCATE_EXISTING 5u
 
 #define OS_ERROR_ALREADY_EXISTS 183u
+#define OS_ERROR_FILE_NOT_FOUND 2u
+#define OS_ERROR_PATH_NOT_FOUND 3u
+#define OS_ERROR_ACCESS_DENIED 5u
+#define OS_ERROR_WRITE_FAULT 29u
+#define OS_ERROR_SHARING_VIOLATION 32u
+#define OS_ERROR_HANDLE_DISK_FULL 39u
+#define OS_ERROR_DISK_FULL 112u
 
 // Local or system time, laid out like SYSTEMTIME.
 struct OsTime {
@@ -44,6 +51,16 @@ uint32_t osgetfilesize(OsHandle f);                  // OS_INVALID_FILE_SIZE on 
 int ossetfilepointer(OsHandle f, uint32_t offset);
 // Copies a file like CopyFileA; with failifexists 0 an existing to is replaced.  1 or 0.
 int oscopyfile(const char* from, const char* to, int failifexists);
+// FlushFileBuffers: what was written to f is on the disk.  1 or 0.
+int osflushfilebuffers(OsHandle f);
+#define OS_MOVEFILE_REPLACE_EXISTING 0x1u
+#define OS_MOVEFILE_WRITE_THROUGH 0x8u
+// MoveFileEx: renames from to to; with OS_MOVEFILE_REPLACE_EXISTING an
+// existing to is replaced in one step, with OS_MOVEFILE_WRITE_THROUGH the
+// call returns once the move is on the disk.  1 or 0.
+int osmovefileex(const char* from, const char* to, uint32_t flags);
+// DeleteFile.  1 or 0.
+int osdeletefile(const char* path);
 uint32_t osgetcompressedfilesize(const char* path);  // OS_INVALID_FILE_SIZE on failure
 int osgetfiletimelocal(OsHandle f, OsTime* t);       // last write, local time; 1 or 0
 int osgetdiskfreespace(const char* root, uint32_t* sectorspercluster, uint32_t* bytespersector,
@@ -205,6 +222,10 @@ OsHandle osglobalfree(OsHandle m);            // 0 when freed
 #define OS_PBM_SETPOS 0x402u
 #define OS_PBM_SETBARCOLOR 0x409u
 intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp);
+// Turns the visual styles off for one control (SetWindowTheme with empty
+// names), so that it is drawn the classic way and colours sent to it (the
+// progress bar's PBM_SETBARCOLOR) show on a themed Windows too.  1 or 0.
+int osnovisualstyle(OsWin ctl);
 // Posts WM_COMMAND with the given id (notification 0, a click) to a window.
 void ospostcommand(OsWin w, int id);
 

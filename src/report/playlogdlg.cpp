@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fileerror.h"
 #include "kesto.h"
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
@@ -31,7 +32,30 @@ void browserpath(char* buf, int n) {
   if (len > 0 && len < sizeof win && n > 0) buf[0] = win[0];
 }
 
-void showpage(OsWin owner) { showfile(owner, gkesto.page.name); }
+// The page's path in the program folder, for the messages.
+static void pagepath(char* buf, int n, const char* name) {
+  char dir[PATHSIZE];
+  uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
+  if (len == 0 || len >= sizeof dir) dir[0] = 0;
+  snprintf(buf, n, "%s\\%s", dir, name);
+}
+
+// A page that could not be written whole: which and why.
+static void pagefailure(OsWin owner, const char* head, const char* name) {
+  char path[PATHSIZE + 64], b[1024];
+  pagepath(path, (int)sizeof path, name);
+  failuretext(b, (int)sizeof b, head, path, gkesto.page.error, nullptr);
+  osmessagebox(owner, b, "Write error", OS_MB_ICONERROR);
+}
+
+void showpage(OsWin owner) {
+  // The browser is never started on a page that was not written whole.
+  if (gkesto.page.failed) {
+    pagefailure(owner, "スコアカードのページを作成できなかったため表示しません", gkesto.page.name);
+    return;
+  }
+  showfile(owner, gkesto.page.name);
+}
 
 void showfile(OsWin owner, const char* name) {
   char dir[PATHSIZE];
@@ -51,8 +75,14 @@ void showfile(OsWin owner, const char* name) {
 }
 
 static void makepage(OsWin dlg) {
-  // No browser on a page that was not written.
-  if (htmcreate(playlogask) > 0 && gkesto.set.iexplore) showpage(dlg);
+  int32_t tables = htmcreate(playlogask);
+  // A log with nothing to write has been told about by htmcreate.
+  if (tables == 0) return;
+  if (gkesto.page.failed) {
+    pagefailure(dlg, "スコアカードのページを作成できませんでした", gkesto.page.name);
+    return;
+  }
+  if (gkesto.set.iexplore) showpage(dlg);
 }
 
 static void makelinks(OsWin dlg) {
@@ -60,7 +90,7 @@ static void makelinks(OsWin dlg) {
     osmessagebox(dlg, "KESTO フォルダに、linkcc.html を作成しました", "リンク集", OS_MB_ICONINFORMATION);
   } else {
     // Silence would read as success.
-    osmessagebox(dlg, "linkcc.html を作成できませんでした", "Write error", OS_MB_ICONERROR);
+    pagefailure(dlg, "linkcc.html を作成できませんでした", "linkcc.html");
   }
 }
 

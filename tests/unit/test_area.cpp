@@ -428,7 +428,9 @@ TEST_F(Area, SaveClampsTheCountAndWritesTheFile) {
   // A file that cannot be written says so.
   gfake.locked.push_back(dir + "/loginit.txt");
   areadlgcommand(dlg, IDA_SAVE, OS_BN_CLICKED, 0);
-  EXPECT_EQ(gfake.boxes.back().text, "環境データ保存に失敗しました");
+  EXPECT_EQ(gfake.boxes.back().text, "環境データ保存に失敗しました\r\n\r\n" + dir +
+                                         "\\loginit.txt\r\nほかのプログラムが使用中です (エラー 32)\r\n\r\n"
+                                         "loginit.txt は変更していません。");
   EXPECT_EQ(gfake.boxes.back().caption, "Write Error");
 }
 

@@ -184,6 +184,26 @@ TEST_F(MainWindow, EndSequenceWritesCoursesOnce) {
   EXPECT_TRUE(gfake.boxes.empty());
 }
 
+// golfcourse.txt is replaced at exit, never truncated first: a disk that
+// fills halfway leaves the old file as it was, and the message says why.
+TEST_F(MainWindow, ACourseFileTheDiskCannotHoldStaysAsItWas) {
+  open();  // SAVE_COURSE stays 1
+  writefile(dir + "/golfcourse.txt", "# the user's own courses\r\n");
+  gfake.diskroom = 1000;
+  mainwincommand(IDC_END, 0);
+  EXPECT_EQ(gfake.quitposted, 1);
+  EXPECT_EQ(readfile(dir + "/golfcourse.txt"), "# the user's own courses\r\n");
+  EXPECT_FALSE(osfindfile((dir + "/golfcourse.txt.tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].caption, "Save Error");
+  const std::string& t = gfake.boxes[0].text;
+  EXPECT_NE(t.find(" 回の書き込みエラー！\r\n\r\n" + dir + "\\golfcourse.txt\r\nディスクの空きが足りません (エラー 112)"
+                   "\r\n\r\ngolfcourse.txt は変更していません。"),
+            std::string::npos)
+      << t;
+}
+
 TEST_F(MainWindow, EndSequenceRespectsSaveCourseAndReportsFailure) {
   open(kcomplete);  // SAVE_COURSE=0
   mainwincommand(2, 0);
@@ -200,7 +220,9 @@ TEST_F(MainWindow, EndSequenceRespectsSaveCourseAndReportsFailure) {
   ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
   mainwindestroy();
   ASSERT_EQ(gfake.boxes.size(), 1u);
-  EXPECT_EQ(gfake.boxes[0].text, " オープンエラー！");
+  EXPECT_EQ(gfake.boxes[0].text, "golfcourse.txt を保存できませんでした\r\n\r\n" + dir +
+                                     "\\golfcourse.txt\r\n書き込みが許可されていません (エラー 5)\r\n\r\n"
+                                     "golfcourse.txt は変更していません。");
   EXPECT_EQ(gfake.boxes[0].caption, "Save Error");
   EXPECT_EQ(gfake.quitposted, 1);
   rmdir(blocked.c_str());

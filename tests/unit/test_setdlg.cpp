@@ -134,10 +134,62 @@ TEST_F(SettingsDialog, SaveWritesLoginitAndCompletesTheSettings) {
   gkesto.set.complete = 0;
   setdlgcommand(dlg, IDC_SET_SAVE);
   ASSERT_EQ(gfake.boxes.size(), 2u);
-  EXPECT_EQ(gfake.boxes[1].text, "環境データ保存に失敗しました");
+  EXPECT_EQ(gfake.boxes[1].text, "環境データ保存に失敗しました\r\n\r\n" + dir +
+                                     "\\loginit.txt\r\n書き込みが許可されていません (エラー 5)\r\n\r\n"
+                                     "loginit.txt は変更していません。");
   EXPECT_EQ(gfake.boxes[1].caption, "Write Error");
   EXPECT_EQ(gfake.boxes[1].type, OS_MB_ICONERROR);
   EXPECT_EQ(gkesto.set.complete, 0);
+}
+
+// loginit.txt is replaced, never truncated: whatever step fails, the old file
+// stays byte for byte, no temporary is left and the message says why.
+TEST_F(SettingsDialog, ASaveThatFailsAnywhereLeavesTheOldLoginitAsItWas) {
+  OsWin dlg = opendlg();
+  choosegolf(dlg);
+  const std::string ini = dir + "/loginit.txt";
+  const std::string old = "// loginit.txt\r\nHOME=C:\\old\r\nREAD_COURSE=1\r\n";
+  struct Fault {
+    const char* name;
+    int64_t room;  // bytes the disk takes
+    long flush, move;
+    const char* reason;
+  };
+  const Fault faults[] = {
+      {"disk full at once", 0, 0, 0, "ディスクの空きが足りません (エラー 112)"},
+      {"disk full after a line", 16, 0, 0, "ディスクの空きが足りません (エラー 112)"},
+      {"disk full one byte short", 0, 0, 0, "ディスクの空きが足りません (エラー 112)"},
+      {"flush fails", -1, 1, 0, "書き込みに失敗しました (エラー 29)"},
+      {"move fails", -1, 0, 1, "書き込みが許可されていません (エラー 5)"},
+  };
+  // The size of a whole new file, for the fault one byte short of it.
+  ASSERT_TRUE(writefile(ini, old));
+  setdlgcommand(dlg, IDC_SET_SAVE);
+  const std::string whole = readfile(ini);
+  ASSERT_GT(whole.size(), 100u);
+  for (const Fault& f : faults) {
+    SCOPED_TRACE(f.name);
+    ASSERT_TRUE(writefile(ini, old));
+    gfake.boxes.clear();
+    gfake.diskroom = std::string(f.name) == "disk full one byte short" ? (int64_t)whole.size() - 1 : f.room;
+    gfake.flushfails = f.flush;
+    gfake.movefails = f.move;
+    setdlgcommand(dlg, IDC_SET_SAVE);
+    gfake.diskroom = -1;
+    EXPECT_EQ(readfile(ini), old);
+    EXPECT_FALSE(osfindfile((dir + "\\loginit.txt.tmp").c_str()));
+    EXPECT_EQ(fakeleftovers(), "");
+    ASSERT_EQ(gfake.boxes.size(), 1u);
+    EXPECT_EQ(gfake.boxes[0].caption, "Write Error");
+    EXPECT_EQ(gfake.boxes[0].text, "環境データ保存に失敗しました\r\n\r\n" + dir + "\\loginit.txt\r\n" + f.reason +
+                                       "\r\n\r\nloginit.txt は変更していません。");
+  }
+  // With room again the file is replaced whole.
+  gfake.boxes.clear();
+  setdlgcommand(dlg, IDC_SET_SAVE);
+  EXPECT_EQ(readfile(ini), whole);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].caption, "Write OK");
 }
 
 TEST_F(SettingsDialog, ChoosingGolfTxtSetsTheGameLog) {
@@ -337,7 +389,8 @@ TEST_F(Backup, FailedCopiesAreNamed) {
   gfake.answers = {OS_IDYES, OS_IDYES};
   setdlgcommand(dlg, IDC_SET_BACKUP);
   ASSERT_EQ(gfake.boxes.size(), 3u);
-  EXPECT_EQ(gfake.boxes[2].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "replay.db");
+  const std::string missing = "\r\nファイルが見つかりません (エラー 2)";
+  EXPECT_EQ(gfake.boxes[2].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "replay.db" + missing);
   EXPECT_EQ(gfake.boxes[2].caption, "DIR");
   EXPECT_EQ(gfake.boxes[2].type, OS_MB_ICONERROR);
   EXPECT_EQ(gfake.boxes[2].owner, dlg);
@@ -351,8 +404,24 @@ TEST_F(Backup, FailedCopiesAreNamed) {
   gfake.answers = {OS_IDYES};
   setdlgcommand(dlg, IDC_SET_BACKUP);
   ASSERT_EQ(gfake.boxes.size(), 2u);
-  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db\r\n" + wgame +
-                                     "replay.db");
+  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db" + missing +
+                                     "\r\n" + wgame + "replay.db" + missing);
+
+  // A disk that fills during a copy: the earlier backup of that file stays
+  // whole, and the reason is given.
+  writefile(game + "/user.db", std::string(5000, 'u'));
+  writefile(game + "/replay.db", "R");
+  gfake.boxes.clear();
+  gfake.answers = {OS_IDYES};
+  gfake.diskroom = 20;  // golf.txt fits, user.db does not, and nothing after it
+  setdlgcommand(dlg, IDC_SET_BACKUP);
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  const std::string full = "\r\nディスクの空きが足りません (エラー 112)";
+  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db" + full + "\r\n" +
+                                     wgame + "replay.db" + full);
+  EXPECT_EQ(readfile(dayfolder() + "/user.db"), std::string("USER\0db", 7));
+  EXPECT_FALSE(osfindfile((dayfolder() + "/replay.db").c_str()));
+  EXPECT_FALSE(osfindfile((dayfolder() + "/user.db.tmp").c_str()));
 }
 
 TEST(Folders, LookCreateLookAgain) {

@@ -393,10 +393,28 @@ TEST_F(Watch, AFailedCopyIsReportedAndWatchingGoesOn) {
   fakeclosewindow(g);
   tick(A());
   ASSERT_EQ(gfake.boxes.size(), 1u);
-  EXPECT_EQ(gfake.boxes[0].text, "ret2 = 0");
+  EXPECT_EQ(gfake.boxes[0].text, "ゲームのログのコピー golfwatch.txt を保存できませんでした\r\n\r\n" + dir +
+                                     "\\golfwatch.txt\r\n書き込みが許可されていません (エラー 5)\r\n\r\n"
+                                     "前の golfwatch.txt は変更していません。");
   EXPECT_EQ(gfake.boxes[0].caption, "Write error");
   EXPECT_EQ(gfake.boxes[0].timers, 0u);
   EXPECT_TRUE(timersrunning());
+  EXPECT_EQ(state(), GameEnded);
+}
+
+// golfwatch.txt is replaced, never truncated first: the copy of the game
+// before stays whole when the disk fills.
+TEST_F(Watch, ACopyTheDiskCannotHoldLeavesTheOldCopyWhole) {
+  start();
+  writefile(dir + "/golfwatch.txt", "the game before\r\n");
+  gfake.diskroom = 5;
+  OsWin g = follow("*Hole  1\r\n" + shot(1, 1, 1, 200.0f, 118));
+  fakeclosewindow(g);
+  tick(A());
+  EXPECT_EQ(readfile(dir + "/golfwatch.txt"), "the game before\r\n");
+  EXPECT_FALSE(osfindfile((dir + "/golfwatch.txt.tmp").c_str()));
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_NE(gfake.boxes[0].text.find("ディスクの空きが足りません (エラー 112)"), std::string::npos);
   EXPECT_EQ(state(), GameEnded);
 }
 

@@ -64,6 +64,17 @@ static FakeWindow* findwin(OsWin w) {
   return nullptr;
 }
 
+// A window call: the test's hook, then the scripted vanishing of a window.
+static void windowcall(const char* call) {
+  if (gfake.oncall) gfake.oncall(call);
+  if (gfake.vanishwin && gfake.vanishafter > 0 && (gfake.vanishon.empty() || gfake.vanishon == call) &&
+      --gfake.vanishafter == 0) {
+    OsWin w = gfake.vanishwin;
+    gfake.vanishwin = 0;
+    fakeclosewindow(w);
+  }
+}
+
 OsWin fakeaddwindow(const char* cls, const char* title, int l, int t, int r, int b) {
   if (gfake.nextid == 0) gfake.nextid = 0x100;
   FakeWindow w{gfake.nextid++, cls, title, {l, t, r, b}, 0, true};
@@ -106,6 +117,26 @@ static std::string hostpath(const char* path) {
   return p;
 }
 
+// Takes one call from a fault count: 1 when this call fails.
+static int takefault(long& count) {
+  if (count == 0) return 0;
+  if (count > 0) count--;
+  return 1;
+}
+
+static int isdenied(const std::string& hp) {
+  for (const std::string& d : gfake.denied) {
+    if (d == hp) return 1;
+    if (!d.empty() && d.back() == '/' && hp.compare(0, d.size(), d) == 0) return 1;
+  }
+  return 0;
+}
+
+static int failwith(uint32_t error) {
+  gfake.lasterror = error;
+  return 0;
+}
+
 OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
   int flags = 0;
   if ((access & OS_GENERIC_READ) && (access & OS_GENERIC_WRITE)) flags = O_RDWR;
@@ -131,6 +162,10 @@ OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_
         gfake.lasterror = 32;  // sharing violation
         return OS_BADFILE;
       }
+  if ((access & OS_GENERIC_WRITE) && isdenied(hp)) {
+    gfake.lasterror = OS_ERROR_ACCESS_DENIED;
+    return OS_BADFILE;
+  }
   struct stat st;
   if (stat(hp.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     gfake.lasterror = 5;
@@ -138,9 +173,10 @@ OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_
   }
   int fd = open(hp.c_str(), flags | O_CLOEXEC, 0644);
   if (fd < 0) {
-    gfake.lasterror = errno == ENOENT ? 2 : 5;
+    gfake.lasterror = errno == ENOENT ? 2 : errno == EEXIST ? 80 : 5;
     return OS_BADFILE;
   }
+  gfake.openfiles.push_back({(OsHandle)(fd + 1), hp});
   return (OsHandle)(fd + 1);
 }
 
@@ -164,20 +200,65 @@ int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
 int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   *put = 0;
   int fd = fdof(f);
-  if (fd < 0) return 0;
+  if (fd < 0) return failwith(6);
+  if (takefault(gfake.writefails)) return failwith(OS_ERROR_WRITE_FAULT);
+  uint32_t want = n;
+  if (gfake.diskroom >= 0 && (int64_t)want > gfake.diskroom) want = (uint32_t)gfake.diskroom;
   uint32_t total = 0;
-  while (total < n) {
-    ssize_t r = write(fd, (const char*)buf + total, n - total);
-    if (r <= 0) return 0;
+  while (total < want) {
+    ssize_t r = write(fd, (const char*)buf + total, want - total);
+    if (r <= 0) {
+      *put = total;
+      if (gfake.diskroom >= 0) gfake.diskroom -= total;
+      return failwith(errno == ENOSPC ? OS_ERROR_DISK_FULL : OS_ERROR_WRITE_FAULT);
+    }
     total += (uint32_t)r;
   }
   *put = total;
+  if (gfake.diskroom >= 0) gfake.diskroom -= total;
+  if (total < n) return failwith(OS_ERROR_DISK_FULL);
   return 1;
 }
 
 int osclosehandle(OsHandle h) {
   int fd = fdof(h);
+  for (size_t i = 0; i < gfake.openfiles.size(); i++)
+    if (gfake.openfiles[i].first == h) {
+      gfake.openfiles.erase(gfake.openfiles.begin() + (long)i);
+      break;
+    }
   return fd >= 0 && close(fd) == 0;
+}
+
+int osflushfilebuffers(OsHandle f) {
+  int fd = fdof(f);
+  if (fd < 0) return failwith(6);
+  if (takefault(gfake.flushfails)) return failwith(OS_ERROR_WRITE_FAULT);
+  return fsync(fd) == 0 ? 1 : failwith(OS_ERROR_WRITE_FAULT);
+}
+
+int osmovefileex(const char* from, const char* to, uint32_t flags) {
+  std::string hf = hostpath(from), ht = hostpath(to);
+  if (takefault(gfake.movefails) || isdenied(hf) || isdenied(ht)) return failwith(OS_ERROR_ACCESS_DENIED);
+  struct stat st;
+  if (stat(hf.c_str(), &st) != 0) return failwith(OS_ERROR_FILE_NOT_FOUND);
+  if (stat(ht.c_str(), &st) == 0) {
+    if (!(flags & OS_MOVEFILE_REPLACE_EXISTING)) return failwith(OS_ERROR_ALREADY_EXISTS);
+    if (S_ISDIR(st.st_mode)) return failwith(OS_ERROR_ACCESS_DENIED);
+  }
+  for (const std::string& l : gfake.locked)
+    if (l == ht || l == hf) return failwith(OS_ERROR_SHARING_VIOLATION);
+  if (rename(hf.c_str(), ht.c_str()) != 0) return failwith(errno == ENOENT ? OS_ERROR_PATH_NOT_FOUND : 5);
+  return 1;
+}
+
+int osdeletefile(const char* path) {
+  std::string hp = hostpath(path);
+  if (takefault(gfake.deletefails) || isdenied(hp)) return failwith(OS_ERROR_ACCESS_DENIED);
+  struct stat st;
+  if (stat(hp.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return failwith(OS_ERROR_ACCESS_DENIED);
+  if (unlink(hp.c_str()) != 0) return failwith(errno == ENOENT ? OS_ERROR_FILE_NOT_FOUND : 5);
+  return 1;
 }
 
 uint32_t osgetfilesize(OsHandle f) {
@@ -194,28 +275,53 @@ int ossetfilepointer(OsHandle f, uint32_t offset) {
 }
 
 int oscopyfile(const char* from, const char* to, int failifexists) {
-  if (gfake.copyfails) return 0;
+  if (gfake.copyfails) return failwith(OS_ERROR_ACCESS_DENIED);
+  std::string ht = hostpath(to);
+  if (isdenied(ht)) return failwith(OS_ERROR_ACCESS_DENIED);
+  for (const std::string& l : gfake.locked)
+    if (l == ht) return failwith(OS_ERROR_SHARING_VIOLATION);
+  for (const std::string& l : gfake.writelocked)
+    if (l == ht) return failwith(OS_ERROR_SHARING_VIOLATION);
   int in = open(hostpath(from).c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return 0;
+  if (in < 0) return failwith(errno == ENOENT ? OS_ERROR_FILE_NOT_FOUND : 5);
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failifexists ? O_EXCL : O_TRUNC);
-  int out = open(hostpath(to).c_str(), flags, 0644);
+  int out = open(ht.c_str(), flags, 0644);
   if (out < 0) {
+    int e = errno;
     close(in);
-    return 0;
+    return failwith(e == EEXIST ? 80 : e == ENOENT ? OS_ERROR_PATH_NOT_FOUND : 5);
   }
   char buf[65536];
   int ok = 1;
+  uint32_t error = 0;
   for (;;) {
     ssize_t r = read(in, buf, sizeof buf);
     if (r == 0) break;
-    if (r < 0 || write(out, buf, (size_t)r) != r) {
+    if (r < 0) {
       ok = 0;
+      error = 30;  // ERROR_READ_FAULT
+      break;
+    }
+    ssize_t fit = r;
+    if (gfake.diskroom >= 0 && fit > gfake.diskroom) fit = (ssize_t)gfake.diskroom;
+    ssize_t w = fit > 0 ? write(out, buf, (size_t)fit) : 0;
+    if (w > 0 && gfake.diskroom >= 0) gfake.diskroom -= w;
+    if (w != r) {
+      ok = 0;
+      error = w == fit || errno == ENOSPC ? OS_ERROR_DISK_FULL : OS_ERROR_WRITE_FAULT;
       break;
     }
   }
   close(in);
-  if (close(out) != 0) ok = 0;
-  return ok;
+  if (close(out) != 0 && ok) {
+    ok = 0;
+    error = OS_ERROR_WRITE_FAULT;
+  }
+  if (!ok) {
+    unlink(ht.c_str());  // CopyFile leaves no partial copy behind
+    return failwith(error);
+  }
+  return 1;
 }
 
 uint32_t osgetcompressedfilesize(const char* path) {
@@ -379,13 +485,15 @@ uint32_t osgetlasterror() { return gfake.lasterror; }
 // ---- messages ------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
+  if (gfake.oncall) gfake.oncall("osmessagebox");
   int answer = OS_IDOK;
   if (!gfake.answers.empty()) {
     answer = gfake.answers.front();
     gfake.answers.erase(gfake.answers.begin());
   }
-  gfake.boxes.push_back(
-      FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer, gfake.timers.size()});
+  gfake.boxes.push_back(FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer,
+                                       gfake.timers.size(), gfake.clipboardopen});
+  if (gfake.onbox) gfake.onbox(gfake.boxes.back());
   return answer;
 }
 
@@ -418,6 +526,7 @@ uint32_t oscommdlgextendederror() { return gfake.dlgerror; }
 // ---- windows and dialog items -------------------------------------------
 
 int ossetwindowtext(OsWin w, const char* text) {
+  windowcall("ossetwindowtext");
   FakeWindow* x = findwin(w);
   if (!x) return 0;
   x->title = text;
@@ -425,6 +534,7 @@ int ossetwindowtext(OsWin w, const char* text) {
 }
 
 int osgetwindowtext(OsWin w, char* buf, int n) {
+  windowcall("osgetwindowtext");
   if (n <= 0) return 0;
   gfake.lastgettextsize = n;
   FakeWindow* x = findwin(w);
@@ -487,21 +597,27 @@ void osshowwindow(OsWin, int) {}
 void osupdatewindow(OsWin) {}
 
 OsWin osfindwindow(const char* cls, const char* title) {
+  windowcall("osfindwindow");
   for (auto& x : gfake.windows)
     if (x.alive && (!cls || x.cls == cls) && (!title || x.title == title)) return x.id;
   return 0;
 }
 
 int ossetforegroundwindow(OsWin w) {
+  windowcall("ossetforegroundwindow");
   if (!findwin(w)) return 0;
   gfake.foreground = w;
   if (gfake.onforeground) gfake.onforeground(w);
   return 1;
 }
 
-OsWin osgetforegroundwindow() { return gfake.foreground; }
+OsWin osgetforegroundwindow() {
+  windowcall("osgetforegroundwindow");
+  return gfake.foreground;
+}
 
 OsWin osgetwindow(OsWin w, uint32_t cmd) {
+  windowcall("osgetwindow");
   if (cmd != OS_GW_HWNDNEXT) return 0;
   if (!findwin(w)) return 0;
   for (size_t i = gwinhint + 1; i < gfake.windows.size(); i++) {
@@ -540,6 +656,8 @@ int oskilltimer(OsWin w, int id) {
 }
 
 int osopenclipboard(OsWin) {
+  if (gfake.oncall) gfake.oncall("osopenclipboard");
+  if (takefault(gfake.clipboardheld)) return failwith(OS_ERROR_ACCESS_DENIED);
   if (gfake.clipboardopen) return 0;
   gfake.clipboardopen = 1;
   return 1;
@@ -601,6 +719,7 @@ int osfreelibrary(OsHandle) { return 1; }
 int osregistermainclass() { return gfake.registerfails ? 0 : 1; }
 
 int osdestroywindow(OsWin w) {
+  windowcall("osdestroywindow");
   FakeWindow* x = findwin(w);
   if (!x) return 0;
   OsWin owner = x->owner;
@@ -723,6 +842,7 @@ int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size
 }
 
 int osgetwindowrect(OsWin w, int32_t r[4]) {
+  windowcall("osgetwindowrect");
   FakeWindow* x = findwin(w);
   if (!x) return 0;
   for (int i = 0; i < 4; i++) r[i] = x->rect[i];
@@ -744,6 +864,7 @@ static FakeBlock* findblock(OsHandle m) {
 OsHandle osglobalalloc(uint32_t size) {
   gfake.allocs++;
   if (gfake.allocfailat && gfake.allocs >= gfake.allocfailat) return 0;
+  if (gfake.allocrefuse && gfake.allocs == gfake.allocrefuse) return 0;
   static OsHandle next = 0x10000;
   next += 8;
   gfake.blocks.push_back(FakeBlock{next, std::vector<uint8_t>(size, 0xCD), 0});
@@ -754,8 +875,10 @@ OsHandle osglobalalloc(uint32_t size) {
 }
 
 void* osgloballock(OsHandle m) {
+  gfake.lockcalls++;
   FakeBlock* b = findblock(m);
   if (!b) return nullptr;
+  if (gfake.lockfailat && gfake.lockcalls == gfake.lockfailat) return nullptr;
   b->locks++;
   return b->bytes.data();
 }
@@ -820,6 +943,11 @@ intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp) {
   return 0;
 }
 
+int osnovisualstyle(OsWin ctl) {
+  gfake.unstyled.push_back(ctl);
+  return 1;
+}
+
 intptr_t osaddstring(OsWin ctl, uint32_t msg, const char* text) {
   if (msg != OS_CB_ADDSTRING && msg != OS_LB_ADDSTRING) return -1;
   FakeDesktop::Item* it = itemof(ctl, true);
@@ -851,6 +979,7 @@ OsWin oscreateupdowncontrol(uint32_t style, OsWin parent, int id, OsWin buddy, i
 }
 
 int osmovewindow(OsWin w, int32_t x, int32_t y, int32_t cx, int32_t cy, int) {
+  windowcall("osmovewindow");
   FakeWindow* win = findwin(w);
   if (!win) return 0;
   bool moved = win->rect[0] != x || win->rect[1] != y;
@@ -865,6 +994,7 @@ int osmovewindow(OsWin w, int32_t x, int32_t y, int32_t cx, int32_t cy, int) {
 }
 
 int osgetclientrect(OsWin w, int32_t r[4]) {
+  windowcall("osgetclientrect");
   FakeWindow* win = findwin(w);
   if (!win) return 0;
   r[0] = r[1] = 0;
@@ -937,6 +1067,7 @@ int ostrackpopupmenu(OsWin owner, int32_t x, int32_t y, int n, const int* ids, c
 }
 
 int osgetwindowmodulename(OsWin w, char* buf, int n) {
+  windowcall("osgetwindowmodulename");
   if (n <= 0) return 0;
   buf[0] = 0;
   FakeWindow* win = findwin(w);
@@ -995,3 +1126,32 @@ int ostextout(OsHandle, int32_t x, int32_t y, const char* text, uint32_t colour,
 }
 
 void ospostcommand(OsWin w, int id) { gfake.posted.push_back({w, id}); }
+
+// ---- what is held ----------------------------------------------------------------
+
+int fakelockedblocks() {
+  int n = 0;
+  for (auto& b : gfake.blocks)
+    if (b.locks > 0) n++;
+  return n;
+}
+
+int fakeboxeswithclipboard() {
+  int n = 0;
+  for (auto& b : gfake.boxes)
+    if (b.clipboardopen) n++;
+  return n;
+}
+
+std::string fakeleftovers() {
+  std::string out;
+  char line[160];
+  for (auto& f : gfake.openfiles) out += "open file: " + f.second + "\n";
+  for (auto& b : gfake.blocks) {
+    snprintf(line, sizeof line, "memory block %#lx: %zu bytes, %d locks\n", (unsigned long)b.handle, b.bytes.size(),
+             b.locks);
+    out += line;
+  }
+  if (gfake.clipboardopen) out += "clipboard open\n";
+  return out;
+}

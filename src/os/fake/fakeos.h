@@ -78,6 +78,7 @@ struct FakeMessageBox {
   uint32_t type;
   int answer;
   size_t timers;  // timers running while the box was up
+  int clipboardopen = 0;  // the program had the clipboard open while the box was up
 };
 
 // One program the program started (oscreateprocess) or a file it had the
@@ -186,6 +187,7 @@ struct FakeDesktop {
   uint64_t peakbytes;        // largest total of live block bytes
   // the progress bar: last range, colour and position sent
   uint32_t pbrangelo, pbrangehi, pbcolor, pbpos;
+  std::vector<OsWin> unstyled;      // controls whose visual styles were turned off
   std::vector<std::pair<OsWin, int>> posted;  // WM_COMMAND posted, not yet delivered
   // Called after a dialog item's text is set, as the edit control's EN_CHANGE.
   void (*editchange)(OsWin dlg, int id);
@@ -215,6 +217,52 @@ struct FakeDesktop {
   void (*ondestroy)(OsWin w);                                 // WM_DESTROY
   std::vector<FakeMenuEntry> sysmenu;  // entries appended to system menus
   int sysmenufails;                    // osgetsystemmenu finds none
+
+  // ---- faults ---------------------------------------------------------------
+  // Counts of "the next n calls fail": 0 none, a negative count every call
+  // until the test sets it back to 0.  Failing calls set the last error.
+  //
+  // The disk: bytes that oswritefile and oscopyfile may still put on it (all
+  // files together); -1 for no limit.  A write that does not fit writes the
+  // bytes that do, reports them in *put and fails with OS_ERROR_DISK_FULL, as
+  // Windows does on a full disk; the room is not given back when files
+  // shrink or go.  oscopyfile that runs out removes its partial copy.
+  int64_t diskroom = -1;
+  long writefails = 0;    // oswritefile writes nothing and fails (OS_ERROR_WRITE_FAULT)
+  long flushfails = 0;    // osflushfilebuffers fails (OS_ERROR_WRITE_FAULT)
+  long movefails = 0;     // osmovefileex fails (OS_ERROR_ACCESS_DENIED), nothing moved
+  long deletefails = 0;   // osdeletefile fails (OS_ERROR_ACCESS_DENIED)
+  // Paths (host form) no program may write: an open with write access,
+  // osmovefileex from or onto one, osdeletefile and oscopyfile onto one fail
+  // with OS_ERROR_ACCESS_DENIED.  An entry ending in '/' denies everything
+  // under that folder.
+  std::vector<std::string> denied;
+  // Another program holds the clipboard: osopenclipboard fails (a count, as
+  // above; -1 until released by setting it to 0).
+  long clipboardheld = 0;
+  // Memory: allocfailat (above) refuses that allocation and every later one;
+  // allocrefuse refuses only the allocation with this number (from 1);
+  // lockfailat refuses only the osgloballock call with this number (from 1).
+  long allocrefuse = 0;
+  long lockfailat = 0;
+  long lockcalls = 0;     // osgloballock calls so far
+  // A window gone between two calls: vanishwin is destroyed (as by
+  // fakeclosewindow) just before the vanishafter-th further window call (1:
+  // the next), counting only calls named vanishon when that is set
+  // ("osgetwindowrect").  Window calls are those that take or return a
+  // window: osgetwindowrect, osgetwindowtext, ossetwindowtext, osfindwindow,
+  // osgetforegroundwindow, ossetforegroundwindow, osgetwindow, osmovewindow,
+  // osgetclientrect, osgetwindowmodulename, osdestroywindow.
+  OsWin vanishwin = 0;
+  long vanishafter = 0;
+  std::string vanishon;
+  // Called with the call's name before each window call, osopenclipboard and
+  // osmessagebox, to script anything at that moment.
+  void (*oncall)(const char* call) = nullptr;
+  // Called when a message box is shown, after it is logged in boxes.
+  void (*onbox)(const FakeMessageBox& box) = nullptr;
+  // ---- what is held: for checks at the end --------------------------------
+  std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
 };
 
 extern FakeDesktop gfake;
@@ -245,3 +293,12 @@ int fakelistsel(OsWin dlg, int id);
 // The user picks entry sel in a list or combo box (no notification sent).
 void fakesetlistsel(OsWin dlg, int id, int sel);
 FakeWindow* fakewindow(OsWin w);
+
+// What the program still holds, for checks at the end of a test: one line
+// each for open file handles (with their paths), live memory blocks (with
+// their lock counts) and an open clipboard; empty when nothing is held.
+std::string fakeleftovers();
+// Number of live memory blocks that are locked.
+int fakelockedblocks();
+// Message boxes shown while the program had the clipboard open.
+int fakeboxeswithclipboard();
