@@ -28,6 +28,8 @@
 //   controls HWND             the direct child windows in Z order (creation
 //                             order for dialog templates): one "ctl" line each
 //   click HWND ID             post BM_CLICK to the control
+//   reclick HWND ID GAPMS [clip]  two BM_CLICKs GAPMS apart, then with clip a
+//                             new 64 x 64 bitmap on the clipboard GAPMS later
 //   key HWND VK               post WM_KEYDOWN/WM_KEYUP to the window's focused
 //                             control (or the window when nothing in it has the
 //                             focus); this goes through the target's message
@@ -627,6 +629,28 @@ int cmdclick(int argc, wchar_t **argv) {
     return fail("PostMessage failed (%lu)", e);
   }
   return 0;
+}
+
+int cmdclipbmp(int argc, wchar_t **argv);
+
+// Clicks a control twice, GAPMS apart, and with "clip" puts a new bitmap in
+// the clipboard GAPMS after that: quicker than three probe runs, so the
+// program sees all three within a few of its ticks.
+int cmdreclick(int argc, wchar_t **argv) {
+  HWND h;
+  long long id, gap;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id) || !parseint(argv[4], &gap) || gap < 0)
+    return fail("reclick HWND ID GAPMS [clip]");
+  HWND c = control(h, id);
+  if (!c) return fail("no control %lld", id);
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("first click: PostMessage failed (%lu)", GetLastError());
+  Sleep((DWORD)gap);
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("second click: PostMessage failed (%lu)", GetLastError());
+  if (argc < 6 || wcscmp(argv[5], L"clip") != 0) return 0;
+  Sleep((DWORD)gap);
+  wchar_t a0[] = L"probe", a1[] = L"clipbmp", w[] = L"64", hh[] = L"64", pat[] = L"grad";
+  wchar_t *clip[] = {a0, a1, w, hh, pat};
+  return cmdclipbmp(5, clip);
 }
 
 int cmdkey(int argc, wchar_t **argv) {
@@ -1462,6 +1486,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"controls")) r = cmdcontrols(argc, argv);
   else if (!wcscmp(c, L"click")) r = cmdclick(argc, argv);
   else if (!wcscmp(c, L"key")) r = cmdkey(argc, argv);
+  else if (!wcscmp(c, L"reclick")) r = cmdreclick(argc, argv);
   else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
   else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
   else if (!wcscmp(c, L"check")) r = cmdcheck(argc, argv);
