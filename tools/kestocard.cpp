@@ -98,7 +98,7 @@ static int onelog(const char* path) {
     complain(path, "no game with an end marker; no page written");
     return 0;
   }
-  if (tables < 0) {
+  if (tables < 0 || gkesto.page.failed) {
     snprintf(text, sizeof text, "cannot create the page %s", gkesto.page.name);
     complain(path, text);
     return 1;

@@ -100,48 +100,54 @@ static void writeall(OsHandle f, const void* p, uint32_t n) {
   oswritefile(f, p, n, &put);
 }
 
-// Saves a new clipboard image as a screenshot, cropped to rectdgwin when the
-// crop is still valid.
-static void savescreenshot(OsHandle img) {
+// A clipboard image taken for a screenshot: its rows in the full image and
+// the headers of the file to write.
+struct ShotImage {
+  OsBitmapHeader full, cut;
+  int32_t W, H;
+  int crop;
+};
+
+// What became of a new clipboard image.
+enum ShotResult { ShotSaved, ShotTooLarge, ShotUnreadable, ShotNotSaved };
+
+// Takes a new clipboard image while the clipboard is open: its header, the
+// crop to rectdgwin when the crop is still valid, and its rows into the full
+// image.  Shows nothing: the clipboard is closed before any message.
+static ShotResult takeimage(OsHandle img, ShotImage* s) {
   MainWindowState& mw = gkesto.mw;
   CaptureControl& cc = mw.cap;
   OsBitmapHeader sys;
   memset(&sys, 0, sizeof sys);
   sys.size = BMPINFOHEADER;
-  if (!osgetbitmapheader(img, &sys)) return;
+  if (!osgetbitmapheader(img, &sys)) return ShotUnreadable;
   int32_t W = sys.width;
   int32_t H = sys.height < 0 ? -sys.height : sys.height;
-  if (W <= 0 || H <= 0 || imagesize(W, H) > CAPBUFSIZE) {
-    // Rows that would not fit the image buffers are never fetched.
-    char b[200];
-    snprintf(b, sizeof b, "クリップボードの画像 (%d x %d) は大きすぎるため保存しませんでした", (int)sys.width,
-             (int)sys.height);
-    tickbox(b, "Error");
-    return;
-  }
-  OsBitmapHeader full = rgbheader(sys, W, H);
+  s->W = sys.width;
+  s->H = sys.height;
+  // Rows that would not fit the image buffers are never fetched.
+  if (W <= 0 || H <= 0 || imagesize(W, H) > CAPBUFSIZE) return ShotTooLarge;
+  s->full = rgbheader(sys, W, H);
   const int32_t* r = cc.rectdgwin;
-  int32_t cw = 0, ch = 0;
-  int crop = cc.cropvalid && W > r[2] - r[0] && r[2] <= W && r[3] <= H && mw.foreground == mw.watch.gamewin &&
-             r[0] >= 0 && r[1] >= 0 && r[2] > r[0] && r[3] > r[1];
-  OsBitmapHeader cut;
-  if (crop) {
-    cw = r[2] - r[0];
-    ch = r[3] - r[1];
-    cut = rgbheader(sys, cw, ch);
-  }
-  OsBitmapHeader rows = full;
-  if (!osgetbitmaprows(img, &rows, gkesto.fullimage, CAPBUFSIZE)) return;
-  char path[PATHSIZE + 96];
-  if (!ssname(path, (int)sizeof path)) {
-    starttimers();
-    return;
-  }
-  OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
-                            OS_CREATE_ALWAYS);
-  if (f == OS_BADFILE) return;
-  uint8_t head[BMPHEADERS];
-  if (crop) {
+  s->crop = cc.cropvalid && W > r[2] - r[0] && r[2] <= W && r[3] <= H && mw.foreground == mw.watch.gamewin &&
+            r[0] >= 0 && r[1] >= 0 && r[2] > r[0] && r[3] > r[1];
+  if (s->crop) s->cut = rgbheader(sys, r[2] - r[0], r[3] - r[1]);
+  OsBitmapHeader rows = s->full;
+  if (!osgetbitmaprows(img, &rows, gkesto.fullimage, CAPBUFSIZE)) return ShotUnreadable;
+  s->H = H;
+  return ShotSaved;
+}
+
+// Writes a screenshot file of the image taken; the file is made whole or not
+// at all.  A file that cannot be written is named with the reason and
+// removed.  ShotSaved or ShotNotSaved.
+static ShotResult writescreenshot(const ShotImage& s) {
+  const int32_t* r = gkesto.mw.cap.rectdgwin;
+  int32_t W = s.W, H = s.H;
+  const uint8_t* rows = gkesto.fullimage;
+  const OsBitmapHeader* h = &s.full;
+  if (s.crop) {
+    int32_t cw = r[2] - r[0], ch = r[3] - r[1];
     uint32_t fstride = rowstride(W), cstride = rowstride(cw), pad = rowpad(cw);
     for (int32_t y = ch - 1; y >= 0; y--) {
       const uint8_t* src = gkesto.fullimage + (size_t)(H - r[3] + y) * fstride + (size_t)r[0] * 3;
@@ -149,17 +155,36 @@ static void savescreenshot(OsHandle img) {
       memcpy(dst, src, (size_t)cw * 3);
       memset(dst + (size_t)cw * 3, 0, pad);
     }
-    putfileheader(head, cut.sizeimage);
-    putinfoheader(head + BMPFILEHEADER, cut);
-    writeall(f, head, BMPHEADERS);
-    writeall(f, gkesto.cropimage, cut.sizeimage);
-  } else {
-    putfileheader(head, full.sizeimage);
-    putinfoheader(head + BMPFILEHEADER, full);
-    writeall(f, head, BMPHEADERS);
-    writeall(f, gkesto.fullimage, full.sizeimage);
+    rows = gkesto.cropimage;
+    h = &s.cut;
   }
-  osclosehandle(f);
+  char path[PATHSIZE + 96];
+  if (!ssname(path, (int)sizeof path)) {
+    starttimers();
+    return ShotNotSaved;
+  }
+  OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
+                            OS_CREATE_ALWAYS);
+  uint32_t error = 0;
+  if (f == OS_BADFILE) {
+    error = osgetlasterror();
+  } else {
+    uint8_t head[BMPHEADERS];
+    putfileheader(head, h->sizeimage);
+    putinfoheader(head + BMPFILEHEADER, *h);
+    uint32_t put = 0;
+    if (!oswritefile(f, head, BMPHEADERS, &put) || put != BMPHEADERS ||
+        !oswritefile(f, rows, h->sizeimage, &put) || put != h->sizeimage)
+      error = osgetlasterror();
+    if (!osclosehandle(f) && !error) error = osgetlasterror();
+    if (error) osdeletefile(path);  // no partial picture is left behind
+  }
+  if (!error) return ShotSaved;
+  char b[1024];
+  failuretext(b, (int)sizeof b, "スクリーンショットを保存できませんでした", path, error ? error : OS_ERROR_WRITE_FAULT,
+              "画像はクリップボードに残しています。");
+  tickbox(b, "Write Error");
+  return ShotNotSaved;
 }
 
 // The screenshot check; 0 when the game window was found gone (the tick
@@ -193,15 +218,39 @@ static int screenshotcheck() {
       starttimers();
     }
   }
-  OsHandle img = 0;
-  if (osopenclipboard(mw.main)) {
-    img = osgetclipboardbitmap();
-    if (img && img != cc.lastimage) savescreenshot(img);
-    osemptyclipboard();
-    osclosecliboard();
+  // The clipboard is open only for the moment it takes to look at it and
+  // copy the image's rows; another program holding it changes nothing.
+  if (!osopenclipboard(mw.main)) {
+    cc.ssbusy = 0;
+    return 1;
+  }
+  OsHandle img = osgetclipboardbitmap();
+  int fresh = img && img != cc.lastimage;
+  static ShotImage shot;
+  ShotResult got = fresh ? takeimage(img, &shot) : ShotSaved;
+  // An image that is not saved stays on the clipboard: nothing is lost.
+  if (!fresh && !(img && cc.unsaved)) osemptyclipboard();
+  osclosecliboard();
+  cc.lastimage = img;
+  if (fresh) {
+    if (got == ShotTooLarge) {
+      char b[200];
+      snprintf(b, sizeof b, "クリップボードの画像 (%d x %d) は大きすぎるため保存しませんでした", (int)shot.W,
+               (int)shot.H);
+      tickbox(b, "Error");
+    } else if (got == ShotUnreadable) {
+      tickbox("クリップボードの画像を読み取れないため保存しませんでした", "Error");
+    } else {
+      got = writescreenshot(shot);
+    }
+    cc.unsaved = got != ShotSaved;
+    // Saved whole: now the image leaves the clipboard, if it is still there.
+    if (got == ShotSaved && osopenclipboard(mw.main)) {
+      if (osgetclipboardbitmap() == img) osemptyclipboard();
+      osclosecliboard();
+    }
   }
   cc.ssbusy = 0;
-  cc.lastimage = img;
   return 1;
 }
 
@@ -372,9 +421,13 @@ static void burstpart() {
   uint32_t avail = osavailphys();
   ossetdlgitemint(mw.main, IDC_FREEMEM, (int)(avail / 1048576u), 0);
   OsHandle img = 0;
-  if (osopenclipboard(mw.main)) {
+  // A clipboard another program holds is no new image: the last one stays.
+  int looked = osopenclipboard(mw.main);
+  if (looked) {
     img = osgetclipboardbitmap();
     osclosecliboard();
+  } else {
+    img = cc.lastimage;
   }
   int32_t keymode = gkesto.set.work.enablecapkey;
   if (img && img != cc.lastimage && (keymode == 0 || keymode == 2)) {

@@ -124,6 +124,8 @@ void mainwininitdialog() {
     osclosecliboard();
   }
   mw.progress = osgetdlgitem(mw.main, IDC_PROGRESS);
+  // A themed Windows draws the bar in its own colour unless its styles are off.
+  osnovisualstyle(mw.progress);
   showcount();
   gkesto.marker.width = 100;
   gkesto.marker.pos = 0;

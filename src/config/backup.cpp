@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "config/setdlg.h"
+#include "config/textfile.h"
+#include "fileerror.h"
 #include "folders.h"
 #include "kesto.h"
 
@@ -57,8 +59,9 @@ void backup(OsWin owner) {
            name + 1, day);
   if (osmessagebox(owner, text, "DIR", OS_MB_ICONINFORMATION | OS_MB_YESNO) != OS_IDYES) return;
 
-  // Each copy replaces a file of the same name.  A copy that fails is named
-  // afterwards, so a backup never looks whole when it is not.
+  // Each copy replaces a file of the same name whole, or leaves it as it
+  // was.  A copy that fails is named afterwards with the reason, so a backup
+  // never looks whole when it is not.
   char from[3][BACKUPPATH], to[3][BACKUPPATH];
   snprintf(from[0], BACKUPPATH, "%s", s.gamelog);
   snprintf(to[0], BACKUPPATH, "%s%s", day, name);
@@ -66,13 +69,16 @@ void backup(OsWin owner) {
   snprintf(to[1], BACKUPPATH, "%s\\user.db", day);
   snprintf(from[2], BACKUPPATH, "%sreplay.db", s.gamefolder);
   snprintf(to[2], BACKUPPATH, "%s\\replay.db", day);
-  char failed[3 * BACKUPPATH + 128];
+  char failed[3 * BACKUPPATH + 512];
   int nfailed = 0;
   size_t at = (size_t)snprintf(failed, sizeof failed, "次のファイルをコピーできませんでした。\r\n");
   for (int i = 0; i < 3; i++) {
-    if (oscopyfile(from[i], to[i], 0)) continue;
+    uint32_t error = 0;
+    if (replacebycopy(from[i], to[i], &error)) continue;
     nfailed++;
-    at += (size_t)snprintf(failed + at, sizeof failed - at, "\r\n%s", from[i]);
+    char why[96];
+    errorreason(error, why, (int)sizeof why);
+    at += (size_t)snprintf(failed + at, sizeof failed - at, "\r\n%s\r\n%s", from[i], why);
   }
   if (nfailed) osmessagebox(owner, failed, "DIR", OS_MB_ICONERROR);
 }

@@ -222,6 +222,10 @@ OsHandle osglobalfree(OsHandle m);            // 0 when freed
 #define OS_PBM_SETPOS 0x402u
 #define OS_PBM_SETBARCOLOR 0x409u
 intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp);
+// Turns the visual styles off for one control (SetWindowTheme with empty
+// names), so that it is drawn the classic way and colours sent to it (the
+// progress bar's PBM_SETBARCOLOR) show on a themed Windows too.  1 or 0.
+int osnovisualstyle(OsWin ctl);
 // Posts WM_COMMAND with the given id (notification 0, a click) to a window.
 void ospostcommand(OsWin w, int id);
 

@@ -69,11 +69,16 @@ int32_t htmlescape(char* dst, int32_t n, const char* src, int32_t srcmax) {
 // Escapes a field of a record, looking no further than the field's size.
 #define ESCAPEFIELD(dst, field) htmlescape((dst), sizeof(dst), (field), (int32_t)sizeof(field))
 
-// Writes n bytes to the open page; errors of single writes are not reported.
+// Page writes that fail are counted, the first one's reason kept.
+static void pagefailed(Kesto* k) {
+  if (!k->page.failed++) k->page.error = osgetlasterror();
+}
+
+// Writes n bytes to the open page.
 static void put(Kesto* k, const char* s, size_t n) {
   if (!k->page.out) return;
   uint32_t done = 0;
-  oswritefile(k->page.out, s, (uint32_t)n, &done);
+  if (!oswritefile(k->page.out, s, (uint32_t)n, &done) || done != (uint32_t)n) pagefailed(k);
 }
 
 static void puts0(Kesto* k, const char* s) { put(k, s, strlen(s)); }
@@ -94,6 +99,8 @@ static void putf(Kesto* k, const char* fmt, ...) {
 // Opens a page for reading and writing, shared, truncating an existing file
 // or creating a new one; 0 when neither works.
 static int openpage(Kesto* k, const char* name) {
+  k->page.failed = 0;
+  k->page.error = 0;
   OsHandle f = oscreatefile(name, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
                             OS_TRUNCATE_EXISTING);
   if (f == OS_BADFILE || f == 0)
@@ -101,21 +108,24 @@ static int openpage(Kesto* k, const char* name) {
                      OS_CREATE_NEW);
   if (f == OS_BADFILE || f == 0) {
     k->page.out = 0;
+    pagefailed(k);
     return 0;
   }
   k->page.out = f;
   return 1;
 }
 
-// The credit line, the document end, and the page is closed.
-static void closepage(Kesto* k) {
+// The credit line, the document end, and the page name is closed.  A page
+// not written whole is removed: no half page is ever shown.
+static void closepage(Kesto* k, const char* name) {
   if (!k->page.out) return;
   puts0(k, kcredit1);
   puts0(k, KESTO_HOMEPAGE "\">" KESTO_TITLE);
   puts0(k, kcredit2);
   puts0(k, kend);
-  osclosehandle(k->page.out);
+  if (!osclosehandle(k->page.out)) pagefailed(k);
   k->page.out = 0;
+  if (k->page.failed) osdeletefile(name);
 }
 
 // The row of player p (1 to 4): a name cell, 18 score cells and the total.
@@ -220,7 +230,7 @@ int32_t mkhtm(Kesto* k, int32_t step, int32_t player) {
       stagesummary(k);
       break;
     case 0:
-      closepage(k);
+      closepage(k, k->page.name);
       break;
   }
   return 0;
@@ -241,6 +251,6 @@ int32_t mklink(Kesto* k) {
     ESCAPEFIELD(name, c.name);
     putf(k, "<a href=\"%s\">%s</a><br>\r\n", link, name);
   }
-  closepage(k);
-  return 1;
+  closepage(k, "linkcc.html");
+  return k->page.failed ? -1 : 1;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "fileerror.h"
 #include "kesto.h"
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
@@ -31,7 +32,28 @@ void browserpath(char* buf, int n) {
   if (len > 0 && len < sizeof win && n > 0) buf[0] = win[0];
 }
 
+// The page's path in the program folder, for the messages.
+static void pagepath(char* buf, int n, const char* name) {
+  char dir[PATHSIZE];
+  uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
+  if (len == 0 || len >= sizeof dir) dir[0] = 0;
+  snprintf(buf, n, "%s\\%s", dir, name);
+}
+
+// A page that could not be written whole: which and why.
+static void pagefailure(OsWin owner, const char* head, const char* name) {
+  char path[PATHSIZE + 64], b[1024];
+  pagepath(path, (int)sizeof path, name);
+  failuretext(b, (int)sizeof b, head, path, gkesto.page.error, nullptr);
+  osmessagebox(owner, b, "Write error", OS_MB_ICONERROR);
+}
+
 void showpage(OsWin owner) {
+  // The browser is never started on a page that was not written whole.
+  if (gkesto.page.failed) {
+    pagefailure(owner, "スコアカードのページを作成できなかったため表示しません", gkesto.page.name);
+    return;
+  }
   char dir[PATHSIZE];
   uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
   if (len == 0 || len >= sizeof dir) dir[0] = 0;
@@ -50,6 +72,10 @@ void showpage(OsWin owner) {
 
 static void makepage(OsWin dlg) {
   htmcreate(playlogask);
+  if (gkesto.page.failed) {
+    pagefailure(dlg, "スコアカードのページを作成できませんでした", gkesto.page.name);
+    return;
+  }
   if (gkesto.set.iexplore) showpage(dlg);
 }
 
@@ -58,7 +84,7 @@ static void makelinks(OsWin dlg) {
     osmessagebox(dlg, "KESTO フォルダに、linkcc.html を作成しました", "リンク集", OS_MB_ICONINFORMATION);
   } else {
     // Silence would read as success.
-    osmessagebox(dlg, "linkcc.html を作成できませんでした", "Write error", OS_MB_ICONERROR);
+    pagefailure(dlg, "linkcc.html を作成できませんでした", "linkcc.html");
   }
 }
 

@@ -309,6 +309,8 @@ TEST_F(CapCtl, ABurstOfFivePagesWritesFiveFramesAndItsLog) {
   EXPECT_EQ(gkesto.burst.taken, 1);
   EXPECT_EQ(gfake.pbrangehi, 5u);
   EXPECT_EQ(gfake.pbcolor, 0xFF0000u);
+  // Blue on a themed Windows too: the bar is drawn without visual styles.
+  EXPECT_EQ(gfake.unstyled, std::vector<OsWin>{gkesto.mw.progress});
   EXPECT_EQ(gfake.clipimage, gfake.images.back().handle) << "a burst leaves the image in the clipboard";
   tick(3);
   EXPECT_EQ(gkesto.burst.taken, 4);
@@ -749,4 +751,95 @@ TEST_F(CapCtl, EndingWithFramesInMemoryWritesThemOutFirst) {
     EXPECT_TRUE(gfake.boxes.empty()) << way;
     TearDown();
   }
+}
+
+// A screenshot that cannot be written whole: the message names the file and
+// the reason, no partial file is left, and the picture stays on the
+// clipboard until the next PrintScreen is saved.
+TEST_F(CapCtl, AScreenshotThatCannotBeWrittenIsNamedRemovedAndLeftOnTheClipboard) {
+  start();
+  click(IDC_SS, 1);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+  const std::string name = dir + "\\ss200904\\d05\\KestoSS_20090405_0905_07_042.bmp";
+  struct Fault {
+    int64_t room;
+    bool denied;
+    const char* reason;
+  };
+  for (Fault f : {Fault{100000, false, "ディスクの空きが足りません (エラー 112)"},
+                  Fault{0, false, "ディスクの空きが足りません (エラー 112)"},
+                  Fault{-1, true, "書き込みが許可されていません (エラー 5)"}}) {
+    SCOPED_TRACE(f.reason);
+    gfake.boxes.clear();
+    gfake.diskroom = f.room;
+    if (f.denied) gfake.denied.push_back(dir + "/ss200904/");
+    OsHandle img = fakeclipimage(640, 480);
+    gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+    mainwintimer(1);
+    ASSERT_EQ(gfake.boxes.size(), 1u);
+    EXPECT_EQ(gfake.boxes[0].caption, "Write Error");
+    EXPECT_EQ(gfake.boxes[0].text, "スクリーンショットを保存できませんでした\r\n\r\n" + name + "\r\n" + f.reason +
+                                       "\r\n\r\n画像はクリップボードに残しています。");
+    EXPECT_EQ(gfake.boxes[0].timers, 0u);
+    EXPECT_EQ(fakeboxeswithclipboard(), 0);
+    EXPECT_TRUE(files().empty()) << "no partial picture";
+    EXPECT_EQ(fakeleftovers(), "");
+    // Later checks neither save it again nor take it off the clipboard.
+    tick(5);
+    EXPECT_EQ(gfake.boxes.size(), 1u);
+    EXPECT_EQ(gfake.clipimage, img);
+    gfake.denied.clear();
+  }
+  // With room again the next PrintScreen is saved and leaves the clipboard.
+  gfake.diskroom = -1;
+  fakeclipimage(640, 480);
+  tick();
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 1u);
+  EXPECT_TRUE(readbmp(dir + "/" + f[0]).ok);
+  EXPECT_EQ(gfake.clipimage, 0u);
+  EXPECT_EQ(gfake.boxes.size(), 1u);
+}
+
+// The clipboard is never open behind a message box, and a clipboard another
+// program holds for a tick changes nothing: the image it hides is neither
+// lost nor taken for a new one afterwards.
+TEST_F(CapCtl, AClipboardHeldByAnotherProgramChangesNothing) {
+  start(7, 0);
+  click(IDC_SS, 1);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+  writefile(dir + "/ss200904", "a file where the folder should be");
+  fakeclipimage(640, 480);
+  gfake.clipboardheld = 1;
+  tick();
+  EXPECT_TRUE(gfake.boxes.empty());
+  tick();  // the folder's message, then the too large image's
+  ASSERT_EQ(boxes("DIR"), 1u);
+  fakeclipimage(2400, 2400);
+  tick();
+  ASSERT_EQ(boxes("Error"), 1u);
+  EXPECT_EQ(fakeboxeswithclipboard(), 0);
+  EXPECT_EQ(gfake.clipboardopen, 0);
+  remove((dir + "/ss200904").c_str());
+  fakeclipimage(640, 480);
+  gfake.clipboardheld = 1;
+  tick();
+  EXPECT_TRUE(files().empty());
+  tick();
+  EXPECT_EQ(files().size(), 1u);
+
+  // A burst of count 0 runs until stopped; a tick of a held clipboard does
+  // not stop it.
+  click(IDC_BURST, 1);
+  fakeclipimage(1280, 1024);
+  tick();
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  gfake.clipboardheld = 1;
+  tick();
+  tick();
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  EXPECT_EQ(gkesto.burst.taken, 3);
+  fakeclipimage(1280, 1024);  // the second PrintScreen stops it
+  tick();
+  EXPECT_NE(gkesto.mw.cap.burst, BurstRunning);
 }

@@ -230,9 +230,43 @@ TEST_F(PlayLogDialog, LinkListIsConfirmedOnlyWhenWritten) {
   ASSERT_EQ(mkdir((dir + "/linkcc.html").c_str(), 0755), 0);
   playlogcommand(dlg, IDC_LOG_LINKS);
   ASSERT_EQ(gfake.boxes.size(), 2u);
-  EXPECT_EQ(gfake.boxes[1].text, "linkcc.html を作成できませんでした");
+  EXPECT_EQ(gfake.boxes[1].text, "linkcc.html を作成できませんでした\r\n\r\n" + dir +
+                                     "\\linkcc.html\r\n書き込みが許可されていません (エラー 5)");
   EXPECT_EQ(gfake.boxes[1].caption, "Write error");
   EXPECT_EQ(gfake.boxes[1].type, OS_MB_ICONERROR);
+}
+
+// A page the disk cannot hold whole is named with the reason and removed,
+// and the browser is never started on it.
+TEST_F(PlayLogDialog, APageNotWrittenWholeIsNamedRemovedAndNeverShown) {
+  gkesto.set.iexplore = 1;
+  gfake.answers = {OS_IDYES};
+  OsWin dlg = open(log);
+  ASSERT_NE(dlg, 0u);
+  gfake.diskroom = 700;
+  EXPECT_EQ(fakepump(), 1);
+  EXPECT_FALSE(pagethere());
+  EXPECT_TRUE(gfake.started.empty() && gfake.opened.empty());
+  const std::string why = "\r\n\r\n" + dir + "\\" + kpage + "\r\nディスクの空きが足りません (エラー 112)";
+  ASSERT_EQ(gfake.boxes.size(), 2u);  // the short game's question, then the failure
+  EXPECT_EQ(gfake.boxes[1].text, "スコアカードのページを作成できませんでした" + why);
+  EXPECT_EQ(gfake.boxes[1].caption, "Write error");
+  playlogcommand(dlg, IDC_LOG_BROWSE);
+  EXPECT_TRUE(gfake.started.empty() && gfake.opened.empty());
+  EXPECT_EQ(gfake.boxes.back().text, "スコアカードのページを作成できなかったため表示しません" + why);
+  // The link list the same way.
+  gfake.diskroom = 300;
+  playlogcommand(dlg, IDC_LOG_LINKS);
+  EXPECT_FALSE(osfindfile((dir + "/linkcc.html").c_str()));
+  EXPECT_EQ(gfake.boxes.back().caption, "Write error");
+  EXPECT_EQ(fakeleftovers(), "");
+
+  // With room again: the page, whole, and the browser on it.
+  gfake.diskroom = -1;
+  gfake.answers = {OS_IDYES};
+  playlogcommand(dlg, IDC_LOG_HTM);
+  EXPECT_EQ(page().compare(page().size() - 9, 9, "</html>\r\n"), 0);
+  EXPECT_EQ(gfake.started.size(), 1u);
 }
 
 TEST_F(PlayLogDialog, ShowPageFallsBackToTheSystemThenToError) {

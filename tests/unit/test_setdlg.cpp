@@ -389,7 +389,8 @@ TEST_F(Backup, FailedCopiesAreNamed) {
   gfake.answers = {OS_IDYES, OS_IDYES};
   setdlgcommand(dlg, IDC_SET_BACKUP);
   ASSERT_EQ(gfake.boxes.size(), 3u);
-  EXPECT_EQ(gfake.boxes[2].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "replay.db");
+  const std::string missing = "\r\nファイルが見つかりません (エラー 2)";
+  EXPECT_EQ(gfake.boxes[2].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "replay.db" + missing);
   EXPECT_EQ(gfake.boxes[2].caption, "DIR");
   EXPECT_EQ(gfake.boxes[2].type, OS_MB_ICONERROR);
   EXPECT_EQ(gfake.boxes[2].owner, dlg);
@@ -403,8 +404,24 @@ TEST_F(Backup, FailedCopiesAreNamed) {
   gfake.answers = {OS_IDYES};
   setdlgcommand(dlg, IDC_SET_BACKUP);
   ASSERT_EQ(gfake.boxes.size(), 2u);
-  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db\r\n" + wgame +
-                                     "replay.db");
+  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db" + missing +
+                                     "\r\n" + wgame + "replay.db" + missing);
+
+  // A disk that fills during a copy: the earlier backup of that file stays
+  // whole, and the reason is given.
+  writefile(game + "/user.db", std::string(5000, 'u'));
+  writefile(game + "/replay.db", "R");
+  gfake.boxes.clear();
+  gfake.answers = {OS_IDYES};
+  gfake.diskroom = 20;  // golf.txt fits, user.db does not, and nothing after it
+  setdlgcommand(dlg, IDC_SET_BACKUP);
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  const std::string full = "\r\nディスクの空きが足りません (エラー 112)";
+  EXPECT_EQ(gfake.boxes[1].text, "次のファイルをコピーできませんでした。\r\n\r\n" + wgame + "user.db" + full + "\r\n" +
+                                     wgame + "replay.db" + full);
+  EXPECT_EQ(readfile(dayfolder() + "/user.db"), std::string("USER\0db", 7));
+  EXPECT_FALSE(osfindfile((dayfolder() + "/replay.db").c_str()));
+  EXPECT_FALSE(osfindfile((dayfolder() + "/user.db.tmp").c_str()));
 }
 
 TEST(Folders, LookCreateLookAgain) {

@@ -879,6 +879,11 @@ intptr_t ossendmessage(OsWin w, uint32_t msg, uintptr_t wp, intptr_t lp) {
   return 0;
 }
 
+int osnovisualstyle(OsWin ctl) {
+  gfake.unstyled.push_back(ctl);
+  return 1;
+}
+
 intptr_t osaddstring(OsWin ctl, uint32_t msg, const char* text) {
   if (msg != OS_CB_ADDSTRING && msg != OS_LB_ADDSTRING) return -1;
   FakeDesktop::Item* it = itemof(ctl, true);

@@ -178,6 +178,7 @@ struct FakeDesktop {
   uint64_t peakbytes;        // largest total of live block bytes
   // the progress bar: last range, colour and position sent
   uint32_t pbrangelo, pbrangehi, pbcolor, pbpos;
+  std::vector<OsWin> unstyled;      // controls whose visual styles were turned off
   std::vector<std::pair<OsWin, int>> posted;  // WM_COMMAND posted, not yet delivered
   // Called after a dialog item's text is set, as the edit control's EN_CHANGE.
   void (*editchange)(OsWin dlg, int id);

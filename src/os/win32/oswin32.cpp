@@ -158,6 +158,15 @@ int osisdlgbuttonchecked(OsWin dlg, int id) { return (int)IsDlgButtonChecked((HW
 
 OsWin osgetdlgitem(OsWin dlg, int id) { return (OsWin)GetDlgItem((HWND)dlg, id); }
 
+int osnovisualstyle(OsWin ctl) {
+  // uxtheme is looked up at run time: without it there are no visual styles to turn off.
+  typedef HRESULT(WINAPI * SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
+  static HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  if (!uxtheme || !ctl) return 0;
+  SetWindowThemeFn set = (SetWindowThemeFn)(void*)GetProcAddress(uxtheme, "SetWindowTheme");
+  return set && set((HWND)ctl, L"", L"") == S_OK ? 1 : 0;
+}
+
 void ossendcommand(OsWin w, int id) { SendMessageW((HWND)w, WM_COMMAND, (WPARAM)id, 0); }
 
 // ---- other programs ----------------------------------------------------------
