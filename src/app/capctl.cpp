@@ -336,7 +336,8 @@ void writeoutnow() {
     if (burstflush(FLUSHFRAMES)) {
       showwriteout();
       showending();
-      osupdatewindow(gkesto.mw.main);
+      // Nothing waits for the message loop: the status line is painted now.
+      osupdatewindow(osgetdlgitem(gkesto.mw.main, IDC_STATUSLINE));
     } else {
       showwriteout();
       burstdone();

@@ -30,6 +30,8 @@
 //   click HWND ID             post BM_CLICK to the control
 //   reclick HWND ID GAPMS [clip]  two BM_CLICKs GAPMS apart, then with clip a
 //                             new 64 x 64 bitmap on the clipboard GAPMS later
+//   endsession HWND           WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE)
+//                             when the window allows it; prints "query 0|1"
 //   key HWND VK               post WM_KEYDOWN/WM_KEYUP to the window's focused
 //                             control (or the window when nothing in it has the
 //                             focus); this goes through the target's message
@@ -651,6 +653,21 @@ int cmdreclick(int argc, wchar_t **argv) {
   wchar_t a0[] = L"probe", a1[] = L"clipbmp", w[] = L"64", hh[] = L"64", pat[] = L"grad";
   wchar_t *clip[] = {a0, a1, w, hh, pat};
   return cmdclipbmp(5, clip);
+}
+
+// Windows ending the session, as it tells a program's top-level window:
+// WM_QUERYENDSESSION, then WM_ENDSESSION with TRUE (each waited for).
+int cmdendsession(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("endsession HWND");
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &r))
+    return fail("WM_QUERYENDSESSION not answered (%lu)", GetLastError());
+  printf("query %lu\n", (unsigned long)r);
+  if (!r) return 0;
+  if (!SendMessageTimeoutW(h, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 60000, &r))
+    return fail("WM_ENDSESSION not answered (%lu)", GetLastError());
+  return 0;
 }
 
 int cmdkey(int argc, wchar_t **argv) {
@@ -1487,6 +1504,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"click")) r = cmdclick(argc, argv);
   else if (!wcscmp(c, L"key")) r = cmdkey(argc, argv);
   else if (!wcscmp(c, L"reclick")) r = cmdreclick(argc, argv);
+  else if (!wcscmp(c, L"endsession")) r = cmdendsession(argc, argv);
   else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
   else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
   else if (!wcscmp(c, L"check")) r = cmdcheck(argc, argv);

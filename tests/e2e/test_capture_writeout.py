@@ -107,7 +107,7 @@ def test_capture_burst_reticked(ctx):
     ctx.no_msgbox(300)
 
 
-def test_capture_end_midburst(ctx):
+def end_midburst(ctx, end):
     cap.prepare(ctx, interval=7, pages=100)
     h, g = cap.start(ctx)
     cap.check_box(ctx, h, 1021, 1)
@@ -116,7 +116,7 @@ def test_capture_end_midburst(ctx):
     # One second into the burst (and frames taken by then).
     before = ctx.wait_until(lambda: time.monotonic() - began >= 1.0 and taken(ctx, h, 100), 10,
                             "the burst takes no frames")
-    ctx.probe_ok("click", h, 1)
+    end(h)
     code = ctx.wait_exit(ctx.kesto_proc, 60)
     ctx.check(code == 0, f"exit code {code}")
     dirs = cap.burst_dirs(ctx)
@@ -125,4 +125,19 @@ def test_capture_end_midburst(ctx):
     ctx.check(frames == names, f"frames {frames}, log lines {names}")
     ctx.check(len(frames) >= before, f"{len(frames)} frames on disk, {before} taken before 終了")
     check_frames(ctx, dirs[0], frames)
-    print(f"終了 after {before} frames taken: {len(frames)} frames on disk")
+    print(f"ended after {before} frames taken: {len(frames)} frames on disk")
+
+
+def test_capture_end_midburst(ctx):
+    # 終了 one second into a burst of 100 frames: the frames taken are
+    # written out (the status line counts them), then KESTO ends.
+    end_midburst(ctx, lambda h: ctx.probe_ok("click", h, 1))
+
+
+def test_capture_end_session(ctx):
+    # Windows ends the session: the frames are written before WM_ENDSESSION
+    # returns.
+    def end(h):
+        lines = ctx.probe_ok("endsession", h)
+        ctx.check(lines and lines[0].strip() == "query 1", f"the session may not end: {lines}")
+    end_midburst(ctx, end)

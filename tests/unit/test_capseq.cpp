@@ -126,123 +126,83 @@ class Sequence {
     log("start, burst box click");
   }
 
+  // One random step; its line goes to the steps of the sequence.
   void step() {
-    char b[96];
-    switch (pick(20)) {
-      case 0:
-      case 1:
-      case 2:
-      case 3:
-      case 4:
-      case 5: {
-        int n = 1 + pick(12);
-        snprintf(b, sizeof b, "tick x%d", n);
-        log(b);
-        for (int i = 0; i < n; i++) tick();
-        break;
-      }
-      case 6:
-      case 7:
-        log("PrintScreen");
-        fakeclipimage(320, 240);
-        break;
-      case 8:
-        log("capture key");
-        gfake.keystate[0x7B] = 0x8000;
-        poll();
-        gfake.keystate[0x7B] = 0;
-        poll();
-        break;
-      case 9:
-      case 10:
-        log("burst box click");
-        click(IDC_BURST);
-        break;
-      case 11:
-        log("SS click");
-        click(IDC_SS);
-        break;
-      case 12: {
-        int v = pick(4) == 0 ? 0 : 1 + pick(60);
-        snprintf(b, sizeof b, "count %d", v);
-        log(b);
-        ossetdlgitemint(main, IDC_COUNT, v, 0);
-        fakepump();
-        break;
-      }
-      case 13:
-        if (pick(3)) {  // less often than the rest
-          log("tick");
-          tick();
-          break;
-        }
-        log("stop");
-        mainwincommand(IDC_STOP, 0);
-        break;
-      case 14:
-        log("start");
-        mainwincommand(IDC_START, 0);
-        break;
-      case 15: {
-        int row = pick(INTERVALROWS);
-        snprintf(b, sizeof b, "speed row %d", row);
-        log(b);
-        gkesto.set.interval = row;
-        break;
-      }
-      default:
-        fault();
-        break;
+    int r = pick(20), n = 0;
+    std::string say;
+    if (r < 6 || r == 13) {  // ticks, the commonest step
+      n = 1 + pick(12);
+      say = "tick x" + std::to_string(n);
+      for (int i = 0; i < n; i++) tick();
+    } else if (r < 8) {
+      say = "PrintScreen";
+      fakeclipimage(320, 240);
+    } else if (r == 8) {
+      say = "capture key";
+      gfake.keystate[0x7B] = 0x8000;
+      poll();
+      gfake.keystate[0x7B] = 0;
+      poll();
+    } else if (r < 11) {
+      say = "burst box click";
+      click(IDC_BURST);
+    } else if (r == 11) {
+      say = "SS click";
+      click(IDC_SS);
+    } else if (r == 12) {
+      n = pick(4) == 0 ? 0 : 1 + pick(60);
+      say = "count " + std::to_string(n);
+      ossetdlgitemint(main, IDC_COUNT, n, 0);
+      fakepump();
+    } else if (r == 13 && pick(3) == 0) {  // less often than the others
+      say = "stop";
+      mainwincommand(IDC_STOP, 0);
+    } else if (r == 14) {
+      say = "start";
+      mainwincommand(IDC_START, 0);
+    } else if (r == 15) {
+      gkesto.set.interval = pick(INTERVALROWS);
+      say = "speed row " + std::to_string(gkesto.set.interval);
+    } else {
+      say = fault();
     }
+    log(say);
   }
 
-  void fault() {
-    char b[96];
+  std::string fault() {
     switch (pick(8)) {
-      case 0: {
-        int64_t room = pick(3) == 0 ? -1 : (int64_t)pick(60000);
-        snprintf(b, sizeof b, "disk room %lld", (long long)room);
-        gfake.diskroom = room;
-        break;
-      }
+      case 0:
+        gfake.diskroom = pick(3) == 0 ? -1 : (int64_t)pick(60000);
+        return "disk room " + std::to_string(gfake.diskroom);
       case 1:
         gfake.writefails = 1 + pick(3);
-        snprintf(b, sizeof b, "next %ld writes fail", gfake.writefails);
-        break;
+        return "next " + std::to_string(gfake.writefails) + " writes fail";
       case 2:
         gfake.clipboardheld = 1 + pick(3);
-        snprintf(b, sizeof b, "clipboard held for %ld opens", gfake.clipboardheld);
-        break;
+        return "clipboard held for " + std::to_string(gfake.clipboardheld) + " opens";
       case 3:
         if (allocpending && gfake.allocs < allocpending) allocpending = 0;  // never reached
         gfake.allocrefuse = allocpending = gfake.allocs + 1 + pick(80);
-        snprintf(b, sizeof b, "allocation %ld refused", gfake.allocrefuse);
-        break;
+        return "allocation " + std::to_string(allocpending) + " refused";
       case 4:
         if (lockpending && gfake.lockcalls < lockpending) lockpending = 0;
         gfake.lockfailat = lockpending = gfake.lockcalls + 1 + pick(80);
-        snprintf(b, sizeof b, "lock %ld refused", gfake.lockfailat);
-        break;
+        return "lock " + std::to_string(lockpending) + " refused";
       case 5:
         gfake.mkdirfails = 1;
         mkdirsteps = 1 + pick(3);
-        snprintf(b, sizeof b, "no folder can be made for %d steps", mkdirsteps);
-        break;
+        return "no folder can be made for " + std::to_string(mkdirsteps) + " steps";
       case 6:
-        if (fakewindow(area)) {
-          fakeclosewindow(area);
-          snprintf(b, sizeof b, "the area window gone");
-        } else {
+        if (!fakewindow(area)) {
           area = fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
-          snprintf(b, sizeof b, "the area window back");
+          return "the area window back";
         }
-        break;
+        fakeclosewindow(area);
+        return "the area window gone";
       default:
         gfake.flushfails = 1;
-        snprintf(b, sizeof b, "next flush fails");
-        break;
+        return "next flush fails";
     }
-    log(b);
   }
 
   // Names in a folder.
