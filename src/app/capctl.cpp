@@ -95,11 +95,6 @@ static void showwriteout() {
 
 // ---- screenshots -------------------------------------------------------------
 
-static void writeall(OsHandle f, const void* p, uint32_t n) {
-  uint32_t put = 0;
-  oswritefile(f, p, n, &put);
-}
-
 // A clipboard image taken for a screenshot: its rows in the full image and
 // the headers of the file to write.
 struct ShotImage {
