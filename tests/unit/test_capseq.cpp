@@ -68,7 +68,11 @@ class Sequence {
   long allocpending = 0, lockpending = 0;  // an injected refusal not reached yet
   size_t boxesseen = 0;
   int mkdirsteps = 0;  // steps until folders can be made again
-  std::map<std::string, off_t> complete;  // frame files found complete, and their sizes
+  struct Folder {
+    long long seen = -1;  // its modification time when it was last read
+    long frames = 0;      // complete frame files in it then
+  };
+  std::map<std::string, Folder> folders;
 
   int pick(int n) { return (int)(rnd() % (uint32_t)n); }
   void log(const std::string& s) { steps.push_back(s); }
@@ -216,31 +220,34 @@ class Sequence {
     return out;
   }
 
-  // Frame files of every burst folder (cap*/*/c?????.bmp); each must be
-  // complete, and is read once for as long as its size stays.
+  // Frame files of every burst folder (cap*/*/c?????.bmp), each of which
+  // must be complete.  A folder is read again only once its entries changed.
   long framesondisk() {
     long n = 0;
     for (const std::string& m : names(dir)) {
       if (m.rfind("cap", 0) != 0) continue;
-      for (const std::string& b : names(dir + "/" + m))
-        for (const std::string& f : names(dir + "/" + m + "/" + b)) {
-          if (f.size() != 10 || f[0] != 'c' || f.compare(6, 4, ".bmp") != 0) continue;
-          std::string path = dir + "/" + m + "/" + b + "/" + f;
-          struct stat st;
-          if (stat(path.c_str(), &st) != 0) continue;
-          auto it = complete.find(path);
-          if (it == complete.end() || it->second != st.st_size) {
-            std::string data = readfile(path);
+      for (const std::string& b : names(dir + "/" + m)) {
+        std::string folder = dir + "/" + m + "/" + b;
+        struct stat st;
+        if (stat(folder.c_str(), &st) != 0) continue;
+        Folder& f = folders[folder];
+        if (f.seen != st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec) {
+          f.seen = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+          f.frames = 0;
+          for (const std::string& name : names(folder)) {
+            if (name.size() != 10 || name[0] != 'c' || name.compare(6, 4, ".bmp") != 0) continue;
+            std::string data = readfile(folder + "/" + name);
             const uint8_t* p = (const uint8_t*)data.data();
             if (data.size() < 54 || p[0] != 'B' || p[1] != 'M' || get32(p + 2) != data.size() ||
-                get32(p + 34) + 54 != data.size()) {
-              fail("an incomplete frame file: " + path + " of " + std::to_string(data.size()) + " bytes");
-              continue;
-            }
-            complete[path] = st.st_size;
+                get32(p + 34) + 54 != data.size())
+              fail("an incomplete frame file: " + folder + "/" + name + " of " + std::to_string(data.size()) +
+                   " bytes");
+            else
+              f.frames++;
           }
-          n++;
         }
+        n += f.frames;
+      }
     }
     return n;
   }
