@@ -198,7 +198,8 @@ def test_backup(ctx):
     ctx.probe_ok("click", d, 1003)
     ctx.expect_msgbox(question, "DIR", "information", owner=d)
     ctx.answer(6)
-    ctx.expect_msgbox(MSG_FAILED + "\r\n" + ctx.winpath(game / "replay.db"), "DIR", "error", owner=d)
+    ctx.expect_msgbox(MSG_FAILED + "\r\n" + ctx.winpath(game / "replay.db") + "\r\nファイルが見つかりません (エラー 2)",
+                      "DIR", "error", owner=d)
     ctx.answer(1)
     ctx.check((target / "user.db").read_bytes() == b"NEWER", "user.db was not replaced")
     ctx.check(sorted(p.name for p in target.iterdir()) == sorted(want), "other files in the day folder")

@@ -117,16 +117,26 @@ int oscopyfile(const char* from, const char* to, int failifexists) {
 
 int osflushfilebuffers(OsHandle f) { return FlushFileBuffers((HANDLE)f) ? 1 : 0; }
 
+// A path as UTF-16 only when it fits whole: a cut one could name another file.
+static int wholepath(const char* path, wchar_t* w) {
+  int need = MultiByteToWideChar(932, 0, path, -1, nullptr, 0);
+  if (need <= 0 || need > WBUF) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return 0;
+  }
+  towide(path, w, WBUF);
+  return 1;
+}
+
 int osmovefileex(const char* from, const char* to, uint32_t flags) {
   wchar_t wf[WBUF], wt[WBUF];
-  towide(from, wf, WBUF);
-  towide(to, wt, WBUF);
+  if (!wholepath(from, wf) || !wholepath(to, wt)) return 0;
   return MoveFileExW(wf, wt, flags) ? 1 : 0;
 }
 
 int osdeletefile(const char* path) {
   wchar_t w[WBUF];
-  towide(path, w, WBUF);
+  if (!wholepath(path, w)) return 0;
   return DeleteFileW(w) ? 1 : 0;
 }
 
