@@ -663,6 +663,16 @@ TEST_F(CapCtl, FramesAndLogLinesADiskRefusesAreCountedAndTold) {
   tick(13);
   EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
   EXPECT_EQ(boxes("Write error"), 1u);
+  // A log that cannot be made: every line of it is told as lost, the frames
+  // are saved.
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 5, 0, 1000 - 29};  // the tick moves the clock first
+  gfake.denied.push_back(dir + "/cap200904/d05_1405_00_00/c1405_00_000.txt");
+  fakeclipimage(640, 480);
+  tick(13);
+  ASSERT_EQ(boxes("Write error"), 2u);
+  EXPECT_EQ(gfake.boxes.back().text, "連写のログ 13 行を書き込めませんでした。\r\n" + dir +
+                                         "\\cap200904\\d05_1405_00_00\\c1405_00_000.txt\r\n"
+                                         "書き込みが許可されていません (エラー 5)");
 }
 
 // A straight-to-disk frame that cannot be a file ends the burst and says so;
