@@ -14,7 +14,9 @@
 #define KESTO_CLASS "KESTO"
 #define KESTO_MUTEX "KESTO2ndEXEC"
 
-enum RunState { NeverStarted, Running, Paused };
+// Ending: 終了 waits for the frames of a burst to be written out (timer 1
+// only, no watching); the end sequence goes on when they are.
+enum RunState { NeverStarted, Running, Paused, Ending };
 enum WatchStateId { WatchIdle, SeekGame, GameFound, FollowLog, GameEnded };
 enum CaptureMode { CaptureOff, ScreenshotMode, BurstMode };
 enum BurstState { BurstIdle, BurstPreparing, BurstRunning, BurstWriting };
@@ -76,6 +78,13 @@ struct BurstFigures {
   char folder[PATHSIZE];   // this burst's folder
   char logpath[PATHSIZE];  // its burst log
   OsHandle log;            // the burst log while open, else 0
+  // What could not be written, counted until the burst ends and is reported.
+  int32_t framefails;      // frames not on disk (write failures, and frames dropped after a failed check)
+  int32_t firstfail;       // number of the first of them, 0 for none
+  uint32_t frameerror;     // the system's error code for it (0: the frame failed the file check)
+  int32_t checkfail;       // number of the frame that failed the file check and ended the burst, 0 for none
+  int32_t logfails;        // log lines not written (all of them when the log could not be made)
+  uint32_t logerror;       // the system's error code of the first
 };
 
 #define CAPBUFSIZE 16777216  // the full and crop image buffers
@@ -147,6 +156,7 @@ struct MainWindowState {
   OsTime playlogtime;        // its last-write time, local
   int64_t countsperms;       // performance counter counts per millisecond
   uint32_t period;           // timer 1 interval in ms
+  int32_t timerson;          // starttimers set timer 1 and stoptimers has not killed it since
   IntervalRow pace;          // the interval row in force since timer 1 last started
   OsWin foreground;          // the foreground window, read at the start of every timer-1 tick
 };

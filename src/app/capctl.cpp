@@ -47,9 +47,11 @@ void countchanged() {
       return;
     }
     cc.countguard = 1;
+    // Timer 1 pauses while the box is up, and runs again only if it ran.
+    int ran = mw.timerson;
     oskilltimer(mw.main, 1);
     osmessagebox(mw.main, "連写中にこの操作はできません", "STOP", OS_MB_ICONERROR);
-    ossettimer(mw.main, 1, mw.period);
+    if (ran) ossettimer(mw.main, 1, mw.period);
     showcount();
     return;
   }
@@ -90,11 +92,6 @@ static void showwriteout() {
 }
 
 // ---- screenshots -------------------------------------------------------------
-
-static void writeall(OsHandle f, const void* p, uint32_t n) {
-  uint32_t put = 0;
-  oswritefile(f, p, n, &put);
-}
 
 // A clipboard image taken for a screenshot: its rows in the full image and
 // the headers of the file to write.
@@ -243,19 +240,106 @@ static int screenshotcheck() {
 
 // ---- bursts ------------------------------------------------------------------
 
+int burstpending() {
+  const BurstFigures& b = gkesto.burst;
+  return gkesto.mw.cap.burst != BurstIdle || b.taken > b.written || b.log != 0;
+}
+
+void stopburst() {
+  CaptureControl& cc = gkesto.mw.cap;
+  if (burstpending()) cc.burst = BurstWriting;
+}
+
+// What could not be written, told when the burst is over: the status line
+// and a message naming the first file and the reason.
+static void reportburst() {
+  BurstFigures& b = gkesto.burst;
+  if (b.framefails == 0 && b.logfails == 0) return;
+  char text[PATHSIZE * 2 + 400];
+  int n = 0;
+  if (b.framefails) {
+    char first[PATHSIZE + 16];
+    snprintf(first, sizeof first, "%s\\c%05d.bmp", b.folder, b.firstfail);
+    char why[96];
+    if (b.frameerror) errorreason(b.frameerror, why, (int)sizeof why);
+    else snprintf(why, sizeof why, "画像が大きすぎて BMP ファイルにできません");
+    n += snprintf(text + n, sizeof text - (size_t)n, "連写の画像 %d 枚を保存できませんでした。\r\n%s\r\n%s",
+                  b.framefails, first, why);
+    if (b.checkfail)
+      n += snprintf(text + n, sizeof text - (size_t)n, "\r\nc%05d.bmp で連写の保存を中止しました。", b.checkfail);
+  }
+  if (b.logfails && n >= 0 && n < (int)sizeof text) {
+    char why[96];
+    errorreason(b.logerror, why, (int)sizeof why);
+    n += snprintf(text + n, sizeof text - (size_t)n, "%s連写のログ %d 行を書き込めませんでした。\r\n%s\r\n%s",
+                  n ? "\r\n\r\n" : "", b.logfails, b.logpath, why);
+  }
+  if (!b.checkfail) {
+    char line[160];
+    snprintf(line, sizeof line, "連写の保存に失敗しました (画像 %d 枚、ログ %d 行)", b.framefails, b.logfails);
+    ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
+  }
+  b.framefails = 0;
+  b.firstfail = 0;
+  b.frameerror = 0;
+  b.checkfail = 0;
+  b.logfails = 0;
+  b.logerror = 0;
+  tickbox(text, "Write error");
+}
+
+// The burst is over: every frame it took is on disk or told as lost.
+static void burstdone() {
+  MainWindowState& mw = gkesto.mw;
+  mw.freemb = freediskmb(gkesto.set.homeread);
+  mw.cap.toggled = 0;
+  mw.cap.burst = BurstIdle;
+  reportburst();
+}
+
+void showending() {
+  const BurstFigures& b = gkesto.burst;
+  char line[160];
+  snprintf(line, sizeof line, "終了する前に連写の画像を保存しています (%d / %d 枚)", b.written, b.taken);
+  ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
+}
+
+int writeoutstep() {
+  stoptimers();
+  int more = burstflush(FLUSHFRAMES);
+  showwriteout();
+  if (more) showending();
+  else burstdone();
+  starttimers();
+  return more;
+}
+
+void writeoutnow() {
+  stopburst();
+  while (burstpending()) {
+    if (burstflush(FLUSHFRAMES)) {
+      showwriteout();
+      showending();
+      // Nothing waits for the message loop: the status line is painted now.
+      osupdatewindow(osgetdlgitem(gkesto.mw.main, IDC_STATUSLINE));
+    } else {
+      showwriteout();
+      burstdone();
+    }
+  }
+}
+
 void capturetoggle() {
   MainWindowState& mw = gkesto.mw;
   CaptureControl& cc = mw.cap;
   BurstFigures& b = gkesto.burst;
-  if (cc.toggled) {
+  // One burst at a time: while one has frames in memory or its log open, a
+  // trigger stops it or lets its write-out go on; it never starts another.
+  if (burstpending()) {
     if (cc.burst != BurstRunning && cc.burst != BurstWriting) return;
     stoptimers();
-    if (burstflush(FLUSHFRAMES)) {
-      cc.burst = BurstWriting;
-    } else {
-      cc.toggled = 0;
-      cc.burst = BurstIdle;
-    }
+    cc.burst = BurstWriting;
+    if (!burstflush(FLUSHFRAMES)) burstdone();
     showwriteout();
     starttimers();
     return;
@@ -279,6 +363,12 @@ void capturetoggle() {
   cc.burst = BurstRunning;
   b.taken = 0;
   b.written = 0;
+  b.framefails = 0;
+  b.firstfail = 0;
+  b.frameerror = 0;
+  b.checkfail = 0;
+  b.logfails = 0;
+  b.logerror = 0;
   if (!burstnames()) {
     osmessagebox(mw.main, "フォルダを作成できませんでした\r\n\r\n連写は中止しました。", "Memory is too small",
                  OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
@@ -289,16 +379,18 @@ void capturetoggle() {
   }
   b.log = oscreatefile(b.logpath, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
                        OS_CREATE_ALWAYS);
-  if (b.log == OS_BADFILE) b.log = 0;
+  if (b.log == OS_BADFILE) {
+    // Its lines are counted as lost and told at the end of the burst.
+    b.log = 0;
+    b.logerror = osgetlasterror();
+  }
   // The range's upper end is 16 bits: a planned count above 65,535 wraps.
   setprogress(OS_PBM_SETRANGE, 0, (intptr_t)((uint32_t)(b.planned & 0xFFFF) << 16));
   setprogress(OS_PBM_SETBARCOLOR, 0, 0xFF0000);
   setprogress(OS_PBM_SETPOS, 0, 0);
-  if (b.log) {
-    char line[48];
-    int n = snprintf(line, sizeof line, "disk free = %d MB\r\n", mw.freemb);
-    writeall(b.log, line, (uint32_t)n);
-  }
+  char line[48];
+  int n = snprintf(line, sizeof line, "disk free = %d MB\r\n", mw.freemb);
+  burstlog(line, (uint32_t)n);
   if (burststep()) cc.burst = BurstWriting;
   starttimers();
 }
@@ -360,11 +452,7 @@ static void burstpart() {
   }
   if (cc.burst == BurstWriting) {
     stoptimers();
-    if (!burstflush(FLUSHFRAMES)) {
-      mw.freemb = freediskmb(gkesto.set.homeread);
-      cc.toggled = 0;
-      cc.burst = BurstIdle;
-    }
+    if (!burstflush(FLUSHFRAMES)) burstdone();
     showwriteout();
     starttimers();
   }
@@ -393,8 +481,10 @@ int capturetick() {
   if (cc.mode == CaptureOff || cc.mode == ScreenshotMode) {
     cc.toggled = 0;
     if (cc.burst == BurstRunning || cc.burst == BurstWriting) {
+      // Leaving burst mode stops taking frames; those taken are written out.
       stoptimers();
-      if (!burstflush(FLUSHFRAMES)) cc.burst = BurstIdle;
+      cc.burst = BurstWriting;
+      if (!burstflush(FLUSHFRAMES)) burstdone();
       showwriteout();
       mw.freemb = freediskmb(gkesto.set.homeread);
       starttimers();

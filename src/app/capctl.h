@@ -16,5 +16,17 @@ void resetburst();
 int capturetick();
 // Timer 2: the capture key and the shortcuts.
 void capturekeys();
-// A trigger: starts a burst, or stops the one running.
+// A trigger: starts a burst when none has frames in memory, else stops the
+// one running or lets its write-out go on.
 void capturetoggle();
+// 1 while a burst runs, has frames in memory or its log open.
+int burstpending();
+// No more frames are taken: a burst that is on goes to its write-out.
+void stopburst();
+// The status line while the end waits for the write-out.
+void showending();
+// One write-out step on a timer-1 tick while the end waits: 1 while frames
+// remain, 0 once the burst is over (and told).
+int writeoutstep();
+// Writes out what is left of a burst at once, the progress in the status line.
+void writeoutnow();

@@ -24,17 +24,23 @@ static const IntervalRow& periodrow() {
 }
 
 // Timer 1 and the watcher's pace take the interval row in force each time
-// they start, so a change of speed takes effect at the next start.
+// they start, so a change of speed takes effect at the next start.  The run
+// state says which run: both while watching, timer 1 alone while the end
+// waits for a burst's write-out, none otherwise.
 void starttimers() {
-  gkesto.mw.pace = periodrow();
-  gkesto.mw.period = (uint32_t)gkesto.mw.pace.period;
-  ossettimer(gkesto.mw.main, 1, gkesto.mw.period);
-  ossettimer(gkesto.mw.main, 2, 30);
+  MainWindowState& mw = gkesto.mw;
+  mw.pace = periodrow();
+  mw.period = (uint32_t)mw.pace.period;
+  if (mw.run != Running && mw.run != Ending) return;
+  ossettimer(mw.main, 1, mw.period);
+  mw.timerson = 1;
+  if (mw.run == Running) ossettimer(mw.main, 2, 30);
 }
 
 void stoptimers() {
   oskilltimer(gkesto.mw.main, 1);
   oskilltimer(gkesto.mw.main, 2);
+  gkesto.mw.timerson = 0;
 }
 
 int32_t freediskmb(const char* folder) {
@@ -143,6 +149,7 @@ void startwatch() {
                  "キャプチャーエリアなどの設定をデフォルトにしました。\r\n\"範囲\"ボタンの画面で保存してください\r\n",
                  "範囲設定", OS_MB_ICONINFORMATION);
   }
+  if (mw.run == Ending) return;
   if (!s.complete) {
     showhex(s.loadmask);
     osmessagebox(mw.main,
@@ -153,21 +160,22 @@ void startwatch() {
   switch (mw.run) {
     case NeverStarted:
       mw.watch.logfile = 0;
+      mw.run = Running;
       starttimers();
       ossetdlgitemtext(mw.main, IDC_STATUSLINE, "起動監視をスタートしました");
       mw.watch.following = 0;
       mw.watch.state = SeekGame;
-      mw.run = Running;
       break;
     case Paused:
+      mw.run = Running;
       starttimers();
       ossetdlgitemtext(mw.main, IDC_STATUSLINE, "起動監視を再開しました");
       mw.watch.resume = 1;
-      mw.run = Running;
       mw.watch.ticks = 0;
       mw.watch.delay = 0;
       break;
     case Running:
+    case Ending:
       break;
   }
 }
@@ -212,9 +220,11 @@ void openplaylog() {
   if (!mw.logdlg) toggledialog(&mw.logdlg, IDD_PLAYLOG, 2, "DISPLOG");
 }
 
-void endsequence() {
+// The end sequence proper: nothing of a burst is left in memory by now.
+static void finishend() {
   if (gended) return;
   gended = 1;
+  stoptimers();
   if (gkesto.user32) {
     osfreelibrary(gkesto.user32);
     gkesto.user32 = 0;
@@ -236,6 +246,45 @@ void endsequence() {
     }
   }
   ospostquitmessage(0);
+}
+
+// A burst with frames in memory is written out first: 10 frames a tick on
+// timer 1 alone, the progress in the status line; the end sequence goes on
+// after the last (mainwintimer).
+void endsequence() {
+  MainWindowState& mw = gkesto.mw;
+  if (gended || mw.run == Ending) return;
+  if (!burstpending()) {
+    finishend();
+    return;
+  }
+  stopburst();
+  stoptimers();
+  mw.run = Ending;
+  starttimers();
+  showending();
+}
+
+// The window goes, or Windows ends the session: nothing waits for a tick,
+// so what is left of a burst is written out here and now.
+static void endnow() {
+  if (gended) return;
+  stopburst();
+  stoptimers();
+  writeoutnow();
+  finishend();
+}
+
+void mainwinclose() { endsequence(); }
+
+int mainwinqueryend() {
+  // No more frames are taken; the session may end.
+  stopburst();
+  return 1;
+}
+
+void mainwinendsession(int ending) {
+  if (ending) endnow();
 }
 
 void mainwincommand(int id, int code) {
@@ -281,9 +330,13 @@ void mainwintimer(int id) {
     return;
   }
   if (id != 1) return;
+  if (gkesto.mw.run == Ending) {
+    if (!writeoutstep()) finishend();
+    return;
+  }
   // The capture part reads the foreground window the watcher uses too.
   if (!capturetick()) return;
   watchstep();
 }
 
-void mainwindestroy() { endsequence(); }
+void mainwindestroy() { endnow(); }

@@ -11,6 +11,9 @@ void mainwininitdialog();                // WM_INITDIALOG
 void mainwincommand(int id, int code);   // WM_COMMAND: low and high word of wParam
 void mainwintimer(int id);               // WM_TIMER
 void mainwindestroy();                   // WM_DESTROY
+void mainwinclose();                     // WM_CLOSE: the close box, as 終了
+int mainwinqueryend();                   // WM_QUERYENDSESSION: 1, the session may end
+void mainwinendsession(int ending);      // WM_ENDSESSION: wParam, the session ends
 // WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when it was the
 // program's own system menu command and was handled, 0 for the system's.
 int mainwinsyscommand(int id);
@@ -18,7 +21,9 @@ int mainwinsyscommand(int id);
 void startwatch();      // スタート
 void pausewatch();      // 停止
 void openplaylog();     // ログ表示
-void endsequence();     // 終了, Enter, Esc, closing the window
+// 終了, Enter, Esc, the close box: a burst's frames in memory are written
+// out first, on timer 1, then the program ends.
+void endsequence();
 void starttimers();
 void stoptimers();
 // Free MiB on the drive of a folder ("C:\" from its first three characters);

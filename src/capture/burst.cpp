@@ -65,8 +65,28 @@ int burstlogline(char* out, int n, int32_t frameno, int32_t ms, const OsTime& t)
 
 int framecheck(const uint8_t* frame) {
   const uint8_t* f = frame + FRAMEFILE;
-  int32_t size = (int32_t)get32(f + 2);
-  return f[0] == 'B' && f[1] == 'M' && size >= 0 && size < FRAMEFILEMAX;
+  uint32_t size = get32(f + 2);
+  // The file size counts both headers besides the pixels.
+  return f[0] == 'B' && f[1] == 'M' && size >= BMPHEADERS && size - BMPHEADERS <= FRAMEFILEMAX;
+}
+
+void burstlog(const char* line, uint32_t n) {
+  BurstFigures& b = gkesto.burst;
+  uint32_t put = 0;
+  if (b.log && oswritefile(b.log, line, n, &put) && put == n) return;
+  if (b.logfails == 0 && (b.log || b.logerror == 0)) b.logerror = osgetlasterror();
+  if (b.logerror == 0) b.logerror = OS_ERROR_WRITE_FAULT;
+  b.logfails++;
+}
+
+// A frame that is not on disk: counted, the first one kept for the report.
+static void framefailed(int32_t frameno, uint32_t error) {
+  BurstFigures& b = gkesto.burst;
+  if (b.framefails == 0) {
+    b.firstfail = frameno;
+    b.frameerror = error;
+  }
+  b.framefails++;
 }
 
 static void freeslot(int32_t i) {
@@ -86,8 +106,10 @@ static void closelog() {
 
 // Writes the log line of the frame in slot i as frame number frameno, then
 // the frame file, and frees the frame.  0 when the frame fails the file check
-// (its block is still held then).  Write errors are not reported.
-static int writeframe(int32_t i, int32_t frameno) {
+// (its block is still held then).  A line or a file that cannot be written
+// is counted for the report at the end of the burst, a partial file removed;
+// *writefailed tells of the file.
+static int writeframe(int32_t i, int32_t frameno, int* writefailed) {
   BurstFigures& b = gkesto.burst;
   const uint8_t* p = b.frames[i];
   OsTime t;
@@ -95,17 +117,30 @@ static int writeframe(int32_t i, int32_t frameno) {
   for (int k = 0; k < 8; k++) *f[k] = get16(p + FRAMETIME + 2 * k);
   char line[160];
   int len = burstlogline(line, sizeof line, frameno, (int32_t)get32(p + FRAMEMS), t);
-  uint32_t put = 0;
-  if (b.log) oswritefile(b.log, line, (uint32_t)len, &put);
+  burstlog(line, (uint32_t)len);
+  *writefailed = 0;
   if (!framecheck(p)) return 0;
   char path[PATHSIZE + 32];
   snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, frameno);
   OsHandle fh = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
                              OS_CREATE_ALWAYS);
-  if (fh != OS_BADFILE) {
-    oswritefile(fh, p + FRAMEFILE, get32(p + FRAMEFILE + 2), &put);
-    osclosehandle(fh);
+  uint32_t error = 0;
+  if (fh == OS_BADFILE) {
+    error = osgetlasterror();
+    *writefailed = 1;
+  } else {
+    uint32_t n = get32(p + FRAMEFILE + 2), put = 0;
+    if (!oswritefile(fh, p + FRAMEFILE, n, &put) || put != n) {
+      error = osgetlasterror();
+      *writefailed = 1;
+    }
+    if (!osclosehandle(fh) && !*writefailed) {
+      error = osgetlasterror();
+      *writefailed = 1;
+    }
+    if (*writefailed) osdeletefile(path);
   }
+  if (*writefailed) framefailed(frameno, error ? error : OS_ERROR_WRITE_FAULT);
   freeslot(i);
   return 1;
 }
@@ -116,13 +151,22 @@ int burststep() {
   if (i < 0 || i >= FRAMESLOTS) return 1;
   if (!grabframe(&b.handles[i], &b.frames[i])) return 1;
   if (b.straight) {
-    if (!writeframe(0, b.ondisk + 1)) {
-      // Skipped, and not kept: the next frame takes the slot.
+    int failed = 0;
+    if (!writeframe(0, b.ondisk + 1, &failed)) {
+      // A frame that cannot be a file ends the burst; it is told at its end.
+      char msg[128];
+      snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", b.ondisk + 1,
+               b.ondisk);
+      ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, msg);
+      framefailed(b.ondisk + 1, 0);
+      b.checkfail = b.ondisk + 1;
       freeslot(0);
-      return 0;
+      return 1;
     }
     b.ondisk++;
-    if (b.ondisk >= b.planned) {
+    // A frame the disk does not take ends the burst too: the next would fail
+    // the same way.
+    if (failed || b.ondisk >= b.planned) {
       closelog();
       return 1;
     }
@@ -140,14 +184,20 @@ int burstflush(int32_t n) {
   if (n < 0) n = 0;
   for (int32_t k = 0; k < n; k++) {
     int32_t i = b.writepos;
-    if (i < 0 || i >= FRAMESLOTS || !b.frames[i] || writeframe(i, i + 1)) {
+    int failed = 0;
+    if (i < 0 || i >= FRAMESLOTS || !b.frames[i] || writeframe(i, i + 1, &failed)) {
       b.writepos++;
       continue;
     }
     // A frame that cannot be a file ends the burst: the frames after it are
-    // dropped and freed, and the log is closed.
+    // dropped and freed, and the log is closed.  All of them are told as
+    // lost at the end of the burst.
     char msg[128];
-    snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", i + 1, i);
+    snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", i + 1,
+             i - b.framefails);
+    framefailed(i + 1, 0);
+    b.framefails += b.taken - i - 1;
+    b.checkfail = i + 1;
     for (int32_t j = i; j < b.taken && j < FRAMESLOTS; j++) freeslot(j);
     b.writepos = b.taken;
     b.written = b.taken;

@@ -9,7 +9,7 @@
 
 #define DISKFRAMEMAX 99999    // frames of a straight-to-disk burst
 #define MEMFRAMEMAX 16383     // frames kept in memory (the slots hold 16,384)
-#define FRAMEFILEMAX 12579840 // 3 x 2560 x 1638: a frame file must be smaller
+#define FRAMEFILEMAX 12579840 // 3 x 2560 x 1638: the most pixel bytes of a frame file
 #define FLUSHFRAMES 10        // frames written out per call
 
 // Plans the burst: straight-to-disk flag, planned frames; slot, write
@@ -31,6 +31,9 @@ int burstflush(int32_t n);
 // previous frame and its local time.  Returns the length (n bytes at most,
 // NUL included).
 int burstlogline(char* out, int n, int32_t frameno, int32_t ms, const OsTime& t);
-// 1 when the frame record passes the file check: "BM" and a file size from 0
-// up to, not including, FRAMEFILEMAX.
+// 1 when the frame record passes the file check: "BM" and a file size of the
+// 54 header bytes and at most FRAMEFILEMAX bytes of pixels.
 int framecheck(const uint8_t* frame);
+// Writes a line to the burst log; a line that cannot be written (or has no
+// log) is counted, with the system's reason for the first.
+void burstlog(const char* line, uint32_t n);

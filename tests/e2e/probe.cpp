@@ -28,6 +28,10 @@
 //   controls HWND             the direct child windows in Z order (creation
 //                             order for dialog templates): one "ctl" line each
 //   click HWND ID             post BM_CLICK to the control
+//   reclick HWND ID GAPMS [clip]  two BM_CLICKs GAPMS apart, then with clip a
+//                             new 64 x 64 bitmap on the clipboard GAPMS later
+//   endsession HWND           WM_QUERYENDSESSION, then WM_ENDSESSION (TRUE)
+//                             when the window allows it; prints "query 0|1"
 //   key HWND VK               post WM_KEYDOWN/WM_KEYUP to the window's focused
 //                             control (or the window when nothing in it has the
 //                             focus); this goes through the target's message
@@ -628,6 +632,43 @@ int cmdclick(int argc, wchar_t **argv) {
     if (e == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(c)) return fail("control %lld went away before the click", id);
     return fail("PostMessage failed (%lu)", e);
   }
+  return 0;
+}
+
+int cmdclipbmp(int argc, wchar_t **argv);
+
+// Clicks a control twice, GAPMS apart, and with "clip" puts a new bitmap in
+// the clipboard GAPMS after that: quicker than three probe runs, so the
+// program sees all three within a few of its ticks.
+int cmdreclick(int argc, wchar_t **argv) {
+  HWND h;
+  long long id, gap;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[3], &id) || !parseint(argv[4], &gap) || gap < 0)
+    return fail("reclick HWND ID GAPMS [clip]");
+  HWND c = control(h, id);
+  if (!c) return fail("no control %lld", id);
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("first click: PostMessage failed (%lu)", GetLastError());
+  Sleep((DWORD)gap);
+  if (!PostMessageW(c, BM_CLICK, 0, 0)) return fail("second click: PostMessage failed (%lu)", GetLastError());
+  if (argc < 6 || wcscmp(argv[5], L"clip") != 0) return 0;
+  Sleep((DWORD)gap);
+  wchar_t a0[] = L"probe", a1[] = L"clipbmp", w[] = L"64", hh[] = L"64", pat[] = L"grad";
+  wchar_t *clip[] = {a0, a1, w, hh, pat};
+  return cmdclipbmp(5, clip);
+}
+
+// Windows ending the session, as it tells a program's top-level window:
+// WM_QUERYENDSESSION, then WM_ENDSESSION with TRUE (each waited for).
+int cmdendsession(int argc, wchar_t **argv) {
+  HWND h;
+  if (argc < 3 || !parsehwnd(argv[2], &h)) return fail("endsession HWND");
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutW(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000, &r))
+    return fail("WM_QUERYENDSESSION not answered (%lu)", GetLastError());
+  printf("query %lu\n", (unsigned long)r);
+  if (!r) return 0;
+  if (!SendMessageTimeoutW(h, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 60000, &r))
+    return fail("WM_ENDSESSION not answered (%lu)", GetLastError());
   return 0;
 }
 
@@ -1476,6 +1517,8 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"controls")) r = cmdcontrols(argc, argv);
   else if (!wcscmp(c, L"click")) r = cmdclick(argc, argv);
   else if (!wcscmp(c, L"key")) r = cmdkey(argc, argv);
+  else if (!wcscmp(c, L"reclick")) r = cmdreclick(argc, argv);
+  else if (!wcscmp(c, L"endsession")) r = cmdendsession(argc, argv);
   else if (!wcscmp(c, L"close")) r = cmdclose(argc, argv);
   else if (!wcscmp(c, L"settext")) r = cmdsettext(argc, argv);
   else if (!wcscmp(c, L"syscmd")) r = cmdsyscmd(argc, argv);

@@ -51,7 +51,7 @@ def start(ctx):
     which follows its golf.txt: (main window, game window). The watcher looks
     at golf.txt about 3 s after it has found the game; waiting for that keeps
     a message box of that step from turning up in the middle of a case."""
-    ctx.start_kesto()
+    ctx.kesto_proc = ctx.start_kesto()
     h = ctx.find_main()
     ctx.probe_ok("click", h, 1003)
     ctx.wait_text(h, 1005, enc(STARTED), 5000)

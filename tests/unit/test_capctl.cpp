@@ -542,7 +542,7 @@ TEST_F(CapCtl, LeavingBurstModeWritesTheFramesOutTenPerTickAndTakesNoMore) {
   long grabs = gfake.grabs;
   tick();
   EXPECT_EQ(gkesto.burst.written, 10);
-  EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstWriting) << "no frame is taken any more, even if 連写 comes back";
   EXPECT_EQ(gfake.pbpos, 15u);
   tick(2);
   EXPECT_EQ(gkesto.burst.written, 25);
@@ -584,6 +584,208 @@ TEST_F(CapCtl, TheEstimateShowsZeroBelowTheMemoryReserve) {
   tick(gkesto.mw.pace.ticks1s + 1);
   EXPECT_EQ(item(IDC_FITS), "0");
   EXPECT_EQ(item(IDC_FREEMEM), "20");
+}
+
+namespace {
+
+// The DATA lines of a burst log.
+int datalines(const std::string& log) {
+  int n = 0;
+  for (size_t p = log.find("DATA c"); p != std::string::npos; p = log.find("DATA c", p + 1)) n++;
+  return n;
+}
+
+}  // namespace
+
+// A trigger while a burst has frames in memory never starts another over
+// them, whatever the 連写 box did meanwhile; a burst of count 0 stops too.
+TEST_F(CapCtl, ATriggerAfterTheBurstBoxClearedAndTickedAgainNeverStartsABurstOverFramesInMemory) {
+  for (int pages : {300, 0}) {
+    SetUp();
+    start(7, pages);
+    click(IDC_BURST, 1);
+    fakeaddwindow("OTHER", "area", 0, 0, 32, 24);
+    fakeclipimage(640, 480);
+    tick(60);
+    ASSERT_EQ(gkesto.burst.taken, 60);
+    click(IDC_BURST, 0);
+    tick();
+    long grabs = gfake.grabs;
+    click(IDC_BURST, 1);
+    tick();
+    EXPECT_EQ(gfake.grabs, grabs) << "pages " << pages << ": no frame is taken after 連写 was cleared";
+    ASSERT_EQ(gkesto.burst.written, 20);
+    fakeclipimage(640, 480);  // the trigger
+    tick(5);
+    EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "pages " << pages;
+    EXPECT_EQ(gfake.grabs, grabs) << "pages " << pages << ": no second burst";
+    std::vector<std::string> f = files();
+    ASSERT_EQ(f.size(), 61u) << "pages " << pages << ": 60 frames and one log";
+    EXPECT_EQ(datalines(readfile(dir + "/" + f.back())), 60);
+    EXPECT_EQ(fakeleftovers(), "") << "pages " << pages;
+    // Once it is written out, the next trigger starts a new burst; a trigger
+    // then stops it, even with a count of 0.
+    fakeclipimage(640, 480);
+    tick(3);
+    EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning);
+    fakeclipimage(640, 480);
+    tick(2);
+    EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "pages " << pages;
+    EXPECT_EQ(fakeleftovers(), "") << "pages " << pages;
+    TearDown();
+  }
+}
+
+TEST_F(CapCtl, EditingTheCountWhilePausedLeavesTimer1Stopped) {
+  start(7, 50);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 32, 24);
+  fakeclipimage(640, 480);
+  tick(3);
+  mainwincommand(IDC_STOP, 0);
+  ASSERT_EQ(gkesto.mw.run, Paused);
+  ossetdlgitemtext(main, IDC_COUNT, "7");
+  ASSERT_EQ(boxes("STOP"), 1u);
+  EXPECT_EQ(fakefindtimer(main, 1), nullptr) << "the count field never starts timer 1";
+  EXPECT_TRUE(gfake.timers.empty());
+  mainwincommand(IDC_START, 0);
+  EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
+}
+
+// Frames and log lines the disk does not take are counted and told once the
+// burst is over; no partial frame file is left.
+TEST_F(CapCtl, FramesAndLogLinesADiskRefusesAreCountedAndTold) {
+  start(7, 12);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 64, 48);  // frames of 9270 bytes
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 3, 22, 187 - 29};
+  fakeclipimage(640, 480);
+  tick(11);
+  gfake.diskroom = 5 * 9270 + 300;  // five frames, some log lines, and a sixth frame in part
+  tick(2);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  std::vector<std::string> f = files();
+  int ondisk = 0;
+  for (auto& x : f)
+    if (x.find(".bmp") != std::string::npos) {
+      EXPECT_TRUE(readbmp(dir + "/" + x).ok) << x;
+      ondisk++;
+    }
+  EXPECT_EQ(ondisk, 5);
+  ASSERT_EQ(boxes("Write error"), 1u);
+  const std::string& t = gfake.boxes.back().text;
+  EXPECT_EQ(t.find("連写の画像 7 枚を保存できませんでした。\r\n" + dir + "\\cap200904\\d05_1403_22_18\\c00006.bmp\r\n"
+                   "ディスクの空きが足りません (エラー 112)"),
+            0u)
+      << t;
+  EXPECT_NE(t.find("連写のログ "), std::string::npos) << t;
+  EXPECT_NE(item(IDC_STATUSLINE).find("連写の保存に失敗しました (画像 7 枚"), std::string::npos);
+  EXPECT_EQ(gfake.boxes.back().timers, 0u);
+  EXPECT_EQ(fakeleftovers(), "");
+  // The next burst on a disk with room again starts with clean counts.
+  gfake.diskroom = -1;
+  fakeclipimage(640, 480);
+  tick(13);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(boxes("Write error"), 1u);
+  // A log that cannot be made: every line of it is told as lost, the frames
+  // are saved.
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 5, 0, 1000 - 29};  // the tick moves the clock first
+  gfake.denied.push_back(dir + "/cap200904/d05_1405_00_00/c1405_00_000.txt");
+  fakeclipimage(640, 480);
+  tick(13);
+  ASSERT_EQ(boxes("Write error"), 2u);
+  EXPECT_EQ(gfake.boxes.back().text, "連写のログ 13 行を書き込めませんでした。\r\n" + dir +
+                                         "\\cap200904\\d05_1405_00_00\\c1405_00_000.txt\r\n"
+                                         "書き込みが許可されていません (エラー 5)");
+}
+
+// A straight-to-disk frame that cannot be a file ends the burst and says so;
+// a full frame of the largest desktop passes the check.
+TEST_F(CapCtl, AStraightToDiskFrameFailingTheCheckEndsTheBurstAndAFullDesktopFramePasses) {
+  start(1, 5);
+  click(IDC_BURST, 1);
+  OsWin area = fakeaddwindow("OTHER", "area", 0, 0, 3000, 1500);
+  fakeclipimage(640, 480);
+  tick(2);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "the burst ends";
+  ASSERT_EQ(boxes("Write error"), 1u);
+  EXPECT_NE(gfake.boxes.back().text.find("c00001.bmp で連写の保存を中止しました。"), std::string::npos);
+  EXPECT_EQ(item(IDC_STATUSLINE), "c00001.bmp を書き出せないため連写の保存を中止しました (0 枚保存)");
+  EXPECT_EQ(fakeleftovers(), "");
+  EXPECT_EQ(files().size(), 1u) << "only the log";
+
+  fakewindow(area)->rect[2] = 2560;
+  fakewindow(area)->rect[3] = 1638;
+  fakeclipimage(640, 480);
+  tick();
+  EXPECT_EQ(gkesto.burst.ondisk, 1);
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 3u);
+  std::string frame;
+  for (auto& x : f)
+    if (x.find(".bmp") != std::string::npos) frame = x;
+  Bmp b = readbmp(dir + "/" + frame);
+  EXPECT_TRUE(b.ok);
+  EXPECT_EQ(b.w, 2560);
+  EXPECT_EQ(b.data.size(), 2560u * 1638 * 3 + 54);
+  EXPECT_EQ(boxes("Write error"), 1u);
+}
+
+// 終了, Enter, Esc and the close box with frames in memory: the frames are
+// written out on timer 1 (and timer 1 alone), the progress in the status
+// line, then the program ends; the window going or Windows ending the
+// session writes them at once.
+TEST_F(CapCtl, EndingWithFramesInMemoryWritesThemOutFirst) {
+  enum Way { End, Esc, CloseBox, Paused, Destroy, Session };
+  for (Way way : {End, Esc, CloseBox, Paused, Destroy, Session}) {
+    SetUp();
+    start(7, 100);
+    click(IDC_BURST, 1);
+    fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+    fakeclipimage(640, 480);
+    tick(34);
+    ASSERT_EQ(gkesto.burst.taken, 34);
+    long grabs = gfake.grabs;
+    switch (way) {
+      case End: mainwincommand(IDC_END, 0); break;
+      case Esc: mainwincommand(2, 0); break;
+      case CloseBox: mainwinclose(); break;
+      case Paused:
+        mainwincommand(IDC_STOP, 0);
+        mainwincommand(IDC_END, 0);
+        break;
+      case Destroy: mainwindestroy(); break;
+      case Session:
+        EXPECT_EQ(mainwinqueryend(), 1);
+        tick();
+        mainwinendsession(1);
+        break;
+    }
+    if (way == Destroy || way == Session) {
+      EXPECT_EQ(gfake.quitposted, 1) << way;
+    } else {
+      EXPECT_EQ(gfake.quitposted, 0) << way << ": not before the frames are written";
+      EXPECT_EQ(gkesto.mw.run, Ending) << way;
+      EXPECT_TRUE(fakefindtimer(main, 1)) << way;
+      EXPECT_FALSE(fakefindtimer(main, 2)) << way << ": no capture key, no shortcuts";
+      tick();
+      EXPECT_EQ(item(IDC_STATUSLINE), "終了する前に連写の画像を保存しています (10 / 34 枚)") << way;
+      mainwincommand(IDC_START, 0);  // changes nothing now
+      mainwincommand(IDC_END, 0);    // nor does a second 終了
+      tick(3);
+      EXPECT_EQ(gfake.quitposted, 1) << way;
+      EXPECT_TRUE(gfake.timers.empty()) << way;
+    }
+    EXPECT_EQ(gfake.grabs, grabs) << way << ": no frame taken after the end began";
+    std::vector<std::string> f = files();
+    ASSERT_EQ(f.size(), 35u) << way;
+    for (int i = 0; i < 34; i++) EXPECT_TRUE(readbmp(dir + "/" + f[(size_t)i]).ok) << way << " " << f[(size_t)i];
+    EXPECT_EQ(datalines(readfile(dir + "/" + f.back())), 34) << way;
+    EXPECT_EQ(fakeleftovers(), "") << way;
+    EXPECT_TRUE(gfake.boxes.empty()) << way;
+    TearDown();
+  }
 }
 
 // A screenshot that cannot be written whole: the message names the file and

@@ -490,6 +490,18 @@ static LRESULT CALLBACK mainwndproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_SETFOCUS:
       return 0;
+    case WM_CLOSE:
+      // The close box ends the program as 終了 does (a burst's frames are
+      // written out first); the window stays until the process ends.
+      mainwinclose();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return mainwinqueryend() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      // Windows ends the process once this returns: what is left of a burst
+      // is written out before.
+      mainwinendsession(wp ? 1 : 0);
+      return 0;
     case WM_DESTROY:
       mainwindestroy();
       return 0;
