@@ -581,6 +581,16 @@ class Ctx:
         self.check(unwanted not in seen, f"control {cid} showed \"{show(unwanted)}\" (texts {[show(t) for t in seen]})")
         return changes
 
+    def stays_text(self, hwnd, cid, expected: bytes, ms=0):
+        """Follows control cid for ms, and at least two ticks of timer 1
+        (quiet_ms), and fails when it shows anything but expected at any
+        time, or when the probe fails."""
+        ms = max(int(ms), self.quiet_ms())
+        changes = self.watch([(hwnd, cid)], ms)
+        seen = [t for _, c, t in changes if c == int(cid)]
+        self.check(seen and all(t == expected for t in seen),
+                   f"control {cid} showed {[show(t) for t in seen]}, expected only \"{show(expected)}\"")
+
     def gone_time(self, action, hwnds, timeout_ms=5000):
         """Posts action (probe gonetime: "click=HWND:ID", "close=HWND",
         "sc=HWND", "key=HWND:esc") and times until every window of hwnds is

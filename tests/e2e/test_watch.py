@@ -123,6 +123,11 @@ def test_watch_live_shots(ctx, interval):
                         touch=[(ctx.folder / "go1", 0), (ctx.folder / "go2", 3000)])
     ctx.wait_until(lambda: len(stamps(stampfile)) >= 2, 5, "the stand-in game did not append both shots")
     (t1, _, _), (t2, _, _) = stamps(stampfile)[:2]
+    # Until the first append the fields stayed empty all along, not only at
+    # the one reading above.
+    for cid in (1008, 1011, 1012):
+        before = {v for t, c, v in changes if c == cid and t < t1}
+        ctx.check(before <= {b""}, f"control {cid} showed {[show(v) for v in before]} before the first shot")
     want1 = {1008: b"70", 1011: b"54.7y", 1012: b"100.000000", 1009: b"2", 1002: b"5", 1018: b"3"}
     for cid, want in want1.items():
         got = texts_at(changes, cid, t1 + 1500)
