@@ -103,7 +103,6 @@ ROOT = Path(__file__).resolve().parents[2]
 def interval_periods(source=ROOT / "src" / "config" / "settings.cpp"):
     """Timer 1's period in ms for each row of the interval table (kintervals
     in src/config/settings.cpp, read from there so the two cannot drift)."""
-    import re
     text = Path(source).read_text(encoding="utf-8", errors="replace")
     body = text[text.index("kintervals[INTERVALROWS] = {"):]
     body = body[:body.index("};")]
