@@ -42,6 +42,11 @@ export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-kesto}
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=${KESTO_LANG:-ja_JP.UTF-8}
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+# The prefix's settings, as in the tests (tests/e2e/harness.py): the Japanese
+# faces on the IPA fonts and Wine's own fonts. A real display has a window
+# manager of its own, so no Wine virtual desktop unless KESTO_WINE_DESKTOP
+# names a size (for example 1280x1024).
+/usr/bin/python3 tests/e2e/harness.py configure --desktop "${KESTO_WINE_DESKTOP:-none}"
 
 mkdir -p "$gamedir"
 cp build/win/kesto.exe demo/

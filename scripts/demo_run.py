@@ -114,10 +114,15 @@ class Demo:
         self.xvfb = harness.Xvfb()
         display = self.xvfb.start()
         prefix = Path(self.args.prefix).expanduser().resolve()  # Wine wants an absolute path
+        # A Wine virtual desktop over the whole virtual screen, the Japanese
+        # faces on the IPA fonts (harness.Wine.configure), also in a prefix
+        # made before they were part of it.
         self.wine = harness.Wine(prefix, LOCALE, display)
         if not (prefix / "system.reg").exists():
             self.say("    (a new Wine prefix is made once: about 20 s)")
             self.wine.boot()
+        else:
+            self.wine.configure()
         self.wine.reset()
         self.ctx = harness.Ctx(self.wine, self.exes, self.folder, self.out, LOCALE)
 
@@ -217,7 +222,7 @@ class Demo:
         dl, dt, dr, db = (int(v) for v in c.probe_ok("rect", dlg)[0].split()[1:5])
         gl, gt, gr, gb = (int(v) for v in c.probe_ok("rect", self.gamewin)[0].split()[1:5])
         box = (min(dl, gl, fr[0]) - 10, min(dt, gt, fr[1]) - 10, max(dr, gr, fr[2]) + 10, max(db, gb, fr[3]) + 10)
-        box = (max(box[0], 0), max(box[1], 0), min(box[2], 1280), min(box[3], 1024))
+        box = (max(box[0], 0), max(box[1], 0), min(box[2], harness.SCREEN[0]), min(box[3], harness.SCREEN[1]))
         self.picture("area-dialog-and-frame.png", self.screen().crop(box))
         c.probe_ok("click", self.main, 1027)  # closes it
         c.probe_ok("waitgone", dlg, 5000)
@@ -248,7 +253,8 @@ class Demo:
         time.sleep(0.3)
         ml, mt, mr, mb = (int(v) for v in c.probe_ok("rect", self.main)[0].split()[1:5])
         dl, dt, dr, db = (int(v) for v in c.probe_ok("rect", dlg)[0].split()[1:5])
-        box = (max(min(ml, dl) - 4, 0), max(min(mt, dt) - 4, 0), min(max(mr, dr) + 4, 1280), min(max(mb, db) + 4, 1024))
+        box = (max(min(ml, dl) - 4, 0), max(min(mt, dt) - 4, 0), min(max(mr, dr) + 4, harness.SCREEN[0]),
+               min(max(mb, db) + 4, harness.SCREEN[1]))
         self.picture("playlog-dialog.png", self.screen().crop(box))
         shot = self.out / "scorecard.png"
         profile = tempfile.mkdtemp(prefix="kesto-chromium-")

@@ -3,9 +3,13 @@
 # it only calls apt-get when something is missing.
 set -euo pipefail
 
+# fonts-ipafont-gothic and -mincho draw the Japanese system faces in every Wine
+# prefix the project makes, fonts-wine gives Wine its own faces (Marlett for
+# the title bars' buttons, Tahoma); tests/e2e/harness.py sets them up.
 need=(cmake g++ make clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine xvfb x11-utils xdotool
-      imagemagick locales fonts-ipafont-gothic python3 python3-pytest python3-pil file chromium)
+      imagemagick locales fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine python3 python3-pytest
+      python3-pil file chromium)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,7 +1,9 @@
 """What the end-to-end tests of kesto.exe under Wine work with.
 
 Xvfb is a virtual screen on a display that Xvfb picks itself; Wine is one
-Wine prefix in one locale and the processes started in it; Ctx is what a test
+Wine prefix in one locale and the processes started in it, set up as a
+player's Windows (a Wine virtual desktop over the whole screen, the Japanese
+faces drawn by the IPA fonts: Wine.configure); Ctx is what a test
 gets: the exes, its own empty program folder (the current directory of
 kesto.exe) and helpers that drive probe.exe, which reads and drives the
 windows of another process from outside. fakegame.exe stands in for the game.
@@ -13,6 +15,7 @@ what the probe reads back from the windows.
 
 import math
 import os
+import re
 import select
 import shutil
 import signal
@@ -27,11 +30,106 @@ from pathlib import Path
 # LANG values and the short names the tests are known by. Under ja_JP.UTF-8
 # Wine's ANSI code page is 932; under C.UTF-8 it is not.
 LOCALES = [("ja_JP.UTF-8", "ja_JP"), ("C.UTF-8", "C")]
+
+# The virtual screen (Xvfb) and the Wine virtual desktop on it: the same
+# size, so the desktop covers the screen from its origin and screen
+# coordinates mean the same to Wine (GetWindowRect, the probe's shots) and to
+# X (xdotool, `import -window root`). In a virtual desktop Wine is its own
+# window manager: windows get title bars drawn the Windows way, and a window
+# destroyed is gone at once (without one, Wine waits about 1.9 s for a window
+# manager to withdraw it). See ../shared/notes/windows-under-wine.md.
+SCREEN = (1280, 1024)
+# KESTO_WINE_DESKTOP=none turns the virtual desktop off (the desktop of
+# before, without a window manager), for comparisons only.
+DESKTOP_ENV = "KESTO_WINE_DESKTOP"
+
+# The Japanese faces a Windows system has and the IPA fonts (Debian's
+# fonts-ipafont-gothic and fonts-ipafont-mincho) Wine draws them with, in every
+# prefix the project makes (tests, demo, benchmarks): proportional faces on
+# the proportional IPA fonts, fixed-pitch faces on the fixed ones, so the
+# dialog templates' texts are as wide as on Windows. The one place that says
+# so; scripts/demo.sh and the benchmarks take it from here.
+FONT_REPLACEMENTS = {
+    "ＭＳ Ｐゴシック": "IPAPGothic",
+    "MS PGothic": "IPAPGothic",
+    "MS UI Gothic": "IPAPGothic",
+    "ＭＳ Ｐ明朝": "IPAPMincho",
+    "MS PMincho": "IPAPMincho",
+    "ＭＳ ゴシック": "IPAGothic",
+    "MS Gothic": "IPAGothic",
+    "ＭＳ 明朝": "IPAMincho",
+    "MS Mincho": "IPAMincho",
+}
+JAPANESE_FACES = list(FONT_REPLACEMENTS)
+# Wine's own faces (Marlett for the title bars' buttons, Tahoma, ...), from
+# Debian's fonts-wine.
+WINE_FONTS = Path("/usr/share/wine/fonts")
+# Before the replacements above, every face was mapped on this one font; kept
+# for callers of the old name.
 JAPANESE_FONT = "IPAGothic"
-JAPANESE_FACES = ["ＭＳ 明朝", "ＭＳ Ｐ明朝", "ＭＳ ゴシック", "ＭＳ Ｐゴシック", "MS Mincho", "MS PMincho",
-                  "MS Gothic", "MS PGothic", "MS UI Gothic"]
+
+
+def desktop_size(default=SCREEN):
+    """The virtual desktop's size as "WxH", or None when KESTO_WINE_DESKTOP
+    is "none" (or "off"); KESTO_WINE_DESKTOP=WxH names another size."""
+    v = os.environ.get(DESKTOP_ENV, "").strip().lower()
+    if v in ("none", "off", "0", "no"):
+        return None
+    if v and v.replace("x", "", 1).isdigit() and "x" in v:
+        return v
+    return f"{default[0]}x{default[1]}" if default else None
+
+
+def prefix_reg(desktop=None):
+    """The .reg text of the settings every prefix of the project gets: the
+    font replacements and, with desktop ("WxH"), a Wine virtual desktop of
+    that size (the Explorer key's "Desktop" naming the size kept under
+    Explorer, Desktops); without, no virtual desktop."""
+    lines = ["Windows Registry Editor Version 5.00", "",
+             "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
+    lines += [f'"{face}"="{font}"' for face, font in FONT_REPLACEMENTS.items()]
+    lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]"]
+    lines += ['"Desktop"="Default"' if desktop else '"Desktop"=-']
+    if desktop:
+        lines += ["", "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]", f'"Default"="{desktop}"']
+    return "\r\n".join(lines) + "\r\n"
+
 
 TITLE = "KESTO v0.93"
+
+ROOT = Path(__file__).resolve().parents[2]
+
+
+def interval_periods(source=ROOT / "src" / "config" / "settings.cpp"):
+    """Timer 1's period in ms for each row of the interval table (kintervals
+    in src/config/settings.cpp, read from there so the two cannot drift)."""
+    text = Path(source).read_text(encoding="utf-8", errors="replace")
+    body = text[text.index("kintervals[INTERVALROWS] = {"):]
+    body = body[:body.index("};")]
+    rows = [int(m.group(1)) for m in re.finditer(r"\{\s*(\d+)\s*,", body)]
+    if len(rows) != 8:
+        raise RuntimeError(f"{source}: {len(rows)} rows in kintervals, expected 8")
+    return rows
+
+
+def timer1_period_ms(loginit: bytes):
+    """The period of timer 1 that a loginit.txt puts in force, as the settings
+    reader takes INTERVAL= (a "%d" number; 0 or less is row 1, 1 to 7 that
+    row, more the custom row 0). Without a loginit.txt or an INTERVAL line the
+    longest period of the table, so a wait derived from it is never short."""
+    periods = interval_periods()
+    if loginit is None:
+        return max(periods)
+    for line in loginit.split(b"\n"):
+        if line.startswith(b"INTERVAL="):
+            v = line[len(b"INTERVAL="):].lstrip(b" \t\r\v\f")
+            sign = -1 if v[:1] == b"-" else 1
+            v = v[1:] if v[:1] in (b"-", b"+") else v
+            digits = len(v) - len(v.lstrip(b"0123456789"))
+            i = sign * int(v[:digits]) if digits else 0
+            row = 1 if i <= 0 else i if i <= 7 else 0
+            return periods[row]
+    return max(periods)
 
 
 class CaseFail(AssertionError):
@@ -146,7 +244,7 @@ class Xvfb:
         rfd, wfd = os.pipe()
         try:
             proc = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(wfd), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(wfd), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=(wfd,), start_new_session=True)
             os.close(wfd)
             wfd = -1
@@ -188,10 +286,13 @@ class Xvfb:
 class Wine:
     """One Wine prefix in one locale, and the processes started in it."""
 
-    def __init__(self, prefix, locale, display, verbose=False):
+    def __init__(self, prefix, locale, display, verbose=False, desktop="screen"):
+        """desktop: "WxH", None (no virtual desktop) or "screen": the size of
+        SCREEN unless KESTO_WINE_DESKTOP says otherwise."""
         self.prefix = Path(prefix)
         self.locale = locale
         self.verbose = verbose
+        self.desktop = desktop_size() if desktop == "screen" else desktop
         self.env = dict(os.environ)
         for k in list(self.env):
             if k.startswith("LC_") or k in ("LANG", "LANGUAGE", "WINEARCH", "WINELOADER", "WINESERVER"):
@@ -208,16 +309,28 @@ class Wine:
         self.procs = []
 
     def boot(self):
+        """Makes the prefix (wineboot) and configures it (configure)."""
         subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=180, check=True)
-        # The Japanese system fonts are not there; Wine finds a stand-in for
-        # them by itself only in a Japanese locale. Name one for every locale,
-        # as a Windows system with Japanese fonts installed would have them.
-        reg = self.prefix / "jfonts.reg"
-        lines = ["Windows Registry Editor Version 5.00", "",
-                 "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]"]
-        lines += [f'"{face}"="{JAPANESE_FONT}"' for face in JAPANESE_FACES]
-        reg.write_bytes(("\r\n".join(lines) + "\r\n").encode("utf-16"))
+        self.configure()
+
+    def configure(self):
+        """The settings of prefix_reg in the prefix: the Japanese faces on
+        the IPA fonts, as a Windows system with Japanese fonts has them (Wine
+        finds a stand-in by itself only in a Japanese locale, and a fixed-pitch
+        one), and the virtual desktop (or none). Also for a prefix made
+        earlier; then waits until the prefix's processes have ended."""
+        # Wine's own TrueType faces (Debian's fonts-wine), where a Windows
+        # system keeps its fonts: Debian's Wine 8 does not look for them
+        # where the package puts them, and without Marlett the title bars'
+        # buttons read "0 1 r".
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for ttf in sorted(WINE_FONTS.glob("*.ttf")):
+            if not (fonts / ttf.name).exists():
+                shutil.copyfile(ttf, fonts / ttf.name)
+        reg = self.prefix / "kesto-desktop.reg"
+        reg.write_bytes(prefix_reg(self.desktop).encode("utf-16"))
         subprocess.run(["wine", "reg", "import", winpath(reg)], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=True)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=120, check=True)
@@ -427,12 +540,111 @@ class Ctx:
     def answer(self, button=1, timeout_ms=5000):
         self.probe_ok("answer", button, timeout_ms, timeout_s=timeout_ms / 1000 + 20)
 
-    def no_msgbox(self, ms):
+    def quiet_ms(self, ticks=2):
+        """How long a wait must be to see `ticks` ticks of timer 1 at the
+        interval of the program folder's loginit.txt (a window of n periods
+        holds at least n ticks), and 300 ms for what a tick sets off to show."""
+        ini = self.folder / "loginit.txt"
+        return ticks * timer1_period_ms(ini.read_bytes() if ini.is_file() else None) + 300
+
+    def no_msgbox(self, ms=0):
+        """No message box within ms, and at least within two ticks of timer 1
+        (quiet_ms), so a message a tick would show has had its chance."""
+        ms = max(int(ms), self.quiet_ms())
         rc, lines, err = self.probe("nomsgbox", ms, timeout_s=ms / 1000 + 20)
+        if rc != 0 and "a message box appeared" not in err:
+            raise CaseFail(f"probe nomsgbox: {err or 'exit code %d' % rc}")
         if rc != 0:
             d = self.fields(lines)
             raise CaseFail(f"unexpected message box \"{d.get('caption_utf8', '')}\": "
                            f"\"{d.get('text_utf8', '')}\"")
+
+    def no_window(self, cls, title, ms):
+        """Fails when a top-level window of that class and title (probe find's
+        patterns) exists at any reading within ms, or when the probe fails."""
+        deadline = time.monotonic() + ms / 1000
+        while True:
+            found = [x.strip() for x in self.probe_ok("findall", cls, title) if x.strip()]
+            self.check(not found, f"a window of class {cls} titled \"{title}\" is there: {found}")
+            if time.monotonic() >= deadline:
+                return
+            time.sleep(0.05)
+
+    def never_text(self, hwnd, cid, unwanted: bytes, ms):
+        """Follows control cid for ms (probe watch) and fails when it shows
+        unwanted at any time, or when the probe fails (the window went away);
+        returns the record of its texts."""
+        changes = self.watch([(hwnd, cid)], ms)
+        self.check(changes, f"watch read nothing of control {cid}")
+        seen = [t for _, c, t in changes if c == int(cid)]
+        self.check(unwanted not in seen, f"control {cid} showed \"{show(unwanted)}\" (texts {[show(t) for t in seen]})")
+        return changes
+
+    def stays_text(self, hwnd, cid, expected: bytes, ms=0):
+        """Follows control cid for ms, and at least two ticks of timer 1
+        (quiet_ms), and fails when it shows anything but expected at any
+        time, or when the probe fails."""
+        ms = max(int(ms), self.quiet_ms())
+        changes = self.watch([(hwnd, cid)], ms)
+        seen = [t for _, c, t in changes if c == int(cid)]
+        self.check(seen and all(t == expected for t in seen),
+                   f"control {cid} showed {[show(t) for t in seen]}, expected only \"{show(expected)}\"")
+
+    def gone_time(self, action, hwnds, timeout_ms=5000):
+        """Posts action (probe gonetime: "click=HWND:ID", "close=HWND",
+        "sc=HWND", "key=HWND:esc") and times until every window of hwnds is
+        gone; returns {"ms": when the last was gone, "hidden": {hwnd: ms},
+        "gone": {hwnd: ms}}. Fails when one is still there after timeout_ms."""
+        rc, lines, err = self.probe("gonetime", action, timeout_ms, *hwnds, timeout_s=timeout_ms / 1000 + 30)
+        out = {"hidden": {}, "gone": {}}
+        for line in lines:
+            p = line.split()
+            if p and p[0] in ("hidden", "gone") and len(p) == 3:
+                out[p[0]][p[1]] = int(p[2])
+            elif p and p[0] == "ms":
+                out["ms"] = int(p[1])
+        if rc != 0:
+            raise CaseFail(f"{action}: {err or 'exit code %d' % rc} (hidden {out['hidden']}, gone {out['gone']})")
+        return out
+
+    def text_fit(self, hwnd, face, points):
+        """probe textfit: {"font": {...}, "window": {...}, "controls": [...],
+        "items": [...]}, the numbers as ints."""
+        out = {"controls": [], "items": []}
+
+        def kv(parts):
+            d = {}
+            for part in parts:
+                k, _, v = part.partition("=")
+                d[k] = int(v) if re.fullmatch(r"-?\d+", v) else v
+            return d
+
+        for line in self.probe_ok("textfit", hwnd, face, points):
+            head, _, rest = line.partition(" ")
+            if head in ("font", "window"):
+                out[head] = kv(rest.split(" "))
+            elif head == "fit":
+                out["controls"].append(kv(rest.split(" ")))
+            elif head == "item":
+                out["items"].append(kv(rest.split(" ")))
+        for d in out["controls"] + out["items"]:
+            d["text"] = bytes.fromhex(str(d.get("cp932", "")))
+        return out
+
+    def restack_topmost(self):
+        """Raises the X windows of the visible topmost windows again, lowest
+        first, so that the X screen shows them over the others as Win32's
+        order has them. Wine 8's virtual desktop can leave a topmost window's
+        X window below one a click has just activated (Win32's order is
+        right); only X is touched here, not the program's windows. Returns
+        the handles."""
+        tops = [line.split()[1:3] for line in self.probe_ok("topmost") if line.startswith("top ")]
+        env = dict(os.environ, DISPLAY=self.wine.env["DISPLAY"])
+        for hwnd, xwin in reversed(tops):
+            if xwin != "0":
+                subprocess.run(["xdotool", "windowraise", xwin], env=env, check=True, timeout=10,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return [hwnd for hwnd, _ in tops]
 
     def pid(self, hwnd):
         """The Windows process id of the window's owner."""
@@ -459,3 +671,26 @@ class Ctx:
             t, cid, hx = line.split(" ")
             out.append((int(t), int(cid), b"" if hx == "-" else bytes.fromhex(hx)))
         return out
+
+
+def main(argv=None):
+    """`python3 harness.py configure [--desktop WxH|none]`: the settings of
+    Wine.configure in the prefix of the environment (WINEPREFIX, LANG,
+    DISPLAY), for scripts that make a prefix of their own (scripts/demo.sh)."""
+    import argparse
+    ap = argparse.ArgumentParser(description=main.__doc__.split("\n")[0])
+    ap.add_argument("command", choices=["configure"])
+    ap.add_argument("--desktop", default="screen",
+                    help="WxH, none, or screen (the virtual screen's size, the default)")
+    a = ap.parse_args(argv)
+    prefix = os.environ.get("WINEPREFIX") or str(Path.home() / ".wine")
+    desktop = None if a.desktop.lower() in ("none", "off", "") else a.desktop
+    w = Wine(prefix, os.environ.get("LANG", "C.UTF-8"), os.environ.get("DISPLAY", ""), desktop=desktop)
+    w.configure()
+    print(f"harness: {prefix}: Japanese faces on the IPA fonts, Wine's fonts, "
+          f"{'virtual desktop ' + desktop if desktop else 'no virtual desktop'}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

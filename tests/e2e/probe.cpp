@@ -45,7 +45,9 @@
 //                             entry of that id in the window's system menu
 //   settext HWND ID TEXT      WM_SETTEXT on the control
 //   check HWND ID             BM_GETCHECK: prints 0, 1 or 2
-//   msgbox [5000]             wait for a message box and describe it
+//   msgbox [5000]             wait for a message box and describe it; its
+//                             icon is read from the screen once painted
+//                             (polled for up to 2 s; "icon_ms" says when)
 //   answer ID [5000]          press button ID of the message box (posts
 //                             WM_COMMAND) and wait until the box is gone
 //   nomsgbox MS               succeed when no message box shows up within MS
@@ -115,6 +117,19 @@
 //                             (CBN_SELCHANGE or LBN_SELCHANGE)
 //   owned HWND                the top-level windows HWND owns: one line
 //                             "win HWND CLASS VISIBLE EXSTYLE L T R B" each
+//   cursor                    the mouse position on the screen: "cursor X Y"
+//   topmost                   the visible topmost windows, top first: "top
+//                             HWND XWIN" (XWIN: the X window, decimal)
+//   gonetime ACTION TIMEOUT HWND...
+//                             post ACTION (click=HWND:ID, close=HWND, sc=HWND
+//                             or key=HWND:esc|enter) and time, reading every
+//                             5 ms, until each HWND is hidden and gone:
+//                             "hidden HWND MS", "gone HWND MS", "ms N"
+//   textfit HWND FACE POINTS [WEIGHT] [CHARSET]
+//                             the child controls' texts measured in the font
+//                             of a dialog template's FONT line, against the
+//                             room each control gives its text (see
+//                             cmdtextfit)
 #include <windows.h>
 
 #include <fcntl.h>
@@ -416,9 +431,22 @@ const char *iconkind(HWND box, char *detail, int detailsize) {
   return bestscore >= 0.95 ? best : "unknown";
 }
 
+// The icon kind once the box has drawn it: iconkind read again every 20 ms
+// until it names a kind (not "unknown", which is what a box not yet painted
+// gives) or ms milliseconds have passed, or the box is gone.
+const char *waiticon(HWND box, int ms, char *detail, int detailsize) {
+  ULONGLONG end = GetTickCount64() + (ULONGLONG)ms;
+  for (;;) {
+    const char *kind = iconkind(box, detail, detailsize);
+    if (strcmp(kind, "unknown") != 0 || !IsWindow(box) || GetTickCount64() >= end) return kind;
+    Sleep(20);
+  }
+}
+
 // Prints the description; false when the box was destroyed before it had
-// been read whole (what was printed may then be empty or partial).
-bool describebox(HWND box) {
+// been read whole (what was printed may then be empty or partial). The icon
+// is looked for for up to iconms milliseconds (waiticon).
+bool describebox(HWND box, int iconms = 2000) {
   static wchar_t buf[8192];
   printf("hwnd 0x%llx\n", (unsigned long long)(ULONG_PTR)box);
   printf("owner 0x%llx\n", (unsigned long long)(ULONG_PTR)GetWindow(box, GW_OWNER));
@@ -431,8 +459,10 @@ bool describebox(HWND box) {
   n = t ? readtext(t, buf, 8192) : 0;
   printtext("text_", buf, n < 0 ? 0 : n);
   char detail[256];
-  const char *kind = iconkind(box, detail, sizeof detail);
+  ULONGLONG before = GetTickCount64();
+  const char *kind = waiticon(box, iconms, detail, sizeof detail);
   printf("icon %s\n", kind);
+  printf("icon_ms %llu\n", GetTickCount64() - before);
   if (detail[0]) printf("iconscore %s\n", detail);
   printf("buttons");
   for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
@@ -769,8 +799,8 @@ int cmdmsgbox(int argc, wchar_t **argv) {
   int timeout = parsetimeout(argc, argv, 2, 5000);
   HWND b = waitmsgbox(timeout);
   if (!b) return fail("no message box within %d ms", timeout);
-  // Let the box finish painting before its icon is compared on screen.
-  Sleep(150);
+  // The icon is compared on screen once the box has painted it: read until
+  // it matches one kind, for up to 2 s.
   if (!describebox(b)) return fail("the message box closed while it was read");
   return 0;
 }
@@ -806,8 +836,7 @@ int cmdnomsgbox(int argc, wchar_t **argv) {
   int ms = parsetimeout(argc, argv, 2, 1000);
   HWND b = waitmsgbox(ms);
   if (b) {
-    Sleep(150);
-    describebox(b);  // even a box that closed at once did appear
+    describebox(b, 500);  // even a box that closed at once did appear
     return fail("a message box appeared");
   }
   return 0;
@@ -1503,6 +1532,352 @@ int cmdowned(int argc, wchar_t **argv) {
   return 0;
 }
 
+int cmdcursor() {
+  POINT pt;
+  if (!GetCursorPos(&pt)) return fail("GetCursorPos failed (%lu)", GetLastError());
+  printf("cursor %ld %ld\n", pt.x, pt.y);
+  return 0;
+}
+
+// topmost: the visible topmost windows, top first, one line "top HWND XWIN"
+// each, XWIN being the X window Wine made for it (decimal, 0 when none).
+// Wine 8's virtual desktop can leave the X window of a topmost window below
+// one that a click has just activated, though Win32's order still has it on
+// top; the harness raises these X windows again (Ctx.restack_topmost).
+BOOL CALLBACK topmostproc(HWND h, LPARAM) {
+  if (IsWindowVisible(h) && (GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST))
+    printf("top 0x%llx %llu\n", hx(h), (unsigned long long)(ULONG_PTR)GetPropW(h, L"__wine_x11_whole_window"));
+  return TRUE;
+}
+
+int cmdtopmost() {
+  EnumWindows(topmostproc, 0);
+  return 0;
+}
+
+// ---- closing and text fit ----------------------------------------------------
+
+// gonetime ACTION TIMEOUT HWND...: performs ACTION, then reads every 5 ms
+// whether each window HWND still exists and is visible. ACTION is
+// click=HWND:ID (BM_CLICK posted to the control), close=HWND (WM_CLOSE),
+// sc=HWND (WM_SYSCOMMAND SC_CLOSE) or key=HWND:esc|enter (the key posted as
+// in "key"). Prints per window "hidden HWND MS" (no longer visible) and
+// "gone HWND MS" (destroyed), the milliseconds from the post; then "ms N",
+// when the last one was gone. Fails, naming what is left, when a window is
+// still there after TIMEOUT ms.
+int cmdgonetime(int argc, wchar_t **argv) {
+  const char *usage = "gonetime click=HWND:ID|close=HWND|sc=HWND|key=HWND:esc|enter TIMEOUT HWND...";
+  const int kMax = 16;
+  long long timeout;
+  if (argc < 5 || !parseint(argv[3], &timeout) || timeout < 0 || argc - 4 > kMax) return fail(usage);
+  struct Target {
+    HWND h;
+    long long hidden, gone;
+  } t[kMax];
+  int n = 0;
+  for (int i = 4; i < argc; i++) {
+    if (!parsehwnd(argv[i], &t[n].h)) return fail(usage);
+    if (!IsWindow(t[n].h)) return fail("no window 0x%llx before the action", hx(t[n].h));
+    t[n].hidden = t[n].gone = -1;
+    n++;
+  }
+  wchar_t act[128];
+  wcsncpy(act, argv[2], 127);
+  act[127] = 0;
+  wchar_t *eq = wcschr(act, L'=');
+  if (!eq) return fail(usage);
+  *eq = 0;
+  wchar_t *arg = eq + 1, *colon = wcschr(arg, L':');
+  if (colon) *colon = 0;
+  HWND w;
+  if (!parsehwnd(arg, &w)) return fail(usage);
+  HWND target = w;
+  UINT msg;
+  WPARAM wp = 0;
+  LPARAM lp = 0;
+  UINT vk = 0;
+  if (!wcscmp(act, L"click")) {
+    long long id;
+    if (!colon || !parseint(colon + 1, &id)) return fail(usage);
+    target = control(w, id);
+    if (!target) return fail("window 0x%llx has no control %lld", hx(w), id);
+    msg = BM_CLICK;
+  } else if (!wcscmp(act, L"close")) {
+    msg = WM_CLOSE;
+  } else if (!wcscmp(act, L"sc")) {
+    msg = WM_SYSCOMMAND;
+    wp = SC_CLOSE;
+  } else if (!wcscmp(act, L"key")) {
+    if (!colon) return fail(usage);
+    if (!_wcsicmp(colon + 1, L"esc")) vk = VK_ESCAPE;
+    else if (!_wcsicmp(colon + 1, L"enter")) vk = VK_RETURN;
+    else return fail(usage);
+    GUITHREADINFO gi = {};
+    gi.cbSize = sizeof gi;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(w, NULL), &gi) && gi.hwndFocus &&
+        (gi.hwndFocus == w || IsChild(w, gi.hwndFocus)))
+      target = gi.hwndFocus;
+    msg = WM_KEYDOWN;
+    wp = vk;
+    lp = 1 | ((LPARAM)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC) << 16);
+  } else {
+    return fail(usage);
+  }
+  if (!PostMessageW(target, msg, wp, lp)) return fail("window 0x%llx went away before the action", hx(target));
+  ULONGLONG start = GetTickCount64();
+  if (vk) PostMessageW(target, WM_KEYUP, vk, lp | (1u << 30) | (1u << 31));  // may be gone: the key has worked
+  for (;;) {
+    ULONGLONG now = GetTickCount64();
+    int left = 0;
+    for (int i = 0; i < n; i++) {
+      if (t[i].gone >= 0) continue;
+      if (!IsWindow(t[i].h)) {
+        t[i].gone = (long long)(now - start);
+        if (t[i].hidden < 0) t[i].hidden = t[i].gone;
+        continue;
+      }
+      if (t[i].hidden < 0 && !IsWindowVisible(t[i].h)) t[i].hidden = (long long)(now - start);
+      left++;
+    }
+    if (!left || now - start >= (ULONGLONG)timeout) break;
+    Sleep(5);
+  }
+  long long last = 0;
+  bool all = true;
+  for (int i = 0; i < n; i++) {
+    printf("hidden 0x%llx %lld\n", hx(t[i].h), t[i].hidden);
+    printf("gone 0x%llx %lld\n", hx(t[i].h), t[i].gone);
+    if (t[i].gone < 0) all = false;
+    if (t[i].gone > last) last = t[i].gone;
+  }
+  fflush(stdout);
+  if (!all) {
+    for (int i = 0; i < n; i++)
+      if (t[i].gone < 0)
+        return fail("window 0x%llx still there %lld ms after the action (%s)", hx(t[i].h), timeout,
+                    t[i].hidden >= 0 ? "hidden" : "visible");
+  }
+  printf("ms %lld\n", last);
+  return 0;
+}
+
+// The English family name (name id 1, Windows platform, US English, else any
+// Windows language) in the 'name' table of the font selected into dc, as
+// UTF-8; "-" when there is none.
+void fontfamily(HDC dc, char *out, int outsize) {
+  static unsigned char t[1 << 16];
+  snprintf(out, outsize, "-");
+  const DWORD tag = 'n' | ('a' << 8) | ('m' << 16) | ((DWORD)'e' << 24);
+  DWORD n = GetFontData(dc, tag, 0, t, sizeof t);
+  if (n == GDI_ERROR || n < 6) return;
+  auto be16 = [&](DWORD at) { return at + 1 < n ? (unsigned)(t[at] << 8 | t[at + 1]) : 0u; };
+  unsigned count = be16(2), strings = be16(4);
+  int best = -1, bestrank = 0;
+  for (unsigned i = 0; i < count; i++) {
+    DWORD r = 6 + 12 * i;
+    unsigned platform = be16(r), lang = be16(r + 4), id = be16(r + 6);
+    if (platform != 3 || id != 1) continue;
+    int rank = lang == 0x409 ? 2 : 1;
+    if (rank > bestrank) best = (int)i, bestrank = rank;
+  }
+  if (best < 0) return;
+  DWORD r = 6 + 12 * best;
+  unsigned len = be16(r + 8), off = be16(r + 10);
+  static wchar_t w[256];
+  int k = 0;
+  for (unsigned j = 0; j + 1 < len && k < 255 && strings + off + j + 1 < n; j += 2)
+    w[k++] = (wchar_t)(t[strings + off + j] << 8 | t[strings + off + j + 1]);
+  w[k] = 0;
+  toutf8(w, -1, out, outsize);
+}
+
+// A text as a control draws it: "&&" is one "&", a single "&" marks the next
+// character and takes no room. (Static controls with SS_NOPREFIX and edits
+// draw every character.)
+int stripprefix(const wchar_t *in, int n, wchar_t *out) {
+  int k = 0;
+  for (int i = 0; i < n; i++) {
+    if (in[i] == L'&') {
+      if (i + 1 < n && in[i + 1] == L'&') out[k++] = in[++i];
+      continue;
+    }
+    out[k++] = in[i];
+  }
+  out[k] = 0;
+  return k;
+}
+
+// The width a text's ink takes from the drawing origin: its advance width
+// (GetTextExtentPoint32W) less the blank that the last glyph keeps after its
+// ink (its right side bearing, the C width, when positive).
+long inkwidth(HDC dc, const wchar_t *w, int n, long advance) {
+  if (n <= 0) return 0;
+  ABC abc;
+  if (GetCharABCWidthsW(dc, w[n - 1], w[n - 1], &abc) && abc.abcC > 0) return advance - abc.abcC;
+  return advance;
+}
+
+void printhex932(const wchar_t *w, int n) {
+  static char mb[8192];
+  int len = n > 0 ? WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, w, n, mb, sizeof mb, NULL, NULL) : 0;
+  for (int i = 0; i < len; i++) printf("%02x", (unsigned char)mb[i]);
+}
+
+// textfit HWND FACE POINTS [WEIGHT] [CHARSET]: the texts of the window's
+// child controls measured in the font a dialog template with that FONT line
+// gets, made here the way the dialog manager makes it (CreateFont of
+// -MulDiv(POINTS, LOGPIXELSY, 72) pixels, the weight, DEFAULT_CHARSET unless
+// CHARSET is given), so the face is mapped by this desktop's font settings as
+// the dialog's own is. Prints "font" (the face the desktop gave, its height
+// and the dialog base units that font gives: the alphabet's average width as
+// GdiGetCharDimensions takes it, and tmHeight; spaces in names as "_"),
+// "window" (its client size)
+// and per control a "fit" line: text width and height (GetTextExtentPoint32W;
+// ink_w leaves out the blank after the last glyph's ink) against the room the
+// control gives its text, "ok" 1 when the ink's width and the height fit, 0
+// when not, "-" when the kind is not judged here (edits, whose text scrolls;
+// combo and list boxes, whose entries are judged on their own). For
+// combo and list boxes an "item" line per entry against the room of the
+// selection field or the list. The room (client rectangle, so borders of
+// the window itself are outside it already) less:
+//   push button   2 x SM_CXEDGE across, 2 x SM_CYEDGE down (the raised edge)
+//   check / radio box  the box glyph, 12 px at 96 dpi + 1, and the gap after
+//                 it, half the width of "0" (as the button control lays it
+//                 out); the same for three-state boxes
+//   group box     7 px at either side of the caption
+//   static text   nothing
+//   combo box     2 px of border at either side, the drop button
+//                 (SM_CXVSCROLL) and 1 px before the text
+//   list box      1 px at either side
+int cmdtextfit(int argc, wchar_t **argv) {
+  HWND h;
+  long long points, weight = 0, charset = DEFAULT_CHARSET;
+  if (argc < 5 || !parsehwnd(argv[2], &h) || !parseint(argv[4], &points) || points <= 0 ||
+      (argc > 5 && !parseint(argv[5], &weight)) || (argc > 6 && !parseint(argv[6], &charset)))
+    return fail("textfit HWND FACE POINTS [WEIGHT] [CHARSET]");
+  if (!IsWindow(h)) return fail("no window 0x%llx", hx(h));
+  HDC dc = GetDC(NULL);
+  int dpix = GetDeviceCaps(dc, LOGPIXELSX), dpiy = GetDeviceCaps(dc, LOGPIXELSY);
+  HFONT font = CreateFontW(-MulDiv((int)points, dpiy, 72), 0, 0, 0, (int)weight, FALSE, FALSE, FALSE, (BYTE)charset,
+                           0, 0, PROOF_QUALITY, FF_DONTCARE, argv[3]);
+  if (!font) {
+    ReleaseDC(NULL, dc);
+    return fail("CreateFont failed");
+  }
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICW tm;
+  GetTextMetricsW(dc, &tm);
+  wchar_t face[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, face);
+  SIZE az;
+  static const wchar_t alphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  GetTextExtentPoint32W(dc, alphabet, 52, &az);
+  SIZE zero;
+  GetTextExtentPoint32W(dc, L"0", 1, &zero);
+  // The face asked for (GetTextFace names it as asked, replaced or not) and
+  // the family of the font file that draws it.
+  char face8[256], family8[256] = "-";
+  toutf8(face, -1, face8, sizeof face8);
+  fontfamily(dc, family8, sizeof family8);
+  for (char *q = family8; *q; q++)
+    if (*q == ' ') *q = '_';
+  for (char *q = face8; *q; q++)
+    if (*q == ' ') *q = '_';
+  printf("font face=%s family=%s height=%ld avecharw=%ld base_x=%ld base_y=%ld dpi=%d\n", face8, family8,
+         tm.tmHeight, tm.tmAveCharWidth, (az.cx / 26 + 1) / 2, tm.tmHeight, dpiy);
+  RECT wr;
+  GetClientRect(h, &wr);
+  printf("window hwnd=0x%llx client_w=%ld client_h=%ld\n", hx(h), wr.right, wr.bottom);
+  int edgex = GetSystemMetrics(SM_CXEDGE), edgey = GetSystemMetrics(SM_CYEDGE);
+  int glyph = 12 * dpix / 96 + 1, gap = zero.cx / 2, button = GetSystemMetrics(SM_CXVSCROLL);
+  static wchar_t buf[4096], shown[4096];
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t cls[64];
+    if (!GetClassNameW(c, cls, 64)) continue;
+    LONG style = GetWindowLongW(c, GWL_STYLE);
+    RECT cr;
+    GetClientRect(c, &cr);
+    int aw = cr.right, ah = cr.bottom;
+    const char *kind = NULL;
+    bool judged = true, items = false, prefix = true;
+    if (!_wcsicmp(cls, L"Button")) {
+      switch (style & BS_TYPEMASK) {
+        case BS_PUSHBUTTON: case BS_DEFPUSHBUTTON:
+          kind = "push"; aw -= 2 * edgex; ah -= 2 * edgey; break;
+        case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_3STATE: case BS_AUTO3STATE:
+          kind = "check"; aw -= glyph + gap; break;
+        case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON:
+          kind = "radio"; aw -= glyph + gap; break;
+        case BS_GROUPBOX:
+          kind = "group"; aw -= 14; break;
+        default:
+          kind = "button"; judged = false;
+      }
+    } else if (!_wcsicmp(cls, L"Static")) {
+      int t = style & SS_TYPEMASK;
+      if (t == SS_LEFT || t == SS_CENTER || t == SS_RIGHT || t == SS_SIMPLE || t == SS_LEFTNOWORDWRAP) kind = "static";
+      else { kind = "picture"; judged = false; }
+      prefix = !(style & SS_NOPREFIX);
+    } else if (!_wcsicmp(cls, L"Edit")) {
+      kind = "edit"; judged = false; prefix = false;
+    } else if (!_wcsicmp(cls, L"ComboBox")) {
+      kind = "combo"; judged = false; items = true; prefix = false;
+      aw -= 2 * 2 + button + 1;
+    } else if (!_wcsicmp(cls, L"ListBox")) {
+      kind = "list"; judged = false; items = true; prefix = false;
+      aw -= 2;
+    } else {
+      kind = "other"; judged = false; prefix = false;
+    }
+    int n = readtext(c, buf, 4096);
+    if (n < 0) {
+      SelectObject(dc, old);
+      DeleteObject(font);
+      ReleaseDC(NULL, dc);
+      return fail("control %d: %s", GetDlgCtrlID(c), noanswer(c));
+    }
+    int m = prefix ? stripprefix(buf, n, shown) : (wcscpy(shown, buf), n);
+    SIZE sz = {0, 0};
+    if (m > 0) GetTextExtentPoint32W(dc, shown, m, &sz);
+    long th = m > 0 ? sz.cy : 0;
+    long ink = inkwidth(dc, shown, m, sz.cx);
+    char cls8[128];
+    toutf8(cls, -1, cls8, sizeof cls8);
+    const char *ok = !judged || m == 0 ? "-" : (ink <= aw && th <= ah ? "1" : "0");
+    printf("fit hwnd=0x%llx id=%d class=%s kind=%s visible=%d text_w=%ld ink_w=%ld text_h=%ld avail_w=%d avail_h=%d "
+           "ok=%s cp932=",
+           hx(c), GetDlgCtrlID(c), cls8, kind, IsWindowVisible(c) ? 1 : 0, sz.cx, ink, th, aw, ah, ok);
+    printhex932(shown, m);
+    printf("\n");
+    if (!items) continue;
+    bool combo = !_wcsicmp(cls, L"ComboBox");
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(c, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &count))
+      return fail("control %d: %s", GetDlgCtrlID(c), noanswer(c));
+    for (int i = 0; i < (int)count && i < 256; i++) {
+      DWORD_PTR len = 0, got = 0;
+      if (!SendMessageTimeoutW(c, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeout, &len) ||
+          (LONG_PTR)len < 0 || len >= 4096 ||
+          !SendMessageTimeoutW(c, combo ? CB_GETLBTEXT : LB_GETTEXT, i, (LPARAM)buf, SMTO_ABORTIFHUNG, kSendTimeout,
+                               &got))
+        return fail("control %d entry %d: %s", GetDlgCtrlID(c), i, noanswer(c));
+      buf[len] = 0;
+      SIZE isz = {0, 0};
+      if (len) GetTextExtentPoint32W(dc, buf, (int)len, &isz);
+      long iink = inkwidth(dc, buf, (int)len, isz.cx);
+      printf("item id=%d index=%d text_w=%ld ink_w=%ld avail_w=%d ok=%d cp932=", GetDlgCtrlID(c), i, isz.cx, iink, aw,
+             iink <= aw ? 1 : 0);
+      printhex932(buf, (int)len);
+      printf("\n");
+    }
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(NULL, dc);
+  if (!IsWindow(h)) return fail("window 0x%llx went away while its controls were measured", hx(h));
+  return 0;
+}
+
 int wmain(int argc, wchar_t **argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) return fail("usage: probe SUBCOMMAND ARGS... (see the source)");
@@ -1545,6 +1920,10 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"items")) r = cmditems(argc, argv);
   else if (!wcscmp(c, L"select")) r = cmdselect(argc, argv);
   else if (!wcscmp(c, L"owned")) r = cmdowned(argc, argv);
+  else if (!wcscmp(c, L"gonetime")) r = cmdgonetime(argc, argv);
+  else if (!wcscmp(c, L"cursor")) r = cmdcursor();
+  else if (!wcscmp(c, L"topmost")) r = cmdtopmost();
+  else if (!wcscmp(c, L"textfit")) r = cmdtextfit(argc, argv);
   else r = fail("unknown subcommand");
   fflush(stdout);
   return r;

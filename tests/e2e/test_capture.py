@@ -117,8 +117,13 @@ def test_capture_screenshot(ctx):
     while time.monotonic() < deadline:
         ctx.check(len(found(ctx.folder, SSNAME)) == 1, "the same clipboard image was saved again")
         time.sleep(0.1)
-    fmts = ctx.fields(ctx.probe_ok("clipinfo")).get("formats", "")
-    ctx.check(fmts.strip() == "", f"the clipboard still holds formats {fmts}")
+    fmts = [""]
+
+    def emptied():
+        fmts[0] = ctx.fields(ctx.probe_ok("clipinfo")).get("formats", "")
+        return fmts[0].strip() == ""
+
+    ctx.wait_until(emptied, 3, f"the clipboard still holds formats {fmts[0]}")
 
     # Another window in front: the whole screen.
     ctx.start_fakegame("メモ帳")
@@ -126,11 +131,14 @@ def test_capture_screenshot(ctx):
     ctx.probe_ok("waitfg", other, 5000)
     time.sleep(0.2)  # let the screen settle before the reference is taken
     ctx.probe_ok("clipscreen", ctx.winpath(ref))
+    first = shots[0]
     shots = ctx.wait_until(lambda: found(ctx.folder, SSNAME) if len(found(ctx.folder, SSNAME)) == 2 else None, 5,
                            "no second screenshot file appeared")
     full = Image.open(ref).convert("RGB")
     w, hh = full.size
-    second = [p for p in shots if p.stat().st_size == 54 + (w * 3 + 3) // 4 * 4 * hh or p.stat().st_size > 0][-1]
+    # The second file is the new one (by name, not by its size, which is 0
+    # while it is being made); it is whole once it has the full size.
+    second = [p for p in shots if p != first][0]
     ctx.wait_until(lambda: second.stat().st_size == 54 + (w * 3 + 3) // 4 * 4 * hh, 3,
                    f"{second.name} is not a full-screen picture")
     same(ctx, open_bmp(ctx, second), full, "the screenshot with another window in front")

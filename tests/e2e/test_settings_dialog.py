@@ -81,6 +81,15 @@ def start_and_check(ctx, h):
     ctx.no_msgbox(1500)
 
 
+def follows_chosen_log(ctx, h, golf):
+    """The stand-in game's window opens and the watcher follows the golf.txt
+    that was chosen: its length shows in ログ長さ. (The length is written
+    after the status line, so it is waited for itself.)"""
+    ctx.start_fakegame("ゴルフ漬け", "-", golf, "0:release")
+    ctx.wait_text(h, 1005, STATUS_FOLLOWING.encode("cp932"), 15000)
+    ctx.wait_text(h, 1007, str(len(GAME_LOG)).encode(), 5000)
+
+
 def quit_kesto(ctx, proc, h):
     ctx.probe_ok("click", h, 1)
     ctx.check(ctx.wait_exit(proc, 20) == 0, "exit code not 0")
@@ -156,9 +165,7 @@ def test_choose_save_and_restart(ctx):
     ctx.start_kesto()
     h = ctx.find_main()
     start_and_check(ctx, h)
-    ctx.start_fakegame("ゴルフ漬け", "-", golf, "0:release")
-    ctx.wait_text(h, 1005, STATUS_FOLLOWING.encode("cp932"), 15000)
-    ctx.check(ctx.text(h, 1007) == str(len(GAME_LOG)).encode(), f"log length {ctx.text(h, 1007)!r}")
+    follows_chosen_log(ctx, h, golf)
 
 
 def test_backup(ctx):
@@ -246,14 +253,18 @@ def test_new_user_path(ctx):
     ctx.probe_ok("click", d, 1006)
     ctx.probe_ok("waitgone", d, 5000)
     start_and_check(ctx, h)
-    ctx.start_fakegame("ゴルフ漬け", "-", golf, "0:release")
-    ctx.wait_text(h, 1005, STATUS_FOLLOWING.encode("cp932"), 15000)
+    follows_chosen_log(ctx, h, golf)
     quit_kesto(ctx, proc, h)
     ctx.wine.reset()
 
+    # After a restart the saved DGPATH is read back: the chosen golf.txt is
+    # the one followed.
+    ini = (ctx.folder / "loginit.txt").read_bytes()
+    ctx.check(f"\r\nDGPATH={golf}\r\n".encode("cp932") in ini, f"loginit.txt holds no DGPATH={golf}: {ini!r}")
     ctx.start_kesto()
     h = ctx.find_main()
     start_and_check(ctx, h)
+    follows_chosen_log(ctx, h, golf)
 
 
 def test_long_japanese_game_path_survives_save_and_restart(ctx):
