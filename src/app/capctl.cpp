@@ -250,6 +250,16 @@ void stopburst() {
   if (burstpending()) cc.burst = BurstWriting;
 }
 
+// Forgets the write failures of a burst once they are told, or at its start.
+static void clearfailures(BurstFigures& b) {
+  b.framefails = 0;
+  b.firstfail = 0;
+  b.frameerror = 0;
+  b.checkfail = 0;
+  b.logfails = 0;
+  b.logerror = 0;
+}
+
 // What could not be written, told when the burst is over: the status line
 // and a message naming the first file and the reason.
 static void reportburst() {
@@ -279,12 +289,7 @@ static void reportburst() {
     snprintf(line, sizeof line, "連写の保存に失敗しました (画像 %d 枚、ログ %d 行)", b.framefails, b.logfails);
     ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
   }
-  b.framefails = 0;
-  b.firstfail = 0;
-  b.frameerror = 0;
-  b.checkfail = 0;
-  b.logfails = 0;
-  b.logerror = 0;
+  clearfailures(b);
   tickbox(text, "Write error");
 }
 
@@ -363,12 +368,7 @@ void capturetoggle() {
   cc.burst = BurstRunning;
   b.taken = 0;
   b.written = 0;
-  b.framefails = 0;
-  b.firstfail = 0;
-  b.frameerror = 0;
-  b.checkfail = 0;
-  b.logfails = 0;
-  b.logerror = 0;
+  clearfailures(b);
   if (!burstnames()) {
     osmessagebox(mw.main, "フォルダを作成できませんでした\r\n\r\n連写は中止しました。", "Memory is too small",
                  OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);

@@ -25,7 +25,7 @@ RC = ROOT / "src" / "res" / "kesto.rc"
 CLOSE_MS = 500
 
 # The controls whose texts do not fit in this desktop, measured: in the
-# templates' sizes (Part 5.3 and 5.5 of the spec, src/res/kesto.rc) the
+# templates' sizes (the area dialog and the frame's band, src/res/kesto.rc) the
 # proportional IPA Gothic that stands in for ＭＳ Ｐゴシック is a few pixels too
 # wide for them. (caption, control id, text): ink width / room in pixels,
 # ja_JP and C alike.
