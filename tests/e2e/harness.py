@@ -420,7 +420,8 @@ class Ctx:
     # -- processes
     def start_kesto(self, cwd=None):
         self.check(self.kesto.is_file(), f"{self.kesto} is missing (build the Windows targets first)")
-        return self.wine.start(self.kesto, cwd=cwd or self.folder)
+        self.last_kesto = self.wine.start(self.kesto, cwd=cwd or self.folder)
+        return self.last_kesto
 
     def start_fakegame(self, title, *rest):
         return self.wine.start(self.fakegame, [title, *rest], cwd=self.folder)
@@ -476,7 +477,23 @@ class Ctx:
         return self.probe_ok("find", cls, title, timeout_ms, timeout_s=timeout_ms / 1000 + 20)[0].strip()
 
     def find_main(self, timeout_ms=15000):
-        return self.find("KESTO", TITLE, timeout_ms)
+        """The main window of the kesto.exe started last. A copy still
+        running when the window is late is given as long again (a start
+        right after the prefix's processes were ended can be slow); a copy
+        that ended is named with its exit code."""
+        try:
+            return self.find("KESTO", TITLE, timeout_ms)
+        except CaseFail as e:
+            p = getattr(self, "last_kesto", None)
+            if p is None:
+                raise
+            if p.poll() is not None:
+                raise CaseFail(f"{e} (kesto.exe ended with exit code {p.returncode})") from None
+            try:
+                return self.find("KESTO", TITLE, timeout_ms)
+            except CaseFail as e2:
+                state = "still running" if p.poll() is None else f"ended with exit code {p.returncode}"
+                raise CaseFail(f"{e2} (kesto.exe {state} after {2 * timeout_ms} ms)") from None
 
     def text(self, hwnd, cid):
         d = self.fields(self.probe_ok("text", hwnd, cid))
