@@ -1,5 +1,6 @@
 // The folders of screenshots and bursts: made when the name is needed, under
 // the program folder, dated with the local time of the call.
+#include <cstdio>
 #include <cstring>
 
 #include "capture/burst.h"
@@ -23,11 +24,32 @@ int ssname(char* path, int n) {
   return 1;
 }
 
+// A burst never writes into the folder of an earlier one: when the dated name
+// is taken (the clock was set back, or a folder was copied in), "_2", "_3", ...
+// is added to it, so the earlier frames are not overwritten.
 int burstnames() {
   BurstFigures& b = gkesto.burst;
   OsTime t;
   osgetlocaltime(&t);
   char month[PATHSIZE];
   if (!burstpaths(gkesto.set.home, t, month, b.folder, b.logpath, PATHSIZE)) return 0;
-  return makefolder(month) && makefolder(b.folder);
+  if (!makefolder(month)) return 0;
+  if (folderexists(b.folder)) {
+    char dated[PATHSIZE];
+    size_t n = strlen(b.folder);
+    memcpy(dated, b.folder, n + 1);
+    char logname[PATHSIZE];
+    const char* slash = strrchr(b.logpath, '\\');
+    snprintf(logname, sizeof logname, "%s", slash ? slash : "");
+    int k = 2;
+    for (;; k++) {
+      if (k > 99) return 0;
+      int a = snprintf(b.folder, PATHSIZE, "%s_%d", dated, k);
+      if (a < 0 || a >= PATHSIZE) return 0;
+      if (!folderexists(b.folder)) break;
+    }
+    int c = snprintf(b.logpath, PATHSIZE, "%s%s", b.folder, logname);
+    if (c < 0 || c >= PATHSIZE) return 0;
+  }
+  return makefolder(b.folder);
 }

@@ -342,6 +342,35 @@ TEST_F(CapCtl, ABurstOfFivePagesWritesFiveFramesAndItsLog) {
   (void)area;
 }
 
+// The clock set back to the same hundredth: the second burst goes to a folder
+// of its own, and the first burst's frames and log stay as they were.
+TEST_F(CapCtl, ABurstAtATimeAlreadyUsedKeepsTheEarlierFolder) {
+  start(7, 2);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 20, 10, 20 + 64, 10 + 48);
+  const OsTime at{2009, 4, 0, 5, 14, 3, 22, 187 - 29};
+  gfake.localtime = at;
+  fakeclipimage(1280, 1024);
+  tick(2);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  const std::string first = "cap200904/d05_1403_22_18/", second = "cap200904/d05_1403_22_18_2/";
+  std::vector<std::string> before = files();
+  ASSERT_EQ(before, (std::vector<std::string>{first + "c00001.bmp", first + "c00002.bmp", first + "c1403_22_187.txt"}));
+  std::string log = readfile(dir + "/" + first + "c1403_22_187.txt");
+  std::string frame = readfile(dir + "/" + first + "c00001.bmp");
+  fakeaddwindow("OTHER", "area", 30, 10, 30 + 80, 10 + 48);  // another window in front, another size
+  gfake.localtime = at;
+  fakeclipimage(1280, 1024);
+  tick(2);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(files(), (std::vector<std::string>{first + "c00001.bmp", first + "c00002.bmp", first + "c1403_22_187.txt",
+                                               second + "c00001.bmp", second + "c00002.bmp",
+                                               second + "c1403_22_187.txt"}));
+  EXPECT_EQ(readfile(dir + "/" + first + "c1403_22_187.txt"), log);
+  EXPECT_TRUE(readfile(dir + "/" + first + "c00001.bmp") == frame) << "the first burst's frame was overwritten";
+  EXPECT_EQ(readbmp(dir + "/" + second + "c00001.bmp").w, 80);
+}
+
 TEST_F(CapCtl, StraightToDiskWritesEachFrameAsItIsTaken) {
   start(1, 3);
   click(IDC_BURST, 1);
