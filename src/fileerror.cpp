@@ -16,6 +16,7 @@ void errorreason(uint32_t error, char* buf, int n) {
     case 33: why = "ほかのプログラムが使用中です"; break;  // 33: a lock violation
     case OS_ERROR_FILE_NOT_FOUND: why = "ファイルが見つかりません"; break;
     case OS_ERROR_PATH_NOT_FOUND: why = "フォルダが見つかりません"; break;
+    case OS_ERROR_NOT_ENOUGH_MEMORY: why = "メモリが足りません"; break;
     default: why = "書き込みに失敗しました"; break;
   }
   char b[96];

@@ -152,16 +152,20 @@ static int stats(char** logs, int nlogs) {
     return 1;
   }
   roundssort(h);
-  if (writeroundscsv(h, STATSCSV)) {
+  uint32_t error = 0;
+  char why[96];
+  if (writeroundscsv(h, STATSCSV, &error)) {
     conputs(1, STATSCSV "\n");
   } else {
-    complain(nullptr, "cannot write " STATSCSV);
+    snprintf(why, sizeof why, "cannot write " STATSCSV " (error %u); an earlier one is kept", (unsigned)error);
+    complain(nullptr, why);
     status = 1;
   }
-  if (writestatspage(h, STATSPAGE)) {
+  if (writestatspage(h, STATSPAGE, &error)) {
     conputs(1, STATSPAGE "\n");
   } else {
-    complain(nullptr, "cannot write " STATSPAGE);
+    snprintf(why, sizeof why, "cannot write " STATSPAGE " (error %u); an earlier one is kept", (unsigned)error);
+    complain(nullptr, why);
     status = 1;
   }
   roundsfree(h);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/mainwin.h"
+#include "fileerror.h"
 #include "kesto.h"
 #include "report/playlogdlg.h"
 #include "report/rounds.h"
@@ -116,16 +117,19 @@ void statscommand() {
 
   char out[PATHSIZE + 16];
   snprintf(out, sizeof out, "%s\\" STATSCSV, s.home);
-  if (!writeroundscsv(h, out)) {
-    snprintf(text, sizeof text, "%s を書けませんでした。", out);
+  uint32_t error = 0;
+  if (!writeroundscsv(h, out, &error)) {
+    failuretext(text, (int)sizeof text, "成績集計の " STATSCSV " を保存できませんでした", out, error,
+                "前の " STATSCSV " は変更していません。");
     osmessagebox(owner, text, "Write error", OS_MB_ICONERROR);
   }
   snprintf(out, sizeof out, "%s\\" STATSPAGE, s.home);
-  int32_t page = writestatspage(h, out);
+  int32_t page = writestatspage(h, out, &error);
   roundsfree(h);
   if (!page) {
-    // No browser on a page that is not whole.
-    snprintf(text, sizeof text, "%s を書けませんでした。\r\nページは表示しません。", out);
+    // No browser on a page that is not new.
+    failuretext(text, (int)sizeof text, "成績集計のページ " STATSPAGE " を保存できませんでした", out, error,
+                "前の " STATSPAGE " は変更していません。ページは表示しません。");
     osmessagebox(owner, text, "Write error", OS_MB_ICONERROR);
     return;
   }

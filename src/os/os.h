@@ -32,6 +32,7 @@ typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
 #define OS_ERROR_FILE_NOT_FOUND 2u
 #define OS_ERROR_PATH_NOT_FOUND 3u
 #define OS_ERROR_ACCESS_DENIED 5u
+#define OS_ERROR_NOT_ENOUGH_MEMORY 8u
 #define OS_ERROR_WRITE_FAULT 29u
 #define OS_ERROR_SHARING_VIOLATION 32u
 #define OS_ERROR_HANDLE_DISK_FULL 39u

@@ -1,6 +1,7 @@
 // stats.html and rounds.csv from a round history.  Both files are written
-// through one fixed output buffer; a write that fails or comes short marks
-// the file as not written whole.
+// through one fixed output buffer into a temporary beside the file, which
+// replaces the file only when everything reached the disk: a write that fails
+// or comes short leaves the earlier file as it was.
 #include "report/stats.h"
 
 #include <cstdarg>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/textfile.h"
 #include "kesto.h"
 #include "report/cp932.h"
 #include "report/mkhtm.h"
@@ -18,17 +20,14 @@
 // ---- output ------------------------------------------------------------------
 
 static struct {
-  OsHandle f;
+  Replacement r;
   char buf[OUTSIZE];
   int32_t n;
-  bool failed;
 } gout;
 
 static void flush() {
   if (gout.n == 0) return;
-  uint32_t put = 0;
-  if (!gout.failed && (!oswritefile(gout.f, gout.buf, (uint32_t)gout.n, &put) || put != (uint32_t)gout.n))
-    gout.failed = true;
+  replacewrite(&gout.r, gout.buf, (uint32_t)gout.n);
   gout.n = 0;
 }
 
@@ -57,19 +56,20 @@ static void putf(const char* fmt, ...) {
   put(b, (size_t)n);
 }
 
-static bool openout(const char* path) {
+static bool openout(const char* path, uint32_t* error) {
   gout.n = 0;
-  gout.failed = false;
-  gout.f = oscreatefile(path, OS_GENERIC_WRITE, OS_FILE_SHARE_READ, OS_CREATE_ALWAYS);
-  return gout.f != OS_BADFILE && gout.f != 0;
+  if (beginreplace(&gout.r, path)) return true;
+  if (error) *error = gout.r.error;
+  return false;
 }
 
-// 1 when everything reached the file.
-static int32_t closeout() {
+// 1 when everything reached the file, which then replaces the earlier one;
+// 0 with *error, the earlier file untouched.
+static int32_t closeout(uint32_t* error) {
   flush();
-  if (!osclosehandle(gout.f)) gout.failed = true;
-  gout.f = 0;
-  return gout.failed ? 0 : 1;
+  if (endreplace(&gout.r, 1)) return 1;
+  if (error) *error = gout.r.error;
+  return 0;
 }
 
 // A number of tenths or hundredths as text ("12.3", "4.56").
@@ -211,8 +211,8 @@ static void csvtext(const char* sjis, int32_t size) {
   puts0(q);
 }
 
-int32_t writeroundscsv(const RoundHistory& h, const char* path) {
-  if (!openout(path)) return 0;
+int32_t writeroundscsv(const RoundHistory& h, const char* path, uint32_t* error) {
+  if (!openout(path, error)) return 0;
   puts0("\xEF\xBB\xBF" "start,date,time,course,kind,player,holes,strokes,par,to_par");
   for (int32_t k = 1; k <= 18; k++) putf(",h%d", k);
   puts0("\r\n");
@@ -239,7 +239,7 @@ int32_t writeroundscsv(const RoundHistory& h, const char* path) {
       puts0("\r\n");
     }
   }
-  return closeout();
+  return closeout(error);
 }
 
 // ---- stats.html ----------------------------------------------------------------
@@ -562,14 +562,15 @@ static int cmpplayers(const void* pa, const void* pb) {
   return a.first < b.first ? -1 : a.first > b.first ? 1 : 0;
 }
 
-int32_t writestatspage(const RoundHistory& h, const char* path) {
+int32_t writestatspage(const RoundHistory& h, const char* path, uint32_t* error) {
   StatsFigures f;
   if (!statsfigures(h, f)) {
     statsfree(f);
+    if (error) *error = OS_ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
   if (f.nplayers > 1) qsort(f.players, (size_t)f.nplayers, sizeof(PlayerFigures), cmpplayers);
-  if (!openout(path)) {
+  if (!openout(path, error)) {
     statsfree(f);
     return 0;
   }
@@ -587,5 +588,5 @@ int32_t writestatspage(const RoundHistory& h, const char* path) {
   puts0("<p class=\"small\">Created by <a href=\"" KESTO_HOMEPAGE "\">" KESTO_TITLE "</a></p>\r\n");
   puts0("</body>\r\n</html>\r\n");
   statsfree(f);
-  return closeout();
+  return closeout(error);
 }

@@ -56,9 +56,9 @@ void statsfree(StatsFigures& f);
 // half away from zero).  count > 0.
 void fmtsigned(char* buf, int32_t n, int64_t sum, int32_t count);
 
-// Writes rounds.csv to path; 1, or 0 when the file could not be written
-// whole.
-int32_t writeroundscsv(const RoundHistory& h, const char* path);
-// Writes stats.html to path; 1, or 0 when the file could not be written
-// whole (or memory was refused).
-int32_t writestatspage(const RoundHistory& h, const char* path);
+// Writes rounds.csv to path, replacing it whole; 1, or 0 with the system's
+// error code in *error (when given) and an earlier file left as it was.
+int32_t writeroundscsv(const RoundHistory& h, const char* path, uint32_t* error);
+// Writes stats.html to path in the same way (memory refused for the figures
+// gives OS_ERROR_NOT_ENOUGH_MEMORY).
+int32_t writestatspage(const RoundHistory& h, const char* path, uint32_t* error);

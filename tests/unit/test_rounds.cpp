@@ -162,7 +162,7 @@ TEST_F(Rounds, CsvRowsInDateOrder) {
                       .c_str());
   roundssort(h);
   std::string out = dir + "/rounds.csv";
-  ASSERT_EQ(writeroundscsv(h, out.c_str()), 1);
+  ASSERT_EQ(writeroundscsv(h, out.c_str(), nullptr), 1);
   std::string csv = readfile(out);
   std::string x =
       "\xEF\xBB\xBFstart,date,time,course,kind,player,holes,strokes,par,to_par,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,"
@@ -234,7 +234,7 @@ TEST_F(Rounds, Figures) {
   roundsaddlog(h, log("b.txt", game("2009/04/09 20:00", kcourse, 1, 18, {"<b>&"}, fours)).c_str());
   roundssort(h);
   std::string page = dir + "/stats.html";
-  ASSERT_EQ(writestatspage(h, page.c_str()), 1);
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
   std::string html = readfile(page);
   EXPECT_EQ(html.find("<b>&"), std::string::npos);
   EXPECT_NE(html.find("&lt;b&gt;&amp;"), std::string::npos);
@@ -326,6 +326,37 @@ TEST_F(StatsCommand, NoLogsNoGamesAndAFailedWriteAreTold) {
   ASSERT_EQ(gfake.boxes.size(), 3u);
   EXPECT_EQ(gfake.boxes[2].caption, "Write error");
   EXPECT_NE(gfake.boxes[2].text.find("stats.html"), std::string::npos);
+  EXPECT_TRUE(gfake.started.empty());
+  EXPECT_TRUE(gfake.opened.empty());
+}
+
+// A disk that fills while the files are written: both earlier files stay
+// whole, the messages name the file and the reason, and no browser starts on
+// the old page.
+TEST_F(StatsCommand, AFullDiskKeepsTheEarlierFilesAndSaysWhy) {
+  ASSERT_TRUE(writefile(dir + "/golfwatch.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours)));
+  mainwinsyscommand(IDM_STATS);
+  ASSERT_TRUE(gfake.boxes.empty());
+  const std::string csv = readfile(dir + "/rounds.csv"), html = readfile(dir + "/stats.html");
+  ASSERT_FALSE(csv.empty());
+  gfake.started.clear();
+
+  ASSERT_TRUE(writefile(dir + "/golfwatch.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours) +
+                                                    game("2009/04/06 09:00", kcourse, 1, 18, {"Hanako"}, fours)));
+  gfake.diskroom = 100;
+  mainwinsyscommand(IDM_STATS);
+  gfake.diskroom = -1;
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  for (const auto& box : gfake.boxes) {
+    EXPECT_EQ(box.caption, "Write error");
+    EXPECT_NE(box.text.find("(エラー 112)"), std::string::npos) << box.text;
+  }
+  EXPECT_NE(gfake.boxes[0].text.find(dir + "\\rounds.csv"), std::string::npos) << gfake.boxes[0].text;
+  EXPECT_NE(gfake.boxes[1].text.find(dir + "\\stats.html"), std::string::npos) << gfake.boxes[1].text;
+  EXPECT_EQ(readfile(dir + "/rounds.csv"), csv);
+  EXPECT_EQ(readfile(dir + "/stats.html"), html);
+  EXPECT_FALSE(osfindfile((dir + "/rounds.csv.tmp").c_str()));
+  EXPECT_FALSE(osfindfile((dir + "/stats.html.tmp").c_str()));
   EXPECT_TRUE(gfake.started.empty());
   EXPECT_TRUE(gfake.opened.empty());
 }
