@@ -41,7 +41,9 @@ gamedir="demo/GOLFDUKE/the stand-in game's folder"
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-kesto}
 export WINEDEBUG=${WINEDEBUG:--all}
 export LANG=${KESTO_LANG:-ja_JP.UTF-8}
-[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>>"$log" || { tail -15 "$log"; echo "demo: wineboot could not make the Wine prefix $WINEPREFIX"; exit 1; }
+fi
 # The prefix's settings, as in the tests (tests/e2e/harness.py): the Japanese
 # faces on the IPA fonts and Wine's own fonts. A real display has a window
 # manager of its own, so no Wine virtual desktop unless KESTO_WINE_DESKTOP

@@ -30,6 +30,9 @@ count_ctest() {
 
 stage "packages"
 bash scripts/install-deps.sh || { echo "total: 0 passed, 1 failed"; exit 1; }
+# Each Wine prefix takes about 700 MB: the free space goes in the log.
+free_space() { echo "free disk space: $(df -Pm . | awk 'NR == 2 { print $4 }') MiB here, $(df -Pm "${TMPDIR:-/tmp}" | awk 'NR == 2 { print $4 }') MiB in ${TMPDIR:-/tmp}"; }
+free_space
 
 stage "native build and unit tests"
 if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build/native -j"$jobs"; then
@@ -86,6 +89,7 @@ else
 fi
 
 stage "the unattended demo (the README's main-job command without a display)"
+free_space
 if [ -x build/native/kestologgen ] && [ -f "${KESTO_WIN_BUILD:-build-win}/kesto.exe" ]; then
   if /usr/bin/python3 scripts/demo_run.py --build "${KESTO_WIN_BUILD:-build-win}" --native build/native \
        --out build/demo --prefix build/demo-prefix 2>&1 | tee build/demo.log; then

@@ -308,11 +308,39 @@ class Wine:
         })
         self.procs = []
 
-    def boot(self):
-        """Makes the prefix (wineboot) and configures it (configure)."""
-        subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=180, check=True)
+    def boot(self, tries=2):
+        """Makes the prefix (wineboot) and configures it (configure). A
+        failed wineboot is told with what Wine printed and the free disk
+        space (a prefix takes about 700 MB), and a half-made prefix is
+        removed and made again once: making a prefix is the test desktop's
+        own set-up, not a test of KESTO."""
+        for attempt in range(1, tries + 1):
+            rc, err = self._wineboot()
+            if rc == 0:
+                break
+            free = shutil.disk_usage(self.prefix.parent).free // (1 << 20)
+            print(f"wine: wineboot -i in {self.prefix} ended with {rc} (try {attempt} of {tries}); "
+                  f"{free} MiB free there; Wine said:", file=sys.stderr)
+            for line in err.strip().splitlines()[-15:]:
+                print(f"    {line[:300]}", file=sys.stderr)
+            self.reset()
+            if attempt == tries:
+                raise RuntimeError(f"wineboot -i in {self.prefix} ended with {rc} "
+                                   f"({free} MiB free): {err.strip()[-300:]}")
+            shutil.rmtree(self.prefix, ignore_errors=True)
         self.configure()
+
+    def _wineboot(self):
+        """Runs wineboot -i; its exit status and what it printed on stderr.
+        Output goes to a file, not a pipe (see run)."""
+        with tempfile.TemporaryFile() as fe:
+            try:
+                rc = subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=fe, timeout=180).returncode
+            except subprocess.TimeoutExpired:
+                rc = "no end in 180 s"
+            fe.seek(0)
+            return rc, fe.read().decode("utf-8", "replace")
 
     def configure(self):
         """The settings of prefix_reg in the prefix: the Japanese faces on
