@@ -369,6 +369,20 @@ TEST_F(CapCtl, ABurstAtATimeAlreadyUsedKeepsTheEarlierFolder) {
   EXPECT_EQ(readfile(dir + "/" + first + "c1403_22_187.txt"), log);
   EXPECT_TRUE(readfile(dir + "/" + first + "c00001.bmp") == frame) << "the first burst's frame was overwritten";
   EXPECT_EQ(readbmp(dir + "/" + second + "c00001.bmp").w, 80);
+
+  // With "_3" to "_99" taken as well, the burst is refused before anything is
+  // written, and every earlier folder is left as it was.
+  for (int k = 3; k <= 99; k++) mkdir((dir + "/cap200904/d05_1403_22_18_" + std::to_string(k)).c_str(), 0755);
+  before = files();
+  gfake.boxes.clear();
+  gfake.localtime = at;
+  fakeclipimage(1280, 1024);
+  tick(2);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  ASSERT_FALSE(gfake.boxes.empty());
+  EXPECT_EQ(gfake.boxes.back().text, "フォルダを作成できませんでした\r\n\r\n連写は中止しました。");
+  EXPECT_EQ(files(), before);
+  EXPECT_EQ(gkesto.burst.log, 0u);
 }
 
 TEST_F(CapCtl, StraightToDiskWritesEachFrameAsItIsTaken) {
