@@ -318,7 +318,10 @@ class Wine:
             rc, err = self._wineboot()
             if rc == 0:
                 break
-            free = shutil.disk_usage(self.prefix.parent).free // (1 << 20)
+            try:
+                free = shutil.disk_usage(self.prefix.parent).free // (1 << 20)
+            except OSError:
+                free = "?"
             print(f"wine: wineboot -i in {self.prefix} ended with {rc} (try {attempt} of {tries}); "
                   f"{free} MiB free there; Wine said:", file=sys.stderr)
             for line in err.strip().splitlines()[-15:]:
