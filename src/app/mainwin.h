@@ -14,9 +14,6 @@ void mainwindestroy();                   // WM_DESTROY
 void mainwinclose();                     // WM_CLOSE: the close box, as 終了
 int mainwinqueryend();                   // WM_QUERYENDSESSION: 1, the session may end
 void mainwinendsession(int ending);      // WM_ENDSESSION: wParam, the session ends
-// WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when it was the
-// program's own system menu command and was handled, 0 for the system's.
-int mainwinsyscommand(int id);
 
 void startwatch();      // スタート
 void pausewatch();      // 停止

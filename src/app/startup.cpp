@@ -5,6 +5,12 @@
 #include <cstring>
 
 #include "kesto.h"
+#include "app/mainwin.h"
+#include "app/statscmd.h"
+#include "capture/area.h"
+#include "config/setdlg.h"
+#include "report/playlogdlg.h"
+#include "res/resource.h"
 
 // Appends name to the program folder into a path field; 0 when it does not fit.
 static int joinpath(char* dst, const char* folder, const char* name) {
@@ -14,6 +20,33 @@ static int joinpath(char* dst, const char* folder, const char* name) {
   memcpy(dst + a, name, b + 1);
   return 1;
 }
+
+// Which handlers serve which window: the system layer is handed this table
+// with the main window and calls nothing of the program but what it lists.
+static void setdlgcmd(OsWin d, int id, int, intptr_t) { setdlgcommand(d, id); }
+static void playlogcmd(OsWin d, int id, int, intptr_t) { playlogcommand(d, id); }
+static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, code); }
+
+// Each dialog's row lists, in order: init, command, close, timer, focus,
+// activate, paint, destroyed, then the frame's mouse (left down, move, left
+// up, right down, right up) and moved.
+#define NONE nullptr
+const OsHandlers kestohandlers = {
+    {mainwincreate, mainwininitdialog, mainwincommand, mainwintimer, mainwinclose, mainwinqueryend,
+     mainwinendsession, mainwindestroy, mainwinsyscommand},
+    {
+        {IDD_SETTINGS, setdlginit, setdlgcmd, setdlgclose, NONE, NONE, NONE, NONE, NONE,  //
+         NONE, NONE, NONE, NONE, NONE, NONE},
+        {IDD_PLAYLOG, playloginit, playlogcmd, playlogclose, NONE, NONE, NONE, NONE, NONE,  //
+         NONE, NONE, NONE, NONE, NONE, NONE},
+        {IDD_AREA, areadlginit, areadlgcommand, areadlgclose, areadlgtimer, areadlgfocus, areadlgactivate,
+         areadlgpaint, areadlgdestroyed,  //
+         NONE, NONE, NONE, NONE, NONE, NONE},
+        {IDD_FRAME, frameinit, framecmd, NONE, NONE, framefocus, NONE, framepaint, framedestroyed,  //
+         framelbuttondown, framemousemove, framelbuttonup, framerbuttondown, framerbuttonup, framemoved},
+    },
+};
+#undef NONE
 
 int setpaths(const char* cwd) {
   Settings& s = gkesto.set;
@@ -59,7 +92,7 @@ int kestomain(int showcmd) {
     return 0;
   }
 
-  OsWin main = oscreatemaindialog();
+  OsWin main = oscreatemaindialog(&kestohandlers);
   OsWin owner = main;
 
   gkesto.user32 = osloadlibrary("user32.dll");

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/mainwin.h"
 #include "fileerror.h"
 #include "kesto.h"
 #include "report/playlogdlg.h"

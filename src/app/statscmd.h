@@ -13,3 +13,7 @@ void statsmenu(OsWin main);
 // into the program folder and shows the page in the browser.  The play-log
 // buffer, the game record and the live buffer are not touched.
 void statscommand();
+// The main window's WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when
+// it was the program's own system menu command and was handled, 0 for the
+// system's.
+int mainwinsyscommand(int id);

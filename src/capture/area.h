@@ -8,43 +8,10 @@
 
 #include "kesto.h"
 #include "os/os.h"
+#include "res/resource.h"
 
-// Control identifiers of the area dialog (template 108).
-#define IDA_FRAME 1013      // "枠表示"
-#define IDA_TOP 1002
-#define IDA_WINLIST 1028
-#define IDA_CLEAR 1047      // "枠選択クリア"
-#define IDA_ALL 1023        // "all"
-#define IDA_SEARCH 1025     // "Window 検索"
-#define IDA_SIZE 1009
-#define IDA_LEFT 1004
-#define IDA_RIGHT 1007
-#define IDA_W1 1036
-#define IDA_W2 1037
-#define IDA_W0 1045
-#define IDA_COUNT 1008
-#define IDA_SPEED 1016
-#define IDA_CAPKEY 1048     // "CapKey"
-#define IDA_KEYLIST 1049
-#define IDA_BOTTOM 1005
-#define IDA_LOCKON 1021     // "Lock on"
-#define IDA_RESTORE 1027    // "戻す"
-#define IDA_SAVE 1          // "保存"
-#define IDA_END 1006        // "終了"
-#define IDA_FRAMEMOVED 1026 // from the frame: lParam 0 moved, 1 resized
-#define IDA_UPDOWN_TOP 1032
-#define IDA_UPDOWN_LEFT 1033
-#define IDA_UPDOWN_BOTTOM 1035
-#define IDA_UPDOWN_RIGHT 1034
+// The area dialog's timer.
 #define IDA_TIMER 200
-
-// The area frame (template 110) and its menu.
-#define IDF_COUNT 1002
-#define IDF_SPEED 1014
-#define IDF_WHOLE 1001      // "  全体   "
-#define IDF_TENTH 1003      // " 幅１０分の１ "
-#define IDF_THIRTIETH 1024  // " 幅３０分の１ "
-#define IDF_SLIDE 1025      // " 右クリックの状態で移動 "
 
 // ---- rules of the area (no system calls) -------------------------------------
 

@@ -235,15 +235,60 @@ OsHandle oscreatemutex(const char* name, int owned);  // 0 on failure
 OsHandle osloadlibrary(const char* name);             // 0 on failure
 void* osgetprocaddress(OsHandle module, const char* name);
 int osfreelibrary(OsHandle module);
+// The handlers the messages of the program's windows go to.  The system layer
+// knows none of them by name: the program hands it one table of them when it
+// makes its main window, and calls nothing else of the program.  A handler
+// left null is not called.
+struct OsMainHandlers {
+  void (*create)(OsWin w);             // WM_CREATE
+  void (*initdialog)();                // WM_INITDIALOG
+  void (*command)(int id, int code);   // WM_COMMAND: low and high word of wParam
+  void (*timer)(int id);               // WM_TIMER
+  void (*close)();                     // WM_CLOSE: the close box
+  int (*queryend)();                   // WM_QUERYENDSESSION: 1, the session may end
+  void (*endsession)(int ending);      // WM_ENDSESSION: wParam, the session ends
+  void (*destroy)();                   // WM_DESTROY
+  // WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when it was the
+  // program's own command and was handled, 0 for the system's.
+  int (*syscommand)(int id);
+};
+// A modeless dialog made from a numbered template.  The settings and play-log
+// dialogs get the dialog keyboard handling (Esc arrives as close); the capture
+// area dialog and its frame do not, and the frame's mouse and moves come too.
+struct OsDialogHandlers {
+  int templ;                                          // the dialog template
+  void (*init)(OsWin d);                              // WM_INITDIALOG
+  void (*command)(OsWin d, int id, int code, intptr_t lp);  // WM_COMMAND
+  void (*close)(OsWin d);                             // WM_CLOSE (and Esc)
+  void (*timer)(OsWin d, int id);                     // WM_TIMER
+  void (*focus)(OsWin d);                             // it takes the focus
+  void (*activate)(OsWin d);                          // WM_ACTIVATE
+  void (*paint)(OsWin d);                             // WM_PAINT
+  void (*destroyed)(OsWin d);                         // WM_DESTROY
+  void (*lbuttondown)(OsWin d);
+  void (*mousemove)(OsWin d);                         // client and frame area
+  void (*lbuttonup)(OsWin d);                         // client and frame area
+  void (*rbuttondown)(OsWin d);
+  void (*rbuttonup)(OsWin d);                         // client and frame area
+  void (*moved)(OsWin d, int sized);                  // WM_MOVE (0), WM_SIZE (1)
+};
+#define OS_DIALOGS 4
+struct OsHandlers {
+  OsMainHandlers main;
+  OsDialogHandlers dialogs[OS_DIALOGS];  // templ 0 ends the list early
+};
+
 // Registers the main window class "KESTO" whose window procedure hands the
-// messages to the main window's handlers (app/mainwin.h).  1 or 0.
+// messages to the main window's handlers.  1 or 0.
 int osregistermainclass();
 // Creates the main window from the dialog template "KESTO"; 0 on failure.
-OsWin oscreatemaindialog();
+// The handlers serve the main window and every dialog made after it.
+OsWin oscreatemaindialog(const OsHandlers* handlers);
 // Creates a modeless dialog from a numbered template, owned by owner; 0 on
-// failure.  The system layer hands the dialog's messages to its handlers
-// (the settings dialog: config/setdlg.h) and gives it the dialog keyboard
-// handling (Tab, Enter, Esc) in the message loop.
+// failure and for a template without handlers.  The system layer hands the
+// dialog's messages to its handlers and, for the settings and play-log
+// dialogs, gives it the dialog keyboard handling (Tab, Enter, Esc) in the
+// message loop.
 OsWin oscreatedialog(int templ, OsWin owner);
 int osdestroywindow(OsWin w);
 void ospostquitmessage(int code);

@@ -171,7 +171,7 @@ class Area : public ::testing::Test {
                       "\r\n" + area + "\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=F12\r\n";
     ASSERT_TRUE(writefile(dir + "/loginit.txt", ini));
     ASSERT_TRUE(setpaths(dir.c_str()));
-    main = oscreatemaindialog();
+    main = oscreatemaindialog(&kestohandlers);
     game = fakeaddwindow("FAKEGAME", kgame, 100, 200, 500, 600);
     fakewindow(game)->module = "fakegame.exe";
     gkesto.mw.watch.gamewin = game;  // the watcher has found the game

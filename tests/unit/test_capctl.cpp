@@ -99,7 +99,7 @@ class CapCtl : public ::testing::Test {
                       "\r\nSELECTCAPKEY=" + capkey + "\r\n";
     writefile(dir + "/loginit.txt", ini);
     ASSERT_TRUE(setpaths(dir.c_str()));
-    main = oscreatemaindialog();
+    main = oscreatemaindialog(&kestohandlers);
     mainwincommand(IDC_START, 0);
     ASSERT_TRUE(fakefindtimer(main, 1));
   }

@@ -123,7 +123,7 @@ class Sequence {
     writefile(dir + "/golf.txt", "** Stroke Begin **\r\n");
     settime();
     setpaths(dir.c_str());
-    main = oscreatemaindialog();
+    main = oscreatemaindialog(&kestohandlers);
     mainwincommand(IDC_START, 0);
     area = fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
     click(IDC_BURST);

@@ -36,7 +36,7 @@ class MainWindow : public ::testing::Test {
   OsWin open(const char* loginit = nullptr) {
     if (loginit) writefile(dir + "/loginit.txt", loginit);
     EXPECT_TRUE(setpaths(dir.c_str()));
-    return oscreatemaindialog();
+    return oscreatemaindialog(&kestohandlers);
   }
   std::string item(int id) { return fakeitemtext(gkesto.mw.main, id); }
 };

@@ -63,7 +63,7 @@ class PlayLogDialog : public ::testing::Test {
     ASSERT_EQ(chdir(dir.c_str()), 0);
     gfake.cwd = dir;
     ASSERT_TRUE(setpaths(dir.c_str()));
-    ASSERT_NE(oscreatemaindialog(), 0u);
+    ASSERT_NE(oscreatemaindialog(&kestohandlers), 0u);
     gfake.boxes.clear();
     gfake.programs.push_back(kbrowser);
     log = dir + "/golf_saved.txt";

@@ -259,7 +259,7 @@ class StatsCommand : public ::testing::Test {
     ASSERT_EQ(chdir(dir.c_str()), 0);
     gfake.cwd = dir;
     ASSERT_TRUE(setpaths(dir.c_str()));
-    ASSERT_NE(oscreatemaindialog(), 0u);
+    ASSERT_NE(oscreatemaindialog(&kestohandlers), 0u);
     gfake.programs.push_back("C:\\program files\\internet explorer\\iexplore.exe");
   }
   void TearDown() override {

@@ -61,7 +61,7 @@ class SettingsDialog : public ::testing::Test {
     ASSERT_TRUE(writefile(game + "/user.db", std::string("USER\0db", 7)));
     ASSERT_TRUE(writefile(game + "/replay.db", "REPLAY"));
     ASSERT_TRUE(setpaths(dir.c_str()));
-    ASSERT_NE(oscreatemaindialog(), 0u);
+    ASSERT_NE(oscreatemaindialog(&kestohandlers), 0u);
   }
   void TearDown() override { removetree(dir); }
   // Opens the dialog with the main window's button.

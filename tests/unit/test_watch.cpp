@@ -62,7 +62,7 @@ class Watch : public ::testing::Test {
                       "ENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt\r\n";
     writefile(dir + "/loginit.txt", ini);
     ASSERT_TRUE(setpaths(dir.c_str()));
-    main = oscreatemaindialog();
+    main = oscreatemaindialog(&kestohandlers);
     ASSERT_EQ(std::string(gkesto.set.gamelog), golf);
     mainwincommand(IDC_START, 0);
     ASSERT_EQ(gkesto.mw.watch.state, SeekGame);

@@ -2,52 +2,74 @@
 // commands to its handlers.  Apart from fakeos.cpp so that programs which never
 // make a main window (the fuzz targets) need not link the window's code.
 #include "kesto.h"
-#include "app/mainwin.h"
-#include "capture/area.h"
-#include "config/setdlg.h"
-#include "report/playlogdlg.h"
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
 
-static OsWin areadialog() { return fakefinddialog(IDD_AREA); }
-static OsWin framewindow() { return fakefinddialog(IDD_FRAME); }
+// The program's handlers, handed over with the main window.
+static const OsHandlers* ghandlers;
+
+static const OsDialogHandlers* handlersfor(int templ) {
+  if (!ghandlers || !templ) return nullptr;
+  for (const OsDialogHandlers& d : ghandlers->dialogs)
+    if (d.templ == templ) return &d;
+  return nullptr;
+}
+
+// The handlers of a live modeless dialog; null for other windows.
+static const OsDialogHandlers* dialogof(OsWin w) {
+  if (!w) return nullptr;
+  for (const FakeWindow& x : gfake.windows)
+    if (x.alive && x.id == w) return handlersfor(x.templ);
+  return nullptr;
+}
+
+static void maincommand(int id, int code) {
+  if (ghandlers && ghandlers->main.command) ghandlers->main.command(id, code);
+}
 
 // The edit controls whose changes the program follows notify their window.
 static void editchanged(OsWin dlg, int id) {
   if (!dlg) return;
-  if (dlg == gkesto.mw.main && id == IDC_COUNT) mainwincommand(id, OS_EN_CHANGE);
-  else if (dlg == areadialog() &&
-           (id == IDA_TOP || id == IDA_LEFT || id == IDA_BOTTOM || id == IDA_RIGHT || id == IDA_COUNT))
-    areadlgcommand(dlg, id, OS_EN_CHANGE, 0);
-  else if (dlg == framewindow() && id == IDF_COUNT)
-    framecommand(dlg, id, OS_EN_CHANGE);
+  if (dlg == gkesto.mw.main) {
+    if (id == IDC_COUNT) maincommand(id, OS_EN_CHANGE);
+    return;
+  }
+  const OsDialogHandlers* d = dialogof(dlg);
+  if (!d || !d->command) return;
+  if ((d->templ == IDD_AREA &&
+       (id == IDA_TOP || id == IDA_LEFT || id == IDA_BOTTOM || id == IDA_RIGHT || id == IDA_COUNT)) ||
+      (d->templ == IDD_FRAME && id == IDF_COUNT))
+    d->command(dlg, id, OS_EN_CHANGE, 0);
 }
 
 static void command(OsWin w, int id, int code, intptr_t lp) {
   if (!w) return;
-  if (w == gkesto.mw.main) mainwincommand(id, code);
-  else if (w == fakefinddialog(IDD_SETTINGS)) setdlgcommand(w, id);
-  else if (w == fakefinddialog(IDD_PLAYLOG)) playlogcommand(w, id);
-  else if (w == areadialog()) areadlgcommand(w, id, code, lp);
-  else if (w == framewindow()) framecommand(w, id, code);
+  if (w == gkesto.mw.main) {
+    maincommand(id, code);
+    return;
+  }
+  const OsDialogHandlers* d = dialogof(w);
+  if (d && d->command) d->command(w, id, code, lp);
 }
 
 static void moved(OsWin w, int sized) {
-  if (w && w == framewindow()) framemoved(w, sized);
+  const OsDialogHandlers* d = dialogof(w);
+  if (d && d->moved) d->moved(w, sized);
 }
 
 static void foreground(OsWin w) {
-  if (w && w == framewindow()) framefocus(w);
-  else if (w && w == areadialog()) areadlgfocus(w);
+  const OsDialogHandlers* d = dialogof(w);
+  if (d && d->focus) d->focus(w);
 }
 
 static void destroyed(OsWin w) {
-  if (w && w == areadialog()) areadlgdestroyed(w);
-  else if (w && w == framewindow()) framedestroyed(w);
+  const OsDialogHandlers* d = dialogof(w);
+  if (d && d->destroyed) d->destroyed(w);
 }
 
 // Created like CreateDialogParam does it: WM_CREATE, then WM_INITDIALOG.
-OsWin oscreatemaindialog() {
+OsWin oscreatemaindialog(const OsHandlers* handlers) {
+  ghandlers = handlers;
   if (gfake.createmainfails) return 0;
   OsWin w = fakeaddwindow(KESTO_CLASS, "", 10, 10, 10 + 414, 10 + 176);
   gfake.editchange = editchanged;
@@ -55,8 +77,8 @@ OsWin oscreatemaindialog() {
   gfake.onmoved = moved;
   gfake.onforeground = foreground;
   gfake.ondestroy = destroyed;
-  mainwincreate(w);
-  mainwininitdialog();
+  if (handlers->main.create) handlers->main.create(w);
+  if (handlers->main.initdialog) handlers->main.initdialog();
   return w;
 }
 
@@ -64,7 +86,8 @@ OsWin oscreatemaindialog() {
 // area frame is a sizable window centred on the screen that takes the focus
 // when it is made.
 OsWin oscreatedialog(int templ, OsWin owner) {
-  if (templ != IDD_SETTINGS && templ != IDD_PLAYLOG && templ != IDD_AREA && templ != IDD_FRAME) return 0;
+  const OsDialogHandlers* h = handlersfor(templ);
+  if (!h) return 0;
   for (int t : gfake.dialogsfail)
     if (t == templ) return 0;
   OsWin w;
@@ -82,18 +105,10 @@ OsWin oscreatedialog(int templ, OsWin owner) {
   }
   gfake.windows[0].owner = owner;
   gfake.windows[0].templ = templ;
-  switch (templ) {
-    case IDD_SETTINGS: setdlginit(w); break;
-    case IDD_PLAYLOG: playloginit(w); break;
-    case IDD_AREA:
-      areadlginit(w);
-      gfake.foreground = w;
-      break;
-    default:
-      frameinit(w);
-      framefocus(w);
-      break;
-  }
+  if (h->init) h->init(w);
+  // The area dialog is made the active window; the frame takes the focus.
+  if (templ == IDD_AREA) gfake.foreground = w;
+  else if (templ == IDD_FRAME && h->focus) h->focus(w);
   return w;
 }
 

@@ -1,5 +1,5 @@
 // The capture area dialog and the area frame on Windows: their dialog
-// procedures hand the messages to the portable handlers (capture/area.h),
+// procedures hand the messages to the handlers the program gave for them,
 // and the system calls those handlers make of their controls, the mouse,
 // the layered window, the popup menu and painting.
 #define WIN32_LEAN_AND_MEAN
@@ -9,40 +9,43 @@
 
 #include <cstring>
 
-#include "capture/area.h"
+#include "kesto.h"
+#include "res/resource.h"
 #include "os/win32/oswin32.h"
 
 // ---- dialog procedures ---------------------------------------------------------
 
 INT_PTR CALLBACK oswin32areaproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   OsWin d = (OsWin)h;
+  const OsDialogHandlers* a = oswin32handlers(IDD_AREA);
+  if (!a) return FALSE;
   switch (msg) {
     case WM_INITDIALOG:
-      areadlginit(d);
+      if (a->init) a->init(d);
       return TRUE;
     case WM_COMMAND:
-      areadlgcommand(d, LOWORD(wp), HIWORD(wp), (intptr_t)lp);
+      if (a->command) a->command(d, LOWORD(wp), HIWORD(wp), (intptr_t)lp);
       return TRUE;
     case WM_TIMER:
-      areadlgtimer(d, (int)wp);
+      if (a->timer) a->timer(d, (int)wp);
       return TRUE;
     case WM_SETFOCUS:
-      areadlgfocus(d);
+      if (a->focus) a->focus(d);
       return FALSE;
     case WM_ACTIVATE:
       // The dialog hands the focus straight on to a control: being made the
       // active window is its taking of the focus.
-      areadlgactivate(d);
-      if (LOWORD(wp) != WA_INACTIVE) areadlgfocus(d);
+      if (a->activate) a->activate(d);
+      if (LOWORD(wp) != WA_INACTIVE && a->focus) a->focus(d);
       return FALSE;
     case WM_PAINT:
-      areadlgpaint(d);
+      if (a->paint) a->paint(d);
       return TRUE;
     case WM_CLOSE:
-      areadlgclose(d);
+      if (a->close) a->close(d);
       return TRUE;
     case WM_DESTROY:
-      areadlgdestroyed(d);
+      if (a->destroyed) a->destroyed(d);
       return FALSE;
     default:
       return FALSE;
@@ -51,60 +54,62 @@ INT_PTR CALLBACK oswin32areaproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 INT_PTR CALLBACK oswin32frameproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   OsWin f = (OsWin)h;
+  const OsDialogHandlers* r = oswin32handlers(IDD_FRAME);
+  if (!r) return FALSE;
   switch (msg) {
     case WM_INITDIALOG:
       // The system-modal style keeps the frame on top of other windows; not
       // every system honours it for a modeless dialog, so it is asked for.
       SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      frameinit(f);
+      if (r->init) r->init(f);
       return TRUE;
     case WM_COMMAND:
-      framecommand(f, LOWORD(wp), HIWORD(wp));
+      if (r->command) r->command(f, LOWORD(wp), HIWORD(wp), (intptr_t)lp);
       return TRUE;
     case WM_SETFOCUS:
-      framefocus(f);
+      if (r->focus) r->focus(f);
       return FALSE;
     case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE) framefocus(f);
+      if (LOWORD(wp) != WA_INACTIVE && r->focus) r->focus(f);
       return FALSE;
     case WM_LBUTTONDOWN:
-      framelbuttondown(f);
+      if (r->lbuttondown) r->lbuttondown(f);
       return TRUE;
     case WM_MOUSEMOVE:
-      framemousemove(f);
+      if (r->mousemove) r->mousemove(f);
       return TRUE;
     case WM_NCMOUSEMOVE:
-      framemousemove(f);
+      if (r->mousemove) r->mousemove(f);
       return FALSE;
     case WM_LBUTTONUP:
-      framelbuttonup(f);
+      if (r->lbuttonup) r->lbuttonup(f);
       return TRUE;
     case WM_NCLBUTTONUP:
-      framelbuttonup(f);
+      if (r->lbuttonup) r->lbuttonup(f);
       return FALSE;
     case WM_RBUTTONDOWN:
-      framerbuttondown(f);
+      if (r->rbuttondown) r->rbuttondown(f);
       return TRUE;
     case WM_RBUTTONUP:
-      framerbuttonup(f);
+      if (r->rbuttonup) r->rbuttonup(f);
       return TRUE;
     case WM_NCRBUTTONUP:
-      framerbuttonup(f);
+      if (r->rbuttonup) r->rbuttonup(f);
       return FALSE;
     case WM_MOVE:
-      framemoved(f, 0);
+      if (r->moved) r->moved(f, 0);
       return FALSE;
     case WM_SIZE:
-      framemoved(f, 1);
+      if (r->moved) r->moved(f, 1);
       return FALSE;
     case WM_PAINT:
-      framepaint(f);
+      if (r->paint) r->paint(f);
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(h);
       return TRUE;
     case WM_DESTROY:
-      framedestroyed(f);
+      if (r->destroyed) r->destroyed(f);
       return FALSE;
     default:
       return FALSE;

@@ -10,13 +10,19 @@
 #include <cstring>
 
 #include "kesto.h"
-#include "app/mainwin.h"
-#include "config/setdlg.h"
-#include "report/playlogdlg.h"
 #include "res/resource.h"
 #include "os/win32/oswin32.h"
 
 static HINSTANCE ginstance;
+// The program's handlers, handed over with the main window.
+static const OsHandlers* ghandlers;
+
+const OsDialogHandlers* oswin32handlers(int templ) {
+  if (!ghandlers) return nullptr;
+  for (const OsDialogHandlers& d : ghandlers->dialogs)
+    if (d.templ == templ) return &d;
+  return nullptr;
+}
 
 void oswin32setinstance(HINSTANCE h) { ginstance = h; }
 HINSTANCE oswin32instance() { return ginstance; }
@@ -475,39 +481,41 @@ int osfreelibrary(OsHandle module) { return FreeLibrary((HMODULE)module) ? 1 : 0
 // The main window procedure: the window class "KESTO" and the dialog template
 // of the same name bring every message of the main window here.
 static LRESULT CALLBACK mainwndproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+  const OsMainHandlers* m = ghandlers ? &ghandlers->main : nullptr;
+  if (!m) return DefWindowProcW(h, msg, wp, lp);
   switch (msg) {
     case WM_CREATE:
-      mainwincreate((OsWin)h);
+      if (m->create) m->create((OsWin)h);
       return 0;
     case WM_INITDIALOG:
-      mainwininitdialog();
+      if (m->initdialog) m->initdialog();
       return 0;
     case WM_COMMAND:
-      mainwincommand(LOWORD(wp), HIWORD(wp));
+      if (m->command) m->command(LOWORD(wp), HIWORD(wp));
       return 0;
     case WM_TIMER:
-      mainwintimer((int)wp);
+      if (m->timer) m->timer((int)wp);
       return 0;
     case WM_SETFOCUS:
       return 0;
     case WM_CLOSE:
       // The close box ends the program as 終了 does (a burst's frames are
       // written out first); the window stays until the process ends.
-      mainwinclose();
+      if (m->close) m->close();
       return 0;
     case WM_QUERYENDSESSION:
-      return mainwinqueryend() ? TRUE : FALSE;
+      return !m->queryend || m->queryend() ? TRUE : FALSE;
     case WM_ENDSESSION:
       // Windows ends the process once this returns: what is left of a burst
       // is written out before.
-      mainwinendsession(wp ? 1 : 0);
+      if (m->endsession) m->endsession(wp ? 1 : 0);
       return 0;
     case WM_DESTROY:
-      mainwindestroy();
+      if (m->destroy) m->destroy();
       return 0;
     case WM_SYSCOMMAND:
       // The system uses the low four bits of the id.
-      if (mainwinsyscommand((int)(wp & 0xFFF0))) return 0;
+      if (m->syscommand && m->syscommand((int)(wp & 0xFFF0))) return 0;
       return DefWindowProcW(h, msg, wp, lp);
     default:
       return DefWindowProcW(h, msg, wp, lp);
@@ -536,7 +544,8 @@ int osregistermainclass() {
   return RegisterClassW(&wc) ? 1 : 0;
 }
 
-OsWin oscreatemaindialog() {
+OsWin oscreatemaindialog(const OsHandlers* handlers) {
+  ghandlers = handlers;
   return (OsWin)CreateDialogParamW(ginstance, L"KESTO", nullptr, maindlgproc, 0);
 }
 
@@ -558,26 +567,23 @@ static bool ismodeless(HWND h) {
 
 // The settings and play-log dialogs: every message they answer goes to
 // their handlers.  The close box arrives as WM_CLOSE, Esc as IDCANCEL.
-struct DialogHandlers {
-  void (*init)(OsWin);
-  void (*command)(OsWin, int);
-  void (*close)(OsWin);
-};
-static const DialogHandlers ksetdlg = {setdlginit, setdlgcommand, setdlgclose};
-static const DialogHandlers kplaylog = {playloginit, playlogcommand, playlogclose};
-
-template <const DialogHandlers& D>
+template <int TEMPL>
 static INT_PTR CALLBACK forwardproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
+  const OsDialogHandlers* d = oswin32handlers(TEMPL);
+  if (!d) return FALSE;
   switch (msg) {
     case WM_INITDIALOG:
-      D.init((OsWin)h);
+      if (d->init) d->init((OsWin)h);
       return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wp) == IDCANCEL) D.close((OsWin)h);
-      else D.command((OsWin)h, LOWORD(wp));
+      if (LOWORD(wp) == IDCANCEL) {
+        if (d->close) d->close((OsWin)h);
+      } else if (d->command) {
+        d->command((OsWin)h, LOWORD(wp), HIWORD(wp), 0);
+      }
       return TRUE;
     case WM_CLOSE:
-      D.close((OsWin)h);
+      if (d->close) d->close((OsWin)h);
       return TRUE;
     case WM_DESTROY:
       forgetdialog(h);
@@ -592,11 +598,12 @@ static INT_PTR CALLBACK plaindlgproc(HWND, UINT, WPARAM, LPARAM) { return FALSE;
 OsWin oscreatedialog(int templ, OsWin owner) {
   // The capture area dialog and the frame get no dialog keyboard handling:
   // Esc and Enter do not press their buttons.
+  if (!oswin32handlers(templ)) return 0;
   DLGPROC proc = plaindlgproc;
   bool keys = true;
   switch (templ) {
-    case IDD_SETTINGS: proc = forwardproc<ksetdlg>; break;
-    case IDD_PLAYLOG: proc = forwardproc<kplaylog>; break;
+    case IDD_SETTINGS: proc = forwardproc<IDD_SETTINGS>; break;
+    case IDD_PLAYLOG: proc = forwardproc<IDD_PLAYLOG>; break;
     case IDD_AREA: proc = oswin32areaproc; keys = false; break;
     case IDD_FRAME: proc = oswin32frameproc; keys = false; break;
     default: break;

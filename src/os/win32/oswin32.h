@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "os/os.h"
+
 void oswin32setinstance(HINSTANCE h);
 HINSTANCE oswin32instance();
 
@@ -18,5 +20,7 @@ int towide(const char* s, wchar_t* w, int n);
 int tosjis(const wchar_t* w, int wlen, char* s, int n);
 
 // The dialog procedures of the capture area dialog and the area frame.
+// The handlers the program gave for a dialog template; null when none.
+const OsDialogHandlers* oswin32handlers(int templ);
 INT_PTR CALLBACK oswin32areaproc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 INT_PTR CALLBACK oswin32frameproc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
