@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kesto.h"
+#include "report/htmflow.h"
 #include "loggen.h"
 #include "support.h"
 
@@ -47,7 +48,7 @@ void BM_parseshot(benchmark::State& state) {
   gkesto.livebuf[from + len] = 0;
   int32_t status = 0;
   for (auto _ : state) {
-    status = parseshot((int32_t)from, (int32_t)from + len);
+    status = parseshot(gkesto.shot, gkesto.livebuf, (int32_t)from, (int32_t)from + len);
     benchmark::DoNotOptimize(status);
   }
   gkesto.livebuf[from + len] = log[from + len];

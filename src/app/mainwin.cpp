@@ -12,6 +12,7 @@
 #include "config/textfile.h"
 #include "fileerror.h"
 #include "kesto.h"
+#include "logchooser.h"
 #include "report/playlog.h"
 #include "res/resource.h"
 

@@ -236,9 +236,9 @@ static int follownew(const IntervalRow& pace) {
   shownumber(IDC_PREVSIZE, from);
   // The game may be caught in the middle of writing a record: what it has not
   // finished is left for the next read, so a shot is never shown half read.
-  uint32_t end = (uint32_t)shotstretchend((int32_t)from, (int32_t)ws.newsize);
+  uint32_t end = (uint32_t)shotstretchend(gkesto.livebuf, (int32_t)from, (int32_t)ws.newsize);
   if (end == from) return 1;
-  int32_t st = parseshot((int32_t)from, (int32_t)end);
+  int32_t st = parseshot(gkesto.shot, gkesto.livebuf, (int32_t)from, (int32_t)end);
   if (st == SHOTSTATUS) showshot();
   ossetdlgitemint(m, IDC_STATUS, st, 1);
   if (st == LINELIMITSTATUS) ws.ticks = 2 * pace.backoff;

@@ -6,7 +6,7 @@
 
 #include "fileerror.h"
 #include "kesto.h"
-#include "report/playlog.h"
+#include "logchooser.h"
 #include "res/resource.h"
 
 // A box is ticked when its option is in force the way its user reads it: the

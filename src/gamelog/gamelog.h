@@ -11,6 +11,8 @@
 #define SHOTSIZE 160         // one ShotData record
 
 // The last shot as the live parse reports it.
+struct CourseRecord;  // a row of the course table
+
 struct LiveShot {
   int32_t hole;
   int32_t player;
@@ -61,21 +63,21 @@ int32_t linedec(const char* line, int32_t len, int32_t at);
 // The hexadecimal number at byte at of a line of len bytes, read like "%x";
 // 0 when none can be read there.
 uint32_t linehex(const char* line, int32_t len, int32_t at);
-// Parses the live buffer from offset from to offset to into gkesto.shot.
-int32_t parseshot(int32_t from, int32_t to);
+// Parses the live buffer buf (golf.txt at its own offsets, LOGBUFSIZE bytes)
+// from offset from to offset to into the shot record s.
+int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to);
 // The end of what the game has finished writing in the stretch of the live
 // buffer from offset from to offset to: the stretch without a last line that
 // has no line end yet and without a ShotData record that lacks some of its
 // ten lines (the stretch then ends where that record's tag line begins).
 // from when nothing is complete; never beyond to.
-int32_t shotstretchend(int32_t from, int32_t to);
-// Parses the next game of the play-log buffer into gkesto.game.
-int32_t parsegame(int32_t cont);
-// The same parse of the log text buf (g.loglen bytes, then a zero byte, in a
-// buffer of LOGBUFSIZE bytes) into the record g: for readers that keep their
-// own log and record, so the play-log buffer and gkesto.game stay as they were.
-int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont);
-// Index of the first course table row whose keyword matches name, or -1.
-int32_t findcourse(const char* name);
+int32_t shotstretchend(const char* buf, int32_t from, int32_t to);
+// Parses the next game of the log text buf (g.loglen bytes, then a zero byte,
+// in a buffer of LOGBUFSIZE bytes) into the record g, taking names, pars and
+// web pages from the course table courses (COURSES rows and the end row).
+int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont, const CourseRecord* courses);
+// Index of the first row of the course table courses whose keyword matches
+// name, or -1.
+int32_t findcourse(const char* name, const CourseRecord* courses);
 // True when the first n bytes of text occur in str.
 bool strcontains(const char* text, int32_t n, const char* str);

@@ -1,9 +1,9 @@
 // The whole-game parse: cuts the log in the play-log buffer into games, one
-// per call, and fills gkesto.game; and the course match by keyword.
+// per call, into a game record; and the course match by keyword.
 // Holds no non-ASCII literal: the fuzz build compiles it with clang.
 #include <cstring>
 
-#include "kesto.h"
+#include "config/course.h"
 #include "gamelog/gamelog.h"
 #include "gamelog/logtags.h"
 
@@ -18,11 +18,11 @@ bool strcontains(const char* text, int32_t n, const char* str) {
   return false;
 }
 
-int32_t findcourse(const char* name) {
+int32_t findcourse(const char* name, const CourseRecord* courses) {
   // Rows in table order; the end row after them is never looked at.
   for (int32_t k = 0; k < COURSES; k++) {
-    const char* kw = gkesto.courses[k].keyword;
-    int32_t kl = (int32_t)strnlen(kw, sizeof gkesto.courses[k].keyword);
+    const char* kw = courses[k].keyword;
+    int32_t kl = (int32_t)strnlen(kw, sizeof courses[k].keyword);
     const char* comma = (const char*)memchr(kw, ',', (size_t)kl);
     // A first keyword is compared whole, however long it is.
     int32_t first = comma ? (int32_t)(comma - kw) : kl;
@@ -37,9 +37,7 @@ int32_t findcourse(const char* name) {
 // The text of a line from byte at, or "" when the line is shorter.
 static inline const char* linefrom(const char* line, int32_t len, int32_t at) { return len > at ? line + at : ""; }
 
-int32_t parsegame(int32_t cont) { return parsegamein(gkesto.game, gkesto.playlog, cont); }
-
-int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont) {
+int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont, const CourseRecord* courses) {
   int32_t end = g.loglen;
   if (end < 0) end = 0;
   if (end > LOGBUFSIZE - 1) end = LOGBUFSIZE - 1;
@@ -93,9 +91,9 @@ int32_t parsegamein(GameRecord& g, const char* buf, int32_t cont) {
           // The line after the name carries a number nobody uses; it takes the
           // tag line's place in the tests below.
           pos += getloglinen(line, buf + pos, end - pos);
-          int32_t k = findcourse(g.course);
+          int32_t k = findcourse(g.course, courses);
           if (k >= 0) {
-            const CourseRecord& c = gkesto.courses[k];
+            const CourseRecord& c = courses[k];
             memcpy(g.par, c.par, sizeof g.par);
             const char* web = c.web ? c.web : "";
             for (int32_t i = 0; i < 3 && *web; i++) web++;  // skip "// "

@@ -1,9 +1,8 @@
 // The live shot parse: reads the stretch of golf.txt that the watcher has just
-// appended to the live buffer and keeps the last shot in gkesto.shot.
+// appended to the live buffer and keeps the last shot in a shot record.
 // Holds no non-ASCII literal: the fuzz build compiles it with clang.
 #include <cstring>
 
-#include "kesto.h"
 #include "gamelog/gamelog.h"
 #include "gamelog/logtags.h"
 
@@ -62,12 +61,10 @@ int32_t shotclub(const uint8_t* rec) {
   return club;
 }
 
-int32_t parseshot(int32_t from, int32_t to) {
+int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to) {
   if (from < 0) from = 0;
   if (to > LOGBUFSIZE - 1) to = LOGBUFSIZE - 1;
   if (from >= to) return 0;
-  LiveShot& s = gkesto.shot;
-  const char* buf = gkesto.livebuf;
   char line[LINESIZE];
   int32_t status = 0;
   int32_t lines = 0;
@@ -107,11 +104,10 @@ int32_t parseshot(int32_t from, int32_t to) {
   }
 }
 
-int32_t shotstretchend(int32_t from, int32_t to) {
+int32_t shotstretchend(const char* buf, int32_t from, int32_t to) {
   if (from < 0) from = 0;
   if (to > LOGBUFSIZE - 1) to = LOGBUFSIZE - 1;
   if (from >= to) return from;
-  const char* buf = gkesto.livebuf;
   // A last line without its line end is still being written.
   int32_t end = to;
   while (end > from && buf[end - 1] != '\r' && buf[end - 1] != '\n') end--;

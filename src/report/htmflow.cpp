@@ -12,6 +12,8 @@
 
 #define SHORTGAMESMAX 10  // the question after the eleventh short game is the last
 
+int32_t parsegame(int32_t cont) { return parsegamein(gkesto.game, gkesto.playlog, cont, gkesto.courses); }
+
 void pagename(const OsTime& t) {
   PageState& p = gkesto.page;
   snprintf(p.name, sizeof p.name, "log%d%02d%02d_%02d%02d.html", t.year, t.month, t.day, t.hour, t.minute);

@@ -10,6 +10,9 @@
 // command-line tool writes to standard error and answers for the user.
 typedef int (*HtmAsk)(const char* text, const char* caption, uint32_t type);
 
+// Parses the next game of the play-log buffer into gkesto.game, with the
+// course table in force.
+int32_t parsegame(int32_t cont);
 // The page name "log%d%02d%02d_%02d%02d.html" and title of a log last
 // written at t (local time) into gkesto.page.
 void pagename(const OsTime& t);

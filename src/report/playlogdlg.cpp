@@ -8,6 +8,7 @@
 
 #include "fileerror.h"
 #include "kesto.h"
+#include "logchooser.h"
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
 #include "report/playlog.h"

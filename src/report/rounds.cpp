@@ -184,7 +184,7 @@ static void takegame(const GameRecord& r, RoundGame& g) {
   for (int32_t p = 0; p < 4; p++) g.name[p][sizeof g.name[p] - 1] = 0;
   memcpy(g.par, r.par, sizeof g.par);
   g.pointbattle = r.pointbattle;
-  g.courseindex = findcourse(g.course);
+  g.courseindex = findcourse(g.course, gkesto.courses);
   startdatetime(g.start, &g.date, &g.time);
 }
 
@@ -196,7 +196,7 @@ static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
   rec.loglen = len;
   int32_t cont = 0;
   while (cont == 0 || rec.readpos < rec.loglen) {
-    int32_t last = parsegamein(rec, glogbuf, cont);
+    int32_t last = parsegamein(rec, glogbuf, cont, gkesto.courses);
     cont = 1;
     if (last != 0) {
       RoundGame g;

@@ -22,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzGuard guard;
   guard.arm(gkesto.playlog, LOGBUFSIZE, 0, n);
   g.pointbattle = 0;
-  parsegame(0);
+  parsegamein(gkesto.game, gkesto.playlog, 0, gkesto.courses);
   // Every call with text left must move the read position on.
   for (int32_t calls = 0; g.readpos < g.loglen; calls++) {
     int32_t before = g.readpos;
-    parsegame(1);
+    parsegamein(gkesto.game, gkesto.playlog, 1, gkesto.courses);
     if (g.readpos <= before || calls > n) __builtin_trap();
   }
   guard.disarm();

@@ -13,8 +13,8 @@ static void stretch(const uint8_t* data, int32_t from, int32_t to) {
   gkesto.livebuf[to] = 0;
   FuzzGuard g;
   g.arm(gkesto.livebuf, LOGBUFSIZE, from, to);
-  int32_t status = parseshot(from, to);
-  int32_t end = shotstretchend(from, to);
+  int32_t status = parseshot(gkesto.shot, gkesto.livebuf, from, to);
+  int32_t end = shotstretchend(gkesto.livebuf, from, to);
   g.disarm();
   if (end < from || end > to) __builtin_trap();
   if (status < 0 || status > 1000) __builtin_trap();

@@ -90,7 +90,7 @@ TEST_F(ConfigCourses, BuiltInTable) {
 // Keywords are matched in table order, so a keyword that no name holds, or
 // one that an earlier row's name also holds, gives a course another's pars.
 TEST_F(ConfigCourses, EveryBuiltInNameFindsItsOwnRow) {
-  for (int r = 0; r < COURSES; r++) EXPECT_EQ(findcourse(kbuiltincourses[r].name), r) << kbuiltincourses[r].name;
+  for (int r = 0; r < COURSES; r++) EXPECT_EQ(findcourse(kbuiltincourses[r].name, gkesto.courses), r) << kbuiltincourses[r].name;
   EXPECT_STREQ(kbuiltincourses[34].keyword, "東筑");
   EXPECT_EQ(kbuiltincourses[34].keylen, 4);
 }

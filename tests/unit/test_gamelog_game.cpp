@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kesto.h"
+#include "report/htmflow.h"
 #include "loggen.h"
 
 namespace {
@@ -147,23 +148,23 @@ TEST_F(GamelogGame, ShotDataLinesAreNotTags) {
 }
 
 TEST_F(GamelogGame, CourseMatch) {
-  EXPECT_EQ(findcourse("札幌国際カントリークラブ　島松コース"), 0);
-  EXPECT_EQ(findcourse("ANAダイヤモンドゴルフクラブ 南ウィング"), 21);
-  EXPECT_EQ(findcourse("ANA 南"), 21);
-  EXPECT_EQ(findcourse("姉ヶ崎カントリー倶楽部　西コース"), 28);
-  EXPECT_EQ(findcourse("姉ヶ崎カントリー倶楽部"), -1);
-  EXPECT_EQ(findcourse("富士クラシック"), 37);
-  EXPECT_EQ(findcourse("Practice Links"), -1);
-  EXPECT_EQ(findcourse(""), -1);
+  EXPECT_EQ(findcourse("札幌国際カントリークラブ　島松コース", gkesto.courses), 0);
+  EXPECT_EQ(findcourse("ANAダイヤモンドゴルフクラブ 南ウィング", gkesto.courses), 21);
+  EXPECT_EQ(findcourse("ANA 南", gkesto.courses), 21);
+  EXPECT_EQ(findcourse("姉ヶ崎カントリー倶楽部　西コース", gkesto.courses), 28);
+  EXPECT_EQ(findcourse("姉ヶ崎カントリー倶楽部", gkesto.courses), -1);
+  EXPECT_EQ(findcourse("富士クラシック", gkesto.courses), 37);
+  EXPECT_EQ(findcourse("Practice Links", gkesto.courses), -1);
+  EXPECT_EQ(findcourse("", gkesto.courses), -1);
 
   // An empty first keyword matches nothing; a first keyword longer than 8
   // bytes is compared whole, with the second part after it.
   strcpy(gkesto.courses[0].keyword, "");
-  EXPECT_NE(findcourse("札幌国際カントリークラブ　島松コース"), 0);
+  EXPECT_NE(findcourse("札幌国際カントリークラブ　島松コース", gkesto.courses), 0);
   strcpy(gkesto.courses[5].keyword, "ABCDEFGHIJ,Z");
-  EXPECT_EQ(findcourse("xxABCDEFGHIJxxZ"), 5);
-  EXPECT_EQ(findcourse("xxABCDEFGHIxxZ"), -1);
-  EXPECT_EQ(findcourse("xxABCDEFGHIJxx"), -1);
+  EXPECT_EQ(findcourse("xxABCDEFGHIJxxZ", gkesto.courses), 5);
+  EXPECT_EQ(findcourse("xxABCDEFGHIxxZ", gkesto.courses), -1);
+  EXPECT_EQ(findcourse("xxABCDEFGHIJxx", gkesto.courses), -1);
 
   EXPECT_TRUE(strcontains("abc", 2, "xxab"));
   EXPECT_FALSE(strcontains("abc", 3, "xxab"));

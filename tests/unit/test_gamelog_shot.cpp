@@ -42,18 +42,18 @@ TEST_F(GamelogShot, PlayerLinesWithoutShotData) {
   gkesto.shot.club = 40;
   gkesto.shot.power = 99;
   int32_t to = putlive(100, "*Hole  4\r\n*Player2 01\r\n*Player3 01\r\n");
-  EXPECT_EQ(parseshot(100, to), 1);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 100, to), 1);
   EXPECT_EQ(gkesto.shot.hole, 4);
   EXPECT_EQ(gkesto.shot.player, 3);
   EXPECT_EQ(gkesto.shot.club, 0);
   EXPECT_EQ(gkesto.shot.power, 0);
-  EXPECT_EQ(parseshot(to, to), 0);
-  EXPECT_EQ(parseshot(to + 5, to), 0);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, to, to), 0);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, to + 5, to), 0);
 }
 
 TEST_F(GamelogShot, ShotDataRecord) {
   int32_t to = putlive(0, "*Player1 02\r\n" + shotblock(30, 2, 120, 7, k50m));
-  EXPECT_EQ(parseshot(0, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 3);
   EXPECT_EQ(gkesto.shot.club, 10);
   EXPECT_EQ(gkesto.shot.power, 120);
   EXPECT_EQ(gkesto.shot.hole, 7);
@@ -67,16 +67,16 @@ TEST_F(GamelogShot, ShotDataRecord) {
   const int club[] = {30, 60, 20, 30};
   for (int i = 0; i < 4; i++) {
     to = putlive(0, shotblock(30, variant[i], 80, 1, k50m));
-    EXPECT_EQ(parseshot(0, to), 3);
+    EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 3);
     EXPECT_EQ(gkesto.shot.club, club[i]) << "variant " << variant[i];
   }
   to = putlive(0, shotblock(40, 1, 80, 1, k50m));
-  parseshot(0, to);
+  parseshot(gkesto.shot, gkesto.livebuf, 0, to);
   EXPECT_EQ(gkesto.shot.club, 40);
 
   // A "*Player" line after the record keeps status 3 but clears club and power.
   to = putlive(0, shotblock(10, 0, 100, 2, k50m) + "*Player2 01\r\n");
-  EXPECT_EQ(parseshot(0, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 3);
   EXPECT_EQ(gkesto.shot.club, 0);
   EXPECT_EQ(gkesto.shot.power, 0);
   EXPECT_EQ(gkesto.shot.player, 2);
@@ -86,25 +86,25 @@ TEST_F(GamelogShot, EarlyStops) {
   std::string t;
   for (int i = 1; i <= 1500; i++) t += "*Hole " + std::to_string(i) + "\r\n";
   int32_t to = putlive(0, t);
-  EXPECT_EQ(parseshot(0, to), 1000);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 1000);
   EXPECT_EQ(gkesto.shot.hole, 999);
 
   // A line that consumes exactly 128 bytes stops the parse at its line count.
   to = putlive(0, "*Hole  3\r\n" + std::string(127, 'a') + "\n*Player1 01\r\n");
-  EXPECT_EQ(parseshot(0, to), 2);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 2);
   EXPECT_EQ(gkesto.shot.hole, 3);
   EXPECT_EQ(gkesto.shot.player, 0);
   to = putlive(0, "*Hole  3\r\n*Hole  5\r\n" + std::string(126, 'a') + "\r\n*Player1 01\r\n");
-  EXPECT_EQ(parseshot(0, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 3);
   EXPECT_EQ(gkesto.shot.player, 0);
   // 127 bytes and CR LF consume 129: read on.
   to = putlive(0, std::string(127, 'a') + "\r\n*Player4 01\r\n");
-  EXPECT_EQ(parseshot(0, to), 1);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 1);
   EXPECT_EQ(gkesto.shot.player, 4);
   // A zero byte inside the stretch is damage, not its end: what follows is read on.
   t = std::string("*Player2 01\r\n\0", 14) + "*Player3 01\r\n";
   to = putlive(0, t);
-  EXPECT_EQ(parseshot(0, to), 1);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 1);
   EXPECT_EQ(gkesto.shot.player, 3);
 }
 
@@ -116,34 +116,34 @@ TEST_F(GamelogShot, AZeroByteCostsOnlyTheRecordItIsIn) {
   bad[at + 4] = 0;
   std::string good = "*Player2 01\r\n" + shotblock(7, 0, 60, 4, k50m);
   int32_t to = putlive(200, "*Player1 02\r\n" + bad + good);
-  EXPECT_EQ(parseshot(200, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 200, to), 3);
   EXPECT_EQ(gkesto.shot.club, 7);
   EXPECT_EQ(gkesto.shot.hole, 4);
   EXPECT_EQ(gkesto.shot.player, 2);
   // Alone, the damaged record shows nothing: the last shot stays.
   to = putlive(200, "*Hole  3\r\n" + bad);
-  EXPECT_EQ(parseshot(200, to), 0);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 200, to), 0);
   EXPECT_EQ(gkesto.shot.club, 7);
   EXPECT_EQ(gkesto.shot.power, 60);
   // The watcher's stretch end passes over it once its lines are all there,
   // and stops before a record still being written after it.
-  EXPECT_EQ(shotstretchend(200, to), to);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 200, to), to);
   int32_t whole = putlive(200, bad + good);
   int32_t half = 200 + (int32_t)(bad.size() + good.size() - 20);
-  EXPECT_EQ(shotstretchend(200, whole), whole);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 200, whole), whole);
   int32_t tag = 200 + (int32_t)bad.size() + 13;
-  EXPECT_EQ(shotstretchend(200, half), tag);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 200, half), tag);
   // A run of zero bytes, then complete lines: read on after the run.
   to = putlive(200, std::string(300, '\0') + "*Player4 01\r\n");
-  EXPECT_EQ(parseshot(200, to), 1);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 200, to), 1);
   EXPECT_EQ(gkesto.shot.player, 4);
-  EXPECT_EQ(shotstretchend(200, to), to);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 200, to), to);
 }
 
 TEST_F(GamelogShot, TagsAreExact) {
   int32_t to = putlive(0, "*Hole7\r\n*Hole  \r\nxShotData:\r\n00 01 02\r\n Player1 02\r\n");
   gkesto.shot.hole = 9;
-  EXPECT_EQ(parseshot(0, to), 0);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 0);
   // "*Hole7" is no hole line; "*Hole  " is one whose number cannot be read.
   EXPECT_EQ(gkesto.shot.hole, 0);
   EXPECT_EQ(gkesto.shot.shot[0], 0);
@@ -160,7 +160,7 @@ TEST_F(GamelogShot, TruncatedRecordNeverReadsPastTheStretch) {
   // byte at its end: nothing of it may be read.
   memcpy(gkesto.livebuf + 2000, whole.data(), whole.size());
   gkesto.livebuf[2000 + whole.size()] = 0;
-  EXPECT_EQ(parseshot(2000, 2000 + end), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 2000, 2000 + end), 3);
   for (int i = 0; i < 48; i++)
     if (i != 12 && i != 40) {
       EXPECT_EQ(gkesto.shot.shot[i], (uint8_t)(i * 7)) << i;
@@ -173,7 +173,7 @@ TEST_F(GamelogShot, TruncatedRecordNeverReadsPastTheStretch) {
 
   // Short lines and lines without hex digits give 0 for what they lack.
   int32_t to = putlive(0, "ShotData:\r\n11 22\r\nqq rr 33\r\n");
-  EXPECT_EQ(parseshot(0, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, 0, to), 3);
   EXPECT_EQ(gkesto.shot.shot[0], 0x11);
   EXPECT_EQ(gkesto.shot.shot[1], 0x22);
   EXPECT_EQ(gkesto.shot.shot[2], 0);
@@ -187,7 +187,7 @@ TEST_F(GamelogShot, LastHoleOfAGeneratedGame) {
   // The watcher's last stretch: from the last hole line to the end.
   size_t at = log.rfind("*Hole ");
   int32_t to = putlive(0, log);
-  EXPECT_EQ(parseshot((int32_t)at, to), 3);
+  EXPECT_EQ(parseshot(gkesto.shot, gkesto.livebuf, (int32_t)at, to), 3);
   EXPECT_EQ(gkesto.shot.hole, info[0].lasthole);
   EXPECT_FLOAT_EQ(gkesto.shot.remain, 0.0f);  // the last shot holed out
   EXPECT_GE(gkesto.shot.power, 60);
@@ -198,22 +198,22 @@ TEST_F(GamelogShot, StretchEndLeavesWhatIsStillBeingWritten) {
   std::string block = shotblock(5, 0, 100, 3, k50m);
   std::string text = "*Player1 02\r\n" + block + "*Hole  4\r\n";
   int32_t to = putlive(500, text);
-  EXPECT_EQ(shotstretchend(500, to), to);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), to);
   // A last line without its end is left out; a lone CR counts as an end.
   to = putlive(500, "*Hole  4\r\n*Pla");
-  EXPECT_EQ(shotstretchend(500, to), 510);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), 510);
   to = putlive(500, "*Hole  4\r");
-  EXPECT_EQ(shotstretchend(500, to), to);
-  EXPECT_EQ(shotstretchend(500, 500), 500);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), to);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, 500), 500);
   // A record short of its ten lines is left out from its tag line on.
   int32_t tag = 500 + 13;
   size_t nine = 0;
   for (int i = 0; i < 10; i++) nine = block.find('\n', nine) + 1;  // tag line and nine lines
   to = putlive(500, "*Player1 02\r\n" + block.substr(0, nine));
-  EXPECT_EQ(shotstretchend(500, to), tag);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), tag);
   to = putlive(500, "*Player1 02\r\n" + block.substr(0, nine + 10));
-  EXPECT_EQ(shotstretchend(500, to), tag);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), tag);
   // A record's lines are never taken for tags, however they read.
   to = putlive(500, "ShotData:\r\nShotData:\r\na\nb\nc\nd\ne\nf\ng\nh\ni\n");
-  EXPECT_EQ(shotstretchend(500, to), to);
+  EXPECT_EQ(shotstretchend(gkesto.livebuf, 500, to), to);
 }
