@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "app/mainwin.h"
-#include "app/watch.h"
 #include "capture/area.h"
 #include "capture/burst.h"
 #include "capture/capture.h"
@@ -183,7 +182,6 @@ static int screenshotcheck() {
     stoptimers();
     osmessagebox(mw.main, "ゴルフ漬けウインドウが見つかりません", "Process Not found",
                  OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
-    gamewindowgone();
     cc.ssbusy = 0;
     starttimers();
     return 0;

@@ -325,6 +325,43 @@ void mainwincommand(int id, int code) {
   }
 }
 
+// The last shot read: club, remaining distance (yards for clubs of 70 and
+// above), power.
+static void showshot(const LiveShot& s) {
+  OsWin m = gkesto.mw.main;
+  char b[64];
+  ossetdlgitemint(m, IDC_CLUB, s.club, 1);
+  if (s.club >= 70) {
+    float yards = s.remain * 1.0936133f;
+    snprintf(b, sizeof b, "%.1fy", (double)yards);
+  } else {
+    snprintf(b, sizeof b, "%.1fm", (double)s.remain);
+  }
+  ossetdlgitemtext(m, IDC_REMAIN, b);
+  snprintf(b, sizeof b, "%4f", s.power * 100.0 * 0.008333333333333333);
+  ossetdlgitemtext(m, IDC_POWER, b);
+}
+
+// What the watcher saw this tick, applied in the order it happened: the
+// fields and messages to the main window.
+static void routewatch(const WatchEvents& events) {
+  OsWin m = gkesto.mw.main;
+  for (int32_t i = 0; i < events.count; i++) {
+    const WatchEvent& e = events.ev[i];
+    switch (e.kind) {
+      case WatchFieldText: ossetdlgitemtext(m, e.id, e.text); break;
+      case WatchFieldNumber: ossetdlgitemint(m, e.id, e.value, e.sign); break;
+      case WatchShot: showshot(e.shot); break;
+      case WatchMessage: osmessagebox(m, e.text, e.caption, e.type); break;
+      case WatchStopTicks: stoptimers(); break;
+      case WatchStartTicks: starttimers(); break;
+      case WatchGameStarted:
+      case WatchGameEnded:
+      case WatchLogCopied: break;
+    }
+  }
+}
+
 void mainwintimer(int id) {
   if (id == 2) {
     capturekeys();
@@ -335,9 +372,17 @@ void mainwintimer(int id) {
     if (!writeoutstep()) finishend();
     return;
   }
-  // The capture part reads the foreground window the watcher uses too.
-  if (!capturetick()) return;
-  watchstep();
+  // The events of one step, allocated once.
+  static WatchEvents events;
+  // The capture part reads the foreground window the watcher uses too; when
+  // it found the game window gone, the watcher hears of it.
+  if (!capturetick()) {
+    gamewindowgone(events);
+    routewatch(events);
+    return;
+  }
+  watchstep(events);
+  routewatch(events);
 }
 
 void mainwindestroy() { endnow(); }

@@ -1,13 +1,14 @@
 // The game watcher.  Every timer-1 tick counts L up, and D while it is armed;
 // the states look at the game about once every A ticks and wait B ticks
 // where they must, A and B coming from the interval row in force, so the pace
-// stays near one and three seconds at every burst speed.
+// stays near one and three seconds at every burst speed.  A step writes no
+// window field and shows no message: it lists what happened, in order, and
+// the main window's tick applies the list.
 #include "app/watch.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/mainwin.h"
 #include "config/textfile.h"
 #include "fileerror.h"
 #include "kesto.h"
@@ -20,13 +21,66 @@
 #define SHOTSTATUS 3         // parseshot read a ShotData record
 #define LINELIMITSTATUS 1000 // parseshot stopped at its line limit
 
-static void status(const char* text) { ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, text); }
+// The list the step being run fills.
+static WatchEvents* gev;
 
-static void shownumber(int id, uint32_t v) { ossetdlgitemint(gkesto.mw.main, id, (int)v, 0); }
+// A text kept with the list; "" when the list's text space is used up.
+static const char* keeptext(const char* text) {
+  WatchEvents& e = *gev;
+  size_t n = strlen(text) + 1;
+  if (n > sizeof e.texts - e.textused) {
+    e.lost++;
+    return "";
+  }
+  char* at = e.texts + e.textused;
+  memcpy(at, text, n);
+  e.textused += (uint32_t)n;
+  return at;
+}
 
-// A message from a tick: the caller has stopped the timers.
+static WatchEvent* addevent(WatchEventKind kind) {
+  WatchEvents& e = *gev;
+  if (e.count >= WATCHEVENTS) {
+    e.lost++;
+    return nullptr;
+  }
+  WatchEvent* ev = &e.ev[e.count++];
+  memset(ev, 0, sizeof *ev);
+  ev->kind = kind;
+  return ev;
+}
+
+static void settext(int id, const char* text) {
+  const char* t = keeptext(text);
+  if (WatchEvent* ev = addevent(WatchFieldText)) {
+    ev->id = id;
+    ev->text = t;
+  }
+}
+
+static void setnumber(int id, int32_t v, int sign) {
+  if (WatchEvent* ev = addevent(WatchFieldNumber)) {
+    ev->id = id;
+    ev->value = v;
+    ev->sign = sign;
+  }
+}
+
+static void status(const char* text) { settext(IDC_STATUSLINE, text); }
+
+static void shownumber(int id, uint32_t v) { setnumber(id, (int32_t)v, 0); }
+
+static void happened(WatchEventKind kind) { addevent(kind); }
+
+// A message for the user: shown by the tick once the fields before it are.
 static void errorbox(const char* text, const char* caption) {
-  osmessagebox(gkesto.mw.main, text, caption, OS_MB_ICONERROR);
+  const char* t = keeptext(text);
+  const char* c = keeptext(caption);
+  if (WatchEvent* ev = addevent(WatchMessage)) {
+    ev->text = t;
+    ev->caption = c;
+    ev->type = OS_MB_ICONERROR;
+  }
 }
 
 static bool isgametitle(const char* t) { return strcmp(t, GAMETITLE) == 0 || strcmp(t, GAMETITLE2) == 0; }
@@ -48,22 +102,6 @@ int findgamewin() {
     }
   }
   return 0;
-}
-
-void showshot() {
-  OsWin m = gkesto.mw.main;
-  const LiveShot& s = gkesto.shot;
-  char b[64];
-  ossetdlgitemint(m, IDC_CLUB, s.club, 1);
-  if (s.club >= 70) {
-    float yards = s.remain * 1.0936133f;
-    snprintf(b, sizeof b, "%.1fy", (double)yards);
-  } else {
-    snprintf(b, sizeof b, "%.1fm", (double)s.remain);
-  }
-  ossetdlgitemtext(m, IDC_REMAIN, b);
-  snprintf(b, sizeof b, "%4f", s.power * 100.0 * 0.008333333333333333);
-  ossetdlgitemtext(m, IDC_POWER, b);
 }
 
 // Opens golf.txt for reading while the game writes it.  Read and write access
@@ -125,12 +163,13 @@ static void keepcopy() {
     failuretext(b, (int)sizeof b, "ゲームのログのコピー golfwatch.txt を保存できませんでした", path, error,
                 "前の golfwatch.txt は変更していません。");
     errorbox(b, "Write error");
+  } else {
+    happened(WatchLogCopied);
   }
 }
 
 static void seekgame(const IntervalRow& pace) {
   WatchState& ws = gkesto.mw.watch;
-  OsWin m = gkesto.mw.main;
   if (ws.ticks < pace.ticks1s) return;
   ws.ticks = 0;
   ws.delay = 0;
@@ -138,7 +177,7 @@ static void seekgame(const IntervalRow& pace) {
   OsWin fg = gkesto.mw.foreground;
   ws.title[0] = 0;
   osgetwindowtext(fg, ws.title, sizeof ws.title);
-  ossetdlgitemtext(m, IDC_WINTITLE, ws.title);
+  settext(IDC_WINTITLE, ws.title);
   if (fg && isgametitle(ws.title)) {
     ws.gamewin = fg;
     ws.edition = strlen(ws.title) > EDITIONTITLELEN;
@@ -150,7 +189,7 @@ static void seekgame(const IntervalRow& pace) {
     ws.gamewin = gkesto.mw.foreground;
     ws.delay = 1;
     ws.state = GameFound;
-    ossetdlgitemtext(m, IDC_WINTITLE, ws.title);
+    settext(IDC_WINTITLE, ws.title);
   }
 }
 
@@ -160,7 +199,7 @@ static void gamefound(const IntervalRow& pace) {
   ws.delay = 0;
   uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
   if (size == 0 || size == OS_INVALID_FILE_SIZE) {
-    stoptimers();
+    happened(WatchStopTicks);
     status("KESTO を終了してください");
     errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　１", "Open error");
     ws.state = WatchIdle;
@@ -172,12 +211,13 @@ static void gamefound(const IntervalRow& pace) {
   ws.logsize = size;
   shownumber(IDC_LOGSIZE, size);
   status("golf.txt 監視中");
+  happened(WatchGameStarted);
   // What is in the file now is never shown: following starts at its end.
   ws.readpos = size;
   if (size >= LOGBUFSIZE) {
     // Too large to mirror: refused as the follow step refuses it, and
     // refused again at every follow step after 停止 and スタート.
-    stoptimers();
+    happened(WatchStopTicks);
     toolarge(size);
     return;
   }
@@ -187,25 +227,25 @@ static void gamefound(const IntervalRow& pace) {
 // The game window has no title any more: the game has ended.
 static void gameended() {
   WatchState& ws = gkesto.mw.watch;
-  stoptimers();
+  happened(WatchStopTicks);
   status(ws.edition ? "ゴルフ漬け 特盛り が終了しました" : "ゴルフ漬け が終了しました");
   ws.edition = 0;
+  happened(WatchGameEnded);
   keepcopy();
   ws.delay = 1;
   ws.state = GameEnded;
   ws.following = 0;
   ws.gamewin = 0;
-  starttimers();
+  happened(WatchStartTicks);
 }
 
 // Reads what the game appended since the last read and shows its last shot.
 // Returns 0 when the step ends early (a failure of step 3), else 1.
 static int follownew(const IntervalRow& pace) {
   WatchState& ws = gkesto.mw.watch;
-  OsWin m = gkesto.mw.main;
   OsHandle f = openlogshared(OS_GENERIC_READ);
   if (f == OS_BADFILE) {
-    ossetdlgitemint(m, IDC_STATUS, 1001, 0);
+    setnumber(IDC_STATUS, 1001, 0);
     ws.ticks = pace.backoff;
     return 0;
   }
@@ -225,7 +265,7 @@ static int follownew(const IntervalRow& pace) {
   osclosehandle(f);
   ws.newsize = from + got;
   if (got == 0) {
-    ossetdlgitemint(m, IDC_STATUS, 1002, 0);
+    setnumber(IDC_STATUS, 1002, 0);
     ws.ticks = pace.ticks1s;
     shownumber(IDC_LOGSIZE, size == OS_INVALID_FILE_SIZE ? from : size);
     shownumber(IDC_PREVSIZE, from);
@@ -239,11 +279,13 @@ static int follownew(const IntervalRow& pace) {
   uint32_t end = (uint32_t)shotstretchend(gkesto.livebuf, (int32_t)from, (int32_t)ws.newsize);
   if (end == from) return 1;
   int32_t st = parseshot(gkesto.shot, gkesto.livebuf, (int32_t)from, (int32_t)end);
-  if (st == SHOTSTATUS) showshot();
-  ossetdlgitemint(m, IDC_STATUS, st, 1);
+  if (st == SHOTSTATUS) {
+    if (WatchEvent* ev = addevent(WatchShot)) ev->shot = gkesto.shot;
+  }
+  setnumber(IDC_STATUS, st, 1);
   if (st == LINELIMITSTATUS) ws.ticks = 2 * pace.backoff;
-  ossetdlgitemint(m, IDC_PLAYER, gkesto.shot.player, 1);
-  ossetdlgitemint(m, IDC_HOLE, gkesto.shot.hole, 1);
+  setnumber(IDC_PLAYER, gkesto.shot.player, 1);
+  setnumber(IDC_HOLE, gkesto.shot.hole, 1);
   ws.readpos = end;
   return 1;
 }
@@ -260,7 +302,7 @@ static void followlog(const IntervalRow& pace) {
   if (!ws.following) return;
   uint32_t size = osgetcompressedfilesize(gkesto.set.gamelog);
   if (size == 0 || size == OS_INVALID_FILE_SIZE) {
-    stoptimers();
+    happened(WatchStopTicks);
     status("KESTO を終了してください");
     errorbox("ゴルフ漬け　ログファイル golf.txt が見つかりません　２", "Open error");
     ws.following = 0;
@@ -269,7 +311,7 @@ static void followlog(const IntervalRow& pace) {
   }
   ws.newsize = size;
   if (size >= LOGBUFSIZE) {
-    stoptimers();
+    happened(WatchStopTicks);
     toolarge(size);
     return;
   }
@@ -290,7 +332,11 @@ static void endedwait(const IntervalRow& pace) {
   ws.ticks = 0;
 }
 
-void gamewindowgone() {
+void gamewindowgone(WatchEvents& events) {
+  events.count = 0;
+  events.textused = 0;
+  events.lost = 0;
+  gev = &events;
   WatchState& ws = gkesto.mw.watch;
   ws.gamewin = 0;
   status(ws.edition ? "ゴルフ漬け 特盛り が終了しました" : "ゴルフ漬け が終了しました");
@@ -299,7 +345,11 @@ void gamewindowgone() {
   ws.following = 0;
 }
 
-void watchstep() {
+void watchstep(WatchEvents& events) {
+  events.count = 0;
+  events.textused = 0;
+  events.lost = 0;
+  gev = &events;
   WatchState& ws = gkesto.mw.watch;
   const IntervalRow& pace = gkesto.mw.pace;
   ws.ticks++;
