@@ -34,6 +34,13 @@ struct RoundGame {
 #define ROUNDLOG_UNREADABLE 2  // could not be opened or read whole
 #define ROUNDLOG_NOMEMORY 3    // read, but not every game could be kept
 
+#define ZEROSPANS 8  // stretches of zero bytes told one by one for each log
+
+// A run of zero bytes in a log.
+struct ZeroSpan {
+  uint32_t offset, length;
+};
+
 // One log as it was read or skipped.
 struct RoundLog {
   char path[PATHSIZE];
@@ -41,6 +48,8 @@ struct RoundLog {
   uint32_t size;    // bytes, when it could be told
   int32_t games;    // finished games found in it
   int32_t added;    // of them, games no log before it held
+  int32_t zeroruns;  // runs of zero bytes found in it
+  ZeroSpan zero[ZEROSPANS];  // the first ZEROSPANS of them
 };
 
 struct RoundHistory {
