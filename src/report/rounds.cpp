@@ -227,12 +227,14 @@ static int32_t gamestart(const char* t, int32_t from, int32_t b) {
 static int32_t lastbegin(const char* t, int32_t from, int32_t to) {
   int32_t found = 0, last = -1;
   static const char kstroke[] = "** Stroke ", kpoint[] = "** PointBattle ";
-  for (int32_t i = from; i < to;) {
-    const char* q = (const char*)memchr(t + i, 'B', (size_t)(to - i));
+  // Looked for by its "g", a letter the shot records' hexadecimal lines never hold.
+  for (int32_t i = from + 2; i < to;) {
+    const char* q = (const char*)memchr(t + i, 'g', (size_t)(to - i));
     if (!q) break;
-    int32_t at = (int32_t)(q - t);
-    i = at + 1;
-    if (to - at < 8 || memcmp(q, "Begin **", 8) != 0) continue;
+    int32_t at = (int32_t)(q - t) - 2;
+    i = at + 3;
+    if (to - at < 8 || memcmp(t + at, "Begin **", 8) != 0) continue;
+    q = t + at;
     int32_t b = -1;
     if (at - from >= 10 && memcmp(q - 10, kstroke, 10) == 0) b = at - 10;
     else if (at - from >= 15 && memcmp(q - 15, kpoint, 15) == 0) b = at - 15;
