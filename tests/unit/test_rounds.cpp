@@ -365,6 +365,15 @@ TEST_F(Rounds, AZeroCutGameIsDroppedAndTheFinishedGameAfterItCounts) {
   EXPECT_EQ(h.logs[0].zero[1].offset, (uint32_t)(cut.size() + 3000 + after.size()));
   EXPECT_EQ(h.logs[0].zero[1].length, 7u);
 
+  // Zero bytes inside a game: neither the part before them nor the part
+  // after them, which ends with the end marker but has no begin, counts.
+  std::string whole = game("2009/04/07 10:00", kcourse, 1, 18, {"Jiro"}, fours);
+  size_t mid = whole.find("*Hole 10");
+  roundsaddlog(h, log("b.txt", whole.substr(0, mid) + zeros + whole.substr(mid)).c_str());
+  EXPECT_EQ(h.logs[1].games, 0);
+  EXPECT_EQ(h.logs[1].zeroruns, 1);
+  EXPECT_EQ(h.count, 1);
+
   roundssort(h);
   std::string page = dir + "/stats.html";
   ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
