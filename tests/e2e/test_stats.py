@@ -113,5 +113,5 @@ def test_kestocard_exe_stats_matches_native(ctx, native):
                                f"({len(want)} bytes)")
     # Averages read as glibc's printf("%+.1f") prints them, on Windows too.
     page = (outs["win"] / "stats.html").read_bytes()
-    ctx.check(b"<td>Tie</td><td>4</td><td>81.2</td><td>+7.2</td>" in page,
+    ctx.check(b">Tie</td><td>4</td><td>81.2</td><td>+7.2</td>" in page,
               "stats.html of kestocard.exe lacks Tie's averages 81.2 and +7.2")
