@@ -528,7 +528,8 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
   const int64_t span = hi - lo;
   // y of a to-par of num / den (den > 0, lo <= num / den <= hi).
   auto yof = [&](int64_t num, int64_t den) { return tenths(10 * CHARTT + ph * (hi * den - num) / (den * span)); };
-  auto xof = [&](int32_t x) { return tenths(10 * CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2)); };
+  auto xat = [&](int32_t x) { return 10 * CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2); };
+  auto xof = [&](int32_t x) { return tenths(xat(x)); };
   putf("<svg class=\"trend\" viewBox=\"0 0 %d %d\" style=\"max-width:%dpx\" role=\"img\" aria-label=\"trend\">\r\n", w,
        ht, w);
   putf("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>\r\n", CHARTL, CHARTT,
@@ -550,15 +551,15 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
   if (!zero || ph * hi >= near) label(hi);
   if (!zero || ph * -lo >= near) label(lo);
   // The dates below: the first at the left, the last at the right, one between.
+  // A single game has its date under its point, in the middle.
   static const char* const kanchor[3] = {"start", "middle", "end"};
+  const int64_t datexat[3] = {10 * CHARTL, xat((ngames - 1) / 2), 10 * (w - CHARTR)};
   for (int32_t k = 0; k < 3; k++) {
     if (datex[k] < 0) continue;
     const RoundGame& g = h.games[datex[k]];
-    int32_t at = k == 0 ? (ngames > 1 ? 0 : -1) : k == 1 ? (ngames - 1) / 2 : ngames - 1;
+    bool alone = ngames == 1;
     putf("<text class=\"xlabel\" x=\"%s\" y=\"%d\" font-size=\"%d\" text-anchor=\"%s\">",
-         at < 0 ? tenths(10 * CHARTL + pw / 2).t : k == 0 ? tenths(10 * CHARTL).t : k == 2 ? tenths(10 * (w - CHARTR)).t
-                                                                                  : xof(at).t,
-         ht - 6, CHARTFONT, at < 0 ? "middle" : kanchor[k]);
+         tenths(alone ? xat(0) : datexat[k]).t, ht - 6, CHARTFONT, alone ? "middle" : kanchor[k]);
     if (g.date) putf("%04d-%02d-%02d", g.date / 10000, g.date / 100 % 100, g.date % 100);
     else puts0("?");
     puts0("</text>\r\n");
