@@ -169,7 +169,9 @@ static int32_t keep(RoundHistory& h, RoundGame& g) {
   return 1;
 }
 
-// The game just parsed as a RoundGame.
+// The game just parsed as a RoundGame.  Its pars are those of its own
+// course: none when the table does not know the course or the game named
+// none, whatever an earlier game of the log left in the record.
 static void takegame(const GameRecord& r, RoundGame& g) {
   memset(&g, 0, sizeof g);
   memcpy(g.start, r.start, sizeof g.start);
@@ -182,23 +184,97 @@ static void takegame(const GameRecord& r, RoundGame& g) {
   g.start[sizeof g.start - 1] = 0;
   g.course[sizeof g.course - 1] = 0;
   for (int32_t p = 0; p < 4; p++) g.name[p][sizeof g.name[p] - 1] = 0;
-  memcpy(g.par, r.par, sizeof g.par);
   g.pointbattle = r.pointbattle;
-  g.courseindex = findcourse(g.course, gkesto.courses);
+  g.courseindex = g.course[0] ? findcourse(g.course, gkesto.courses) : -1;
+  if (g.courseindex >= 0) memcpy(g.par, gkesto.courses[g.courseindex].par, sizeof g.par);
   startdatetime(g.start, &g.date, &g.time);
 }
 
-// Cuts the log text in glogbuf (len bytes) into games.
+// Makes the record ready for the next game: course, pars and kind are the
+// game's own.  A kind of -1 tells after the parse that no begin or resume
+// marker was read.
+static void newgame(GameRecord& rec, int32_t from) {
+  rec.course[0] = 0;
+  rec.link[0] = 0;
+  memset(rec.par, 0, sizeof rec.par);
+  rec.pointbattle = -1;
+  rec.readpos = from;
+}
+
+static bool isplayerline(const char* s, int32_t n) {
+  return n >= 8 && memcmp(s, "Player", 6) == 0 && s[6] >= '1' && s[6] <= '4' && s[7] == ':';
+}
+
+// Where the game of the begin marker line at b begins: at the first of the
+// "Player1:" to "Player4:" lines right before it, which belong to it.
+static int32_t gamestart(const char* t, int32_t from, int32_t b) {
+  while (b > from) {
+    int32_t e = b;  // the line before b ends at e, its line end excluded
+    if (t[e - 1] == '\n') e--;
+    if (e > from && t[e - 1] == '\r') e--;
+    if (e == b) break;
+    int32_t s = e;
+    while (s > from && t[s - 1] != '\n' && t[s - 1] != '\r') s--;
+    if (!isplayerline(t + s, e - s)) break;
+    b = s;
+  }
+  return b;
+}
+
+// The start of the last game begun by a "** Stroke Begin **" or "**
+// PointBattle Begin **" line in t[from, to) when there are two or more
+// such lines (the earlier games were never finished), else -1.
+static int32_t lastbegin(const char* t, int32_t from, int32_t to) {
+  int32_t found = 0, last = -1;
+  static const char kstroke[] = "** Stroke ", kpoint[] = "** PointBattle ";
+  // Looked for by its "g", a letter the shot records' hexadecimal lines never hold.
+  for (int32_t i = from + 2; i < to;) {
+    const char* q = (const char*)memchr(t + i, 'g', (size_t)(to - i));
+    if (!q) break;
+    int32_t at = (int32_t)(q - t) - 2;
+    i = at + 3;
+    if (to - at < 8 || memcmp(t + at, "Begin **", 8) != 0) continue;
+    q = t + at;
+    int32_t b = -1;
+    if (at - from >= 10 && memcmp(q - 10, kstroke, 10) == 0) b = at - 10;
+    else if (at - from >= 15 && memcmp(q - 15, kpoint, 15) == 0) b = at - 15;
+    if (b < 0 || (b > from && t[b - 1] != '\n' && t[b - 1] != '\r')) continue;
+    found++;
+    last = b;
+  }
+  return found >= 2 ? gamestart(t, from, last) : -1;
+}
+
+// Cuts the log text in glogbuf (len bytes) into games.  A game counts only
+// when its end marker was read: runs of zero bytes (what a crash during an
+// append leaves) cut the text into stretches read one by one, the game they
+// cut off is dropped, and so is a game that a later begin marker shows was
+// never finished.  Nothing of a dropped game reaches the next one.
 static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
   // A fresh record for each log: nothing carries over from the log before.
   static GameRecord rec;
   memset(&rec, 0, sizeof rec);
-  rec.loglen = len;
-  int32_t cont = 0;
-  while (cont == 0 || rec.readpos < rec.loglen) {
-    int32_t last = parsegamein(rec, glogbuf, cont, gkesto.courses);
-    cont = 1;
-    if (last != 0) {
+  int32_t pos = 0;
+  while (pos < len) {
+    const char* z = (const char*)memchr(glogbuf + pos, 0, (size_t)(len - pos));
+    int32_t stretch = z ? (int32_t)(z - glogbuf) : len;
+    rec.loglen = stretch;
+    while (pos < stretch) {
+      newgame(rec, pos);
+      parsegamein(rec, glogbuf, 1, gkesto.courses);
+      if (!rec.ended) {
+        // Cut off by zero bytes or the end of the log.
+        if (rec.pointbattle >= 0 || rec.players > 0) memset(rec.name, 0, sizeof rec.name);
+        break;
+      }
+      int32_t again = lastbegin(glogbuf, pos, rec.readpos);
+      if (again > pos) {
+        memset(rec.name, 0, sizeof rec.name);
+        newgame(rec, again);
+        parsegamein(rec, glogbuf, 1, gkesto.courses);  // ends at the same end marker
+      }
+      pos = rec.readpos;
+      if (rec.pointbattle < 0) continue;  // an end marker without its game
       RoundGame g;
       takegame(rec, g);
       l.games++;
@@ -210,6 +286,14 @@ static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
       }
       l.added += k;
     }
+    if (!z) break;
+    pos = stretch;
+    while (pos < len && glogbuf[pos] == 0) pos++;
+    if (l.zeroruns < ZEROSPANS) {
+      l.zero[l.zeroruns].offset = (uint32_t)stretch;
+      l.zero[l.zeroruns].length = (uint32_t)(pos - stretch);
+    }
+    l.zeroruns++;
   }
 }
 

@@ -22,7 +22,7 @@ struct RoundGame {
   int8_t stroke[4][18];   // [player - 1][hole - 1]; 0 = not played
   int32_t players;        // 1 to 4
   int32_t pointbattle;    // 1 for a point-battle game
-  int32_t courseindex;    // course table row the name matches, -1 for none
+  int32_t courseindex;    // course table row the name matches, -1 for none (then no pars)
   int32_t date;           // year * 10000 + month * 100 + day from the start text, 0 for none
   int32_t time;           // hour * 100 + minute, -1 for none
   uint32_t order;         // place in the order of first appearance
@@ -34,6 +34,13 @@ struct RoundGame {
 #define ROUNDLOG_UNREADABLE 2  // could not be opened or read whole
 #define ROUNDLOG_NOMEMORY 3    // read, but not every game could be kept
 
+#define ZEROSPANS 8  // stretches of zero bytes told one by one for each log
+
+// A run of zero bytes in a log.
+struct ZeroSpan {
+  uint32_t offset, length;
+};
+
 // One log as it was read or skipped.
 struct RoundLog {
   char path[PATHSIZE];
@@ -41,6 +48,8 @@ struct RoundLog {
   uint32_t size;    // bytes, when it could be told
   int32_t games;    // finished games found in it
   int32_t added;    // of them, games no log before it held
+  int32_t zeroruns;  // runs of zero bytes found in it
+  ZeroSpan zero[ZEROSPANS];  // the first ZEROSPANS of them
 };
 
 struct RoundHistory {
@@ -57,8 +66,11 @@ struct RoundHistory {
 void roundsfree(RoundHistory& h);
 // Reads the log at path (shared for reading and writing, as the game writes
 // it) with a fresh game record, cuts it into games with the whole-game parse
-// and keeps every game that ended (the parse returns a hole other than 0)
-// and that no earlier log or game held.  Returns the log's ROUNDLOG_ status.
+// and keeps every game read from its begin or resume marker to its end
+// marker that no earlier log or game held.  Runs of zero bytes are passed
+// over (and noted in the log's entry); a game they or a later begin marker
+// cut off is dropped.  A game's pars are its own course's, none when the
+// course table does not know it.  Returns the log's ROUNDLOG_ status.
 int32_t roundsaddlog(RoundHistory& h, const char* path);
 // The same for a log text of size bytes already in memory, named name.
 int32_t roundsaddtext(RoundHistory& h, const char* name, const char* text, uint32_t size);

@@ -92,21 +92,36 @@ static Num hundredths(int64_t a, int64_t b) {
 
 // ---- figures -------------------------------------------------------------------
 
-void fmtsigned(char* buf, int32_t n, int64_t sum, int32_t count) {
-  int64_t neg = sum < 0;
-  int64_t a = neg ? -sum : sum;
-  int64_t tenths = (20 * a + count) / (2 * (int64_t)count);  // half away from zero
-  if (tenths == 0)
-    snprintf(buf, n, "0.0");
-  else
-    snprintf(buf, n, "%c%lld.%lld", neg ? '-' : '+', (long long)(tenths / 10), (long long)(tenths % 10));
+void fmtaverage(char* buf, int32_t n, int64_t sum, int32_t count, int32_t decimals, bool sign) {
+  // The double nearest sum / count is m * 2^e exactly; it is rounded to
+  // decimals places with ties to even, as glibc's printf does, in integers so
+  // that every C library gives the same text.
+  double v = (double)sum / (double)count;
+  uint64_t bits;
+  memcpy(&bits, &v, sizeof bits);
+  bool neg = (bits >> 63) != 0;
+  int32_t ex = (int32_t)((bits >> 52) & 0x7FF);
+  uint64_t m = bits & ((UINT64_C(1) << 52) - 1);
+  if (ex) m |= UINT64_C(1) << 52;
+  else ex = 1;
+  int32_t e = ex - 1075;
+  uint64_t scale = decimals >= 2 ? 100 : 10;
+  uint64_t q;
+  if (e >= 0) {
+    q = (m << e) * scale;  // |v| <= 2^63: no bits are lost before the scale
+  } else if (-e >= 62) {
+    q = 0;  // below a quarter of the last place
+  } else {
+    int32_t k = -e;
+    uint64_t num = m * scale, rem = num & ((UINT64_C(1) << k) - 1), half = UINT64_C(1) << (k - 1);
+    q = num >> k;
+    if (rem > half || (rem == half && (q & 1))) q++;
+  }
+  snprintf(buf, (size_t)n, "%s%llu.%0*llu", neg ? "-" : sign ? "+" : "", (unsigned long long)(q / scale),
+           decimals >= 2 ? 2 : 1, (unsigned long long)(q % scale));
 }
 
-// An average without a sign, one decimal.
-static void fmtplain(char* buf, int32_t n, int64_t sum, int32_t count) {
-  int64_t tenths = (20 * sum + count) / (2 * (int64_t)count);
-  snprintf(buf, n, "%lld.%lld", (long long)(tenths / 10), (long long)(tenths % 10));
-}
+void fmtsigned(char* buf, int32_t n, int64_t sum, int32_t count) { fmtaverage(buf, n, sum, count, 1, true); }
 
 static bool growarray(void** a, int32_t* cap, int32_t need, size_t size) {
   if (need <= *cap) return true;
@@ -203,11 +218,18 @@ int32_t statsfigures(const RoundHistory& h, StatsFigures& f) {
 
 // ---- rounds.csv ----------------------------------------------------------------
 
-// A Shift-JIS field as a CSV field.
+// A Shift-JIS field as a CSV field.  A text that a spreadsheet would take
+// for a formula (beginning with =, +, -, @, a tab or a carriage return) gets
+// a leading apostrophe, which spreadsheets show as text.
 static void csvtext(const char* sjis, int32_t size) {
-  char u[3 * 104 + 1], q[2 * sizeof u + 3];
-  sjistoutf8(u, sizeof u, sjis, size);
-  csvfield(q, sizeof q, u);
+  char u[3 * 104 + 2], q[2 * sizeof u + 3];
+  sjistoutf8(u + 1, sizeof u - 1, sjis, size);
+  const char* t = u + 1;
+  if (strchr("=+-@\t\r", u[1]) && u[1]) {
+    u[0] = '\'';
+    t = u;
+  }
+  csvfield(q, sizeof q, t);
   puts0(q);
 }
 
@@ -244,19 +266,29 @@ int32_t writeroundscsv(const RoundHistory& h, const char* path, uint32_t* error)
 
 // ---- stats.html ----------------------------------------------------------------
 
+// Numbers, dates, names and headers never break inside a word: every cell
+// stays on one line and a table wider than the window scrolls in its own box.
 static const char kstyle[] =
     "<style>\r\n"
-    "body{font-family:sans-serif;margin:8px;max-width:960px;overflow-wrap:anywhere}\r\n"
+    "body{font-family:sans-serif;margin:8px;max-width:960px}\r\n"
     "h1{font-size:1.4em}h2{font-size:1.15em;margin-top:1.2em;border-bottom:1px solid #999}\r\n"
-    "table{border-collapse:collapse;margin:4px 0 12px;max-width:100%}\r\n"
-    "th,td{border:1px solid #999;padding:2px 4px;text-align:right;vertical-align:top}\r\n"
+    ".wide{overflow-x:auto;max-width:100%}\r\n"
+    "table{border-collapse:collapse;margin:4px 0 12px}\r\n"
+    "th,td{border:1px solid #999;padding:2px 4px;text-align:right;vertical-align:top;white-space:nowrap}\r\n"
     "th{background:#eee;font-weight:normal}\r\n"
-    ".t{text-align:left;overflow-wrap:anywhere}\r\n"
-    ".n{white-space:nowrap}\r\n"
+    ".t{text-align:left}\r\n"
+    ".n,.logs li{white-space:nowrap}\r\n"
+    ".logs{margin:4px 0;padding-left:1.2em}\r\n"
     ".bar{display:flex;height:10px;width:100%;margin:2px 0}\r\n"
     ".bar span{display:block;height:10px}\r\n"
-    "svg{width:100%;height:auto;max-width:720px;display:block}\r\n"
+    ".charts{display:flex;flex-wrap:wrap;gap:4px 12px}\r\n"
+    ".charts figure{margin:0 0 8px;width:100%}\r\n"
+    ".charts.multi figure{max-width:300px}\r\n"
+    ".charts.one figure{max-width:480px}\r\n"
+    ".charts figcaption{font-size:85%;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}\r\n"
+    "svg.trend{width:100%;height:auto;display:block}\r\n"
     ".small{font-size:85%}\r\n"
+    ".warn{border:1px solid #C00;background:#FFF4F4;padding:2px 8px;margin:8px 0}\r\n"
     "</style>\r\n";
 
 // Colours of the hole results, like the scorecard's: under par red, over par blue.
@@ -284,17 +316,59 @@ static void putdiff(int32_t d) {
   else putf("%+d", d);
 }
 
-static void putsigned(int64_t sum, int32_t count) {
-  char b[32];
-  fmtsigned(b, sizeof b, sum, count);
+static void putaverage(int64_t sum, int32_t count, int32_t decimals, bool sign) {
+  char b[48];
+  fmtaverage(b, sizeof b, sum, count, decimals, sign);
   puts0(b);
 }
+static void putsigned(int64_t sum, int32_t count) { putaverage(sum, count, 1, true); }
 
-static void logsection(const RoundHistory& h, int32_t games, int32_t rounds) {
-  puts0("<h2>読んだログ</h2>\r\n<ul class=\"small\">\r\n");
+static void opentable() { puts0("<div class=\"wide\"><table>\r\n"); }
+static void closetable() { puts0("</table></div>\r\n"); }
+
+#define LONGLOGLIST 8  // a longer list of logs is folded
+
+// What the reader must know before the figures: the counts, the stretches of
+// zero bytes and the logs that were not read.
+static void summarysection(const RoundHistory& h, int32_t games, int32_t rounds) {
+  putf("<p>ゲーム %d、ラウンド %d (ひとりの 1 ゲームを 1 ラウンドと数えます)、ログ %d 個</p>\r\n", games, rounds,
+       h.nlogs);
+  int32_t zerologs = 0, skipped = 0;
+  for (int32_t i = 0; i < h.nlogs; i++) {
+    zerologs += h.logs[i].zeroruns > 0;
+    skipped += h.logs[i].status != ROUNDLOG_READ;
+  }
+  if (zerologs) {
+    puts0("<div class=\"warn\"><p>ゼロのバイトが続く箇所のあるログがあります (書き込みの途中で止まった跡です)。"
+          "そこで途切れたゲームは数えず、その後のゲームは数えています。</p>\r\n<div class=\"wide\"><ul class=\"logs\">\r\n");
+    for (int32_t i = 0; i < h.nlogs; i++) {
+      const RoundLog& l = h.logs[i];
+      for (int32_t k = 0; k < l.zeroruns && k < ZEROSPANS; k++) {
+        puts0("<li>");
+        puttext(l.path, sizeof l.path);
+        putf(" : %lu バイト目から %lu バイト</li>\r\n", (unsigned long)l.zero[k].offset, (unsigned long)l.zero[k].length);
+      }
+      if (l.zeroruns > ZEROSPANS) {
+        puts0("<li>");
+        puttext(l.path, sizeof l.path);
+        putf(" : ほかに %d 箇所</li>\r\n", l.zeroruns - ZEROSPANS);
+      }
+    }
+    puts0("</ul></div></div>\r\n");
+  }
+  if (skipped)
+    putf("<div class=\"warn\"><p>読めなかったログが %d 個あります (理由はページの最後の「読んだログ」に)。</p></div>\r\n",
+         skipped);
+}
+
+static void logsection(const RoundHistory& h) {
+  puts0("<h2>読んだログ</h2>\r\n");
+  bool fold = h.nlogs > LONGLOGLIST;
+  if (fold) putf("<details><summary>ログ %d 個の一覧</summary>\r\n", h.nlogs);
+  puts0("<div class=\"wide\"><ul class=\"logs small\">\r\n");
   for (int32_t i = 0; i < h.nlogs; i++) {
     const RoundLog& l = h.logs[i];
-    puts0("<li class=\"t\">");
+    puts0("<li>");
     puttext(l.path, sizeof l.path);
     switch (l.status) {
       case ROUNDLOG_READ:
@@ -310,27 +384,28 @@ static void logsection(const RoundHistory& h, int32_t games, int32_t rounds) {
         puts0(" : 読めませんでした");
         break;
     }
+    if (l.zeroruns) putf("、ゼロのバイトの続く箇所 %d", l.zeroruns);
     puts0("</li>\r\n");
   }
-  puts0("</ul>\r\n");
-  putf("<p>ゲーム %d、ラウンド %d (ひとりの 1 ゲームを 1 ラウンドと数えます)</p>\r\n", games, rounds);
+  puts0("</ul></div>\r\n");
+  if (fold) puts0("</details>\r\n");
 }
 
 static void playersection(const RoundHistory& h, const StatsFigures& f) {
   puts0("<h2>プレイヤー別</h2>\r\n");
   puts0("<p class=\"small\">18 ホールのラウンド (パーの分かるコース) の平均。短いゲームとパーの分からないラウンドは"
         "「その他」に数えます。</p>\r\n");
-  puts0("<table>\r\n<tr><th class=\"t\">プレイヤー</th><th>18H</th><th>平均打数</th><th>平均パー比</th>"
-        "<th>その他</th></tr>\r\n");
-  char b[32];
+  opentable();
+  puts0("<tr><th class=\"t\">プレイヤー</th><th>18H</th><th>平均打数</th><th>平均パー比</th><th>その他</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
     const PlayerFigures& p = f.players[i];
     puts0("<tr><td class=\"t\">");
     puttext(p.name, sizeof p.name);
     putf("</td><td>%d</td>", p.full);
     if (p.full) {
-      fmtplain(b, sizeof b, p.strokes, p.full);
-      putf("<td>%s</td><td>", b);
+      puts0("<td>");
+      putaverage(p.strokes, p.full, 1, false);
+      puts0("</td><td>");
       putsigned(p.topar, p.full);
       puts0("</td>");
     } else {
@@ -338,30 +413,33 @@ static void playersection(const RoundHistory& h, const StatsFigures& f) {
     }
     putf("<td>%d</td></tr>\r\n", p.other);
   }
-  puts0("</table>\r\n");
-  puts0("<table>\r\n<tr><th class=\"t\">プレイヤー</th><th class=\"t\">ベストラウンド</th></tr>\r\n");
+  closetable();
+  opentable();
+  puts0("<tr><th class=\"t\">プレイヤー</th><th>ベスト</th><th class=\"t\">コース</th><th>日付</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
     const PlayerFigures& p = f.players[i];
     if (p.best < 0) continue;
     const RoundGame& g = h.games[p.best];
     puts0("<tr><td class=\"t\">");
     puttext(p.name, sizeof p.name);
-    putf("</td><td class=\"t\">%d (", p.beststrokes);
+    putf("</td><td>%d (", p.beststrokes);
     putdiff(p.besttopar);
-    puts0(") ");
+    puts0(")</td><td class=\"t\">");
     puttext(g.course, sizeof g.course);
-    puts0(" ");
+    puts0("</td><td>");
     putdate(g);
     puts0("</td></tr>\r\n");
   }
-  puts0("</table>\r\n");
+  closetable();
 }
 
 static void resultsection(const StatsFigures& f) {
   puts0("<h2>ホール別の結果</h2>\r\n<p class=\"small\">パーの分かるホールすべて。");
   for (int32_t k = 0; k < RESULTS; k++)
-    putf("<span style=\"color:%s\">&#9632;</span>%s ", kresultcolour[k], kresultname[k]);
-  puts0("</p>\r\n<table>\r\n<tr><th class=\"t\">プレイヤー</th>");
+    putf("<span class=\"n\"><span style=\"color:%s\">&#9632;</span>%s</span> ", kresultcolour[k], kresultname[k]);
+  puts0("</p>\r\n");
+  opentable();
+  puts0("<tr><th class=\"t\">プレイヤー</th>");
   for (int32_t k = 0; k < RESULTS; k++) putf("<th>%s</th>", kresultname[k]);
   puts0("</tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
@@ -372,9 +450,10 @@ static void resultsection(const StatsFigures& f) {
     puttext(p.name, sizeof p.name);
     puts0("</td>");
     for (int32_t k = 0; k < RESULTS; k++) {
-      int64_t tenths = all ? ((int64_t)p.results[k] * 2000 + all) / (2 * (int64_t)all) : 0;
-      putf("<td>%d<br><span class=\"small n\">%lld.%lld%%</span></td>", p.results[k], (long long)(tenths / 10),
-           (long long)(tenths % 10));
+      putf("<td>%d<br><span class=\"small\">", p.results[k]);
+      if (all) putaverage((int64_t)p.results[k] * 100, all, 1, false);
+      else puts0("0.0");
+      puts0("%</span></td>");
     }
     puts0("</tr>\r\n");
     if (all) {
@@ -386,10 +465,11 @@ static void resultsection(const StatsFigures& f) {
       puts0("</div></td></tr>\r\n");
     }
   }
-  puts0("</table>\r\n");
+  closetable();
 
-  puts0("<h2>パー3・パー4・パー5 の平均パー比</h2>\r\n<table>\r\n<tr><th class=\"t\">プレイヤー</th><th>パー3</th>"
-        "<th>パー4</th><th>パー5</th></tr>\r\n");
+  puts0("<h2>パー3・パー4・パー5 の平均パー比</h2>\r\n");
+  opentable();
+  puts0("<tr><th class=\"t\">プレイヤー</th><th>パー3</th><th>パー4</th><th>パー5</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
     const PlayerFigures& p = f.players[i];
     puts0("<tr><td class=\"t\">");
@@ -397,21 +477,142 @@ static void resultsection(const StatsFigures& f) {
     puts0("</td>");
     for (int32_t k = 0; k < 3; k++) {
       puts0("<td>");
-      if (p.parholes[k]) putsigned(p.partopar[k], p.parholes[k]);
+      if (p.parholes[k]) putaverage(p.partopar[k], p.parholes[k], 2, true);
       else puts0("-");
       puts0("</td>");
     }
     puts0("</tr>\r\n");
   }
-  puts0("</table>\r\n");
+  closetable();
 }
 
-#define CHARTW 640
-#define CHARTH 260
-#define CHARTL 36  // room for the labels on the left
-#define CHARTR 8
-#define CHARTT 10
-#define CHARTB 20
+// ---- the trend chart ----------------------------------------------------------
+
+#define AVGWINDOW 10  // rounds in the running average
+#define CHARTFONT 13  // label size in units; a chart is never drawn larger than its units
+#define CHARTL 34     // room for the labels on the left
+#define CHARTR 6
+#define CHARTT 8
+#define CHARTB 22     // room for the dates below
+
+// One chart: the 18-hole rounds of the players pick[0..n) (colours from
+// colour on) over the games that hold one of them, in date order, on the
+// to-par range lo..hi.  Coordinates are worked out in tenths of a unit in
+// integers so that every system writes the same page.
+static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_t* pick, int32_t n, int32_t colour,
+                      int32_t w, int32_t ht, int32_t lo, int32_t hi) {
+  auto charted = [&](const RoundGame& g, int32_t p) {
+    for (int32_t j = 0; j < n; j++)
+      if (strcmp(f.players[pick[j]].name, g.name[p - 1]) == 0) return true;
+    return false;
+  };
+  // The x axis: the games that hold a charted round, and three of their dates.
+  int32_t ngames = 0, datex[3] = {-1, -1, -1};
+  for (int32_t pass = 0; pass < 2; pass++) {
+    int32_t x = 0;
+    for (int32_t i = 0; i < h.count; i++) {
+      const RoundGame& g = h.games[i];
+      bool any = false;
+      for (int32_t p = 1; p <= g.players && !any; p++) any = roundrow(g, p).full && charted(g, p);
+      if (!any) continue;
+      if (pass == 1) {
+        if (x == 0) datex[0] = i;
+        if (x == (ngames - 1) / 2 && ngames >= 3) datex[1] = i;
+        if (x == ngames - 1 && ngames >= 2) datex[2] = i;
+      }
+      x++;
+    }
+    ngames = x;
+  }
+  const int64_t pw = 10 * (w - CHARTL - CHARTR), ph = 10 * (ht - CHARTT - CHARTB);
+  const int64_t span = hi - lo;
+  // y of a to-par of num / den (den > 0, lo <= num / den <= hi).
+  auto yof = [&](int64_t num, int64_t den) { return tenths(10 * CHARTT + ph * (hi * den - num) / (den * span)); };
+  auto xat = [&](int32_t x) { return 10 * CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2); };
+  auto xof = [&](int32_t x) { return tenths(xat(x)); };
+  putf("<svg class=\"trend\" viewBox=\"0 0 %d %d\" style=\"max-width:%dpx\" role=\"img\" aria-label=\"trend\">\r\n", w,
+       ht, w);
+  putf("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>\r\n", CHARTL, CHARTT,
+       (int)(pw / 10), (int)(ph / 10));
+  // Labels at the top, the bottom and par; one too close to par's is left out.
+  auto label = [&](int32_t d) {
+    putf("<text class=\"ylabel\" x=\"%d\" y=\"%s\" font-size=\"%d\" text-anchor=\"end\">", CHARTL - 3,
+         tenths(10 * CHARTT + ph * (hi - d) / span + 45).t, CHARTFONT);
+    putdiff(d);
+    puts0("</text>\r\n");
+  };
+  bool zero = lo <= 0 && hi >= 0;
+  int64_t near = (int64_t)16 * 10 * span;  // 16 units, in the measure of ph * distance
+  if (zero) {
+    putf("<line class=\"zero\" x1=\"%d\" y1=\"%s\" x2=\"%d\" y2=\"%s\" stroke=\"#555\" stroke-dasharray=\"4 3\"/>\r\n",
+         CHARTL, yof(0, 1).t, w - CHARTR, yof(0, 1).t);
+    label(0);
+  }
+  if (!zero || ph * hi >= near) label(hi);
+  if (!zero || ph * -lo >= near) label(lo);
+  // The dates below: the first at the left, the last at the right, one between.
+  // A single game has its date under its point, in the middle.
+  static const char* const kanchor[3] = {"start", "middle", "end"};
+  const int64_t datexat[3] = {10 * CHARTL, xat((ngames - 1) / 2), 10 * (w - CHARTR)};
+  for (int32_t k = 0; k < 3; k++) {
+    if (datex[k] < 0) continue;
+    const RoundGame& g = h.games[datex[k]];
+    bool alone = ngames == 1;
+    putf("<text class=\"xlabel\" x=\"%s\" y=\"%d\" font-size=\"%d\" text-anchor=\"%s\">",
+         tenths(alone ? xat(0) : datexat[k]).t, ht - 6, CHARTFONT, alone ? "middle" : kanchor[k]);
+    if (g.date) putf("%04d-%02d-%02d", g.date / 10000, g.date / 100 % 100, g.date % 100);
+    else puts0("?");
+    puts0("</text>\r\n");
+  }
+  for (int32_t j = 0; j < n; j++) {
+    const PlayerFigures& pf = f.players[pick[j]];
+    const char* c = kchartcolour[colour + j];
+    putf("<g class=\"trend-player\" data-player=\"%d\" data-rounds=\"%d\">\r\n", colour + j, pf.full);
+    // Three passes over the player's rounds: the line, the running average, the points.
+    for (int32_t pass = 0; pass < 3; pass++) {
+      if (pass == 0)
+        putf("<polyline class=\"trend-line\" fill=\"none\" stroke=\"%s\" stroke-opacity=\"0.45\" stroke-width=\"1\" "
+             "points=\"",
+             c);
+      else if (pass == 1)
+        putf("<polyline class=\"trend-avg\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\" points=\"", c);
+      int32_t window[AVGWINDOW], nwin = 0, x = 0;
+      int64_t wsum = 0;
+      for (int32_t i = 0; i < h.count; i++) {
+        const RoundGame& g = h.games[i];
+        bool any = false;
+        for (int32_t p = 1; p <= g.players; p++) {
+          RoundRow r = roundrow(g, p);
+          if (!r.full || !charted(g, p)) continue;
+          any = true;
+          // A player twice in one game (two players of one name) gives two points.
+          if (strcmp(pf.name, g.name[p - 1]) != 0) continue;
+          int32_t d = r.strokes - r.par;
+          if (pass == 0) {
+            putf("%s,%s ", xof(x).t, yof(d, 1).t);
+          } else if (pass == 1) {
+            if (nwin == AVGWINDOW) wsum -= window[0], memmove(window, window + 1, sizeof window - sizeof window[0]), nwin--;
+            window[nwin++] = d;
+            wsum += d;
+            putf("%s,%s ", xof(x).t, yof(wsum, nwin).t);
+          } else {
+            putf("<circle class=\"trend-point\" cx=\"%s\" cy=\"%s\" r=\"2.5\" fill=\"%s\"/>\r\n", xof(x).t, yof(d, 1).t, c);
+          }
+        }
+        x += any;
+      }
+      if (pass < 2) puts0("\"/>\r\n");
+    }
+    puts0("</g>\r\n");
+  }
+  puts0("</svg>\r\n");
+}
+
+static void putlegend(const StatsFigures& f, int32_t pick, int32_t colour) {
+  putf("<span class=\"n\"><span style=\"color:%s\">&#9632;</span> ", kchartcolour[colour]);
+  puttext(f.players[pick].name, sizeof f.players[0].name);
+  putf(" (%d)</span> ", f.players[pick].full);
+}
 
 static void chartsection(const RoundHistory& h, const StatsFigures& f) {
   puts0("<h2>推移</h2>\r\n");
@@ -432,100 +633,69 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
     puts0("<p>18 ホールのラウンド (パーの分かるコース) がまだありません。</p>\r\n");
     return;
   }
-  // The x axis: the games that hold a round of a charted player, in date order.
-  int32_t ngames = 0, lo = 0, hi = 0;
+  // One to-par range for every chart, from the rounds, a stroke of room each side.
+  int32_t lo = 0, hi = 0;
+  bool first = true;
   for (int32_t i = 0; i < h.count; i++) {
     const RoundGame& g = h.games[i];
-    bool any = false;
     for (int32_t p = 1; p <= g.players; p++) {
       RoundRow r = roundrow(g, p);
       if (!r.full) continue;
       for (int32_t j = 0; j < npick; j++)
         if (strcmp(f.players[pick[j]].name, g.name[p - 1]) == 0) {
-          any = true;
           int32_t d = r.strokes - r.par;
-          if (d < lo) lo = d;
-          if (d > hi) hi = d;
+          if (first || d < lo) lo = d;
+          if (first || d > hi) hi = d;
+          first = false;
         }
     }
-    ngames += any;
   }
-  if (lo == hi) hi = lo + 1;
-  // Coordinates in tenths of a unit, worked out in integers so every
-  // system writes the same page.
-  const int64_t pw = 10 * (CHARTW - CHARTL - CHARTR), ph = 10 * (CHARTH - CHARTT - CHARTB);
-  auto ypos = [&](int32_t d) { return tenths(10 * CHARTT + ph * (hi - d) / (hi - lo)); };
-  putf("<svg id=\"trend\" viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"trend\">\r\n", CHARTW, CHARTH);
-  putf("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"#fafafa\" stroke=\"#999\"/>\r\n", CHARTL, CHARTT,
-       (int)(pw / 10), (int)(ph / 10));
-  putf("<line x1=\"%d\" y1=\"%s\" x2=\"%d\" y2=\"%s\" stroke=\"#888\" stroke-dasharray=\"4 3\"/>\r\n", CHARTL,
-       ypos(0).t, CHARTW - CHARTR, ypos(0).t);
-  // Labels sit 4 units below their line's height, at the left.
-  auto label = [&](int32_t d, const char* text) {
-    putf("<text x=\"%d\" y=\"%s\" font-size=\"16\" text-anchor=\"end\">%s</text>\r\n", CHARTL - 4,
-         tenths(10 * CHARTT + ph * (hi - d) / (hi - lo) + 40).t, text);
-  };
-  char b[16];
-  snprintf(b, sizeof b, "%+d", hi);
-  label(hi, b);
-  label(0, "0");
-  snprintf(b, sizeof b, "%+d", lo);
-  label(lo, b);
-  putf("<text x=\"%d\" y=\"%d\" font-size=\"16\">1</text>\r\n", CHARTL, CHARTH - 4);
-  putf("<text x=\"%d\" y=\"%d\" font-size=\"16\" text-anchor=\"end\">%d</text>\r\n", CHARTW - CHARTR, CHARTH - 4,
-       ngames);
-  for (int32_t j = 0; j < npick; j++) {
-    const PlayerFigures& pf = f.players[pick[j]];
-    putf("<polyline class=\"trend-line\" data-rounds=\"%d\" fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" "
-         "points=\"",
-         pf.full, kchartcolour[j]);
-    int32_t x = 0;
-    for (int32_t i = 0; i < h.count; i++) {
-      const RoundGame& g = h.games[i];
-      bool any = false;
-      for (int32_t p = 1; p <= g.players; p++) {
-        RoundRow r = roundrow(g, p);
-        if (!r.full) continue;
-        bool charted = false;
-        for (int32_t k = 0; k < npick; k++) charted = charted || strcmp(f.players[pick[k]].name, g.name[p - 1]) == 0;
-        any = any || charted;
-        // A player twice in one game (two players of one name) gives two points.
-        if (strcmp(pf.name, g.name[p - 1]) == 0) {
-          int64_t xx = 10 * CHARTL + (ngames > 1 ? pw * x / (ngames - 1) : pw / 2);
-          putf("%s,%s ", tenths(xx).t, ypos(r.strokes - r.par).t);
-        }
-      }
-      x += any;
-    }
-    puts0("\"/>\r\n");
-  }
-  puts0("</svg>\r\n<p class=\"small\">");
-  for (int32_t j = 0; j < npick; j++) {
-    putf("<span style=\"color:%s\">&#9632;</span> ", kchartcolour[j]);
-    puttext(f.players[pick[j]].name, sizeof f.players[0].name);
-    putf(" (%d) ", f.players[pick[j]].full);
-  }
-  puts0("<br>18 ホールのラウンドのパー比を日付の順に。");
+  lo -= 1;
+  hi += 1;
+  putf("<p class=\"small\">18 ホールのラウンドのパー比を日付の順に。点がラウンド、太い線は直近 %d "
+       "ラウンドの平均 (移動平均) です。",
+       AVGWINDOW);
   if (f.nplayers > npick) putf("ラウンドの多い %d 人を表示しています。", npick);
   puts0("</p>\r\n");
+  if (npick <= 3) {
+    puts0("<div class=\"charts one\"><figure>\r\n");
+    drawchart(h, f, pick, npick, 0, 360, 210, lo, hi);
+    puts0("<figcaption>");
+    for (int32_t j = 0; j < npick; j++) putlegend(f, pick[j], j);
+    puts0("</figcaption></figure></div>\r\n");
+    return;
+  }
+  // Small multiples: one chart a player, on the same range.
+  puts0("<div class=\"charts multi\">\r\n");
+  for (int32_t j = 0; j < npick; j++) {
+    puts0("<figure>");
+    drawchart(h, f, pick + j, 1, j, 300, 170, lo, hi);
+    puts0("<figcaption>");
+    putlegend(f, pick[j], j);
+    puts0("</figcaption></figure>\r\n");
+  }
+  puts0("</div>\r\n");
 }
 
 static void coursesection(const RoundHistory& h, const StatsFigures& f) {
-  puts0("<h2>コース別</h2>\r\n<table>\r\n<tr><th class=\"t\">コース</th><th>ラウンド</th><th class=\"t\">ベスト</th>"
+  puts0("<h2>コース別</h2>\r\n");
+  opentable();
+  puts0("<tr><th class=\"t\">コース</th><th>ラウンド</th><th>ベスト</th><th class=\"t\">プレイヤー</th>"
         "<th>平均パー比</th><th>最終プレイ</th></tr>\r\n");
   for (int32_t i = 0; i < f.ncourses; i++) {
     const CourseFigures& c = f.courses[i];
     puts0("<tr><td class=\"t\">");
-    puttext(c.name, sizeof c.name);
-    putf("</td><td>%d</td><td class=\"t\">", c.rounds);
+    if (c.name[0]) puttext(c.name, sizeof c.name);
+    else puts0("(コースの行なし)");
+    putf("</td><td>%d</td><td>", c.rounds);
     if (c.best >= 0) {
       const RoundGame& g = h.games[c.best];
       putf("%d (", c.beststrokes);
       putdiff(c.besttopar);
-      puts0(") ");
+      puts0(")</td><td class=\"t\">");
       puttext(g.name[c.bestplayer - 1], sizeof g.name[0]);
     } else {
-      puts0("-");
+      puts0("-</td><td class=\"t\">-");
     }
     puts0("</td><td>");
     if (c.full) putsigned(c.topar, c.full);
@@ -542,14 +712,14 @@ static void coursesection(const RoundHistory& h, const StatsFigures& f) {
       if (easy < 0 || a * c.holeplays[easy] < (int64_t)c.holetopar[easy] * an) easy = k;
     }
     if (hard >= 0) {
-      putf("<tr><td class=\"t small\" colspan=\"5\">難しいホール %d (", hard + 1);
+      putf("<tr><td class=\"t small\" colspan=\"6\">難しいホール %d (", hard + 1);
       putsigned(c.holetopar[hard], c.holeplays[hard]);
       putf(")、易しいホール %d (", easy + 1);
       putsigned(c.holetopar[easy], c.holeplays[easy]);
       puts0(")</td></tr>\r\n");
     }
   }
-  puts0("</table>\r\n");
+  closetable();
 }
 
 // Players with the most 18-hole rounds first, then the most rounds; ties
@@ -580,11 +750,12 @@ int32_t writestatspage(const RoundHistory& h, const char* path, uint32_t* error)
   puts0("<title>成績集計</title>\r\n");
   puts0(kstyle);
   puts0("</head>\r\n<body>\r\n<h1>成績集計</h1>\r\n");
-  logsection(h, h.count, f.rounds);
+  summarysection(h, h.count, f.rounds);
   playersection(h, f);
   resultsection(f);
   chartsection(h, f);
   coursesection(h, f);
+  logsection(h);
   puts0("<p class=\"small\">Created by <a href=\"" KESTO_HOMEPAGE "\">" KESTO_TITLE "</a></p>\r\n");
   puts0("</body>\r\n</html>\r\n");
   statsfree(f);

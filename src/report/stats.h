@@ -55,6 +55,7 @@ void statsfree(StatsFigures& f);
 // An average with one decimal and a sign: "+3.4", "0.0", "-1.2" (rounded
 // half away from zero).  count > 0.
 void fmtsigned(char* buf, int32_t n, int64_t sum, int32_t count);
+void fmtaverage(char* buf, int32_t n, int64_t sum, int32_t count, int32_t decimals, bool sign);
 
 // Writes rounds.csv to path, replacing it whole; 1, or 0 with the system's
 // error code in *error (when given) and an earlier file left as it was.

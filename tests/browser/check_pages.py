@@ -167,75 +167,197 @@ def stats_history():
     return [b"".join(games[:30]), b"".join(games[20:]) + nine, b"".join(games[50:])]
 
 
+def many_history():
+    """Twelve overlapping logs of 200 games of six players (one to four a
+    game) on three known courses and one the table does not know, over two
+    years; one log with a stretch of zero bytes inside.  Also the number of
+    rounds."""
+    import random
+    rnd = random.Random(20090824)
+    players = ["太郎", "Hanako", "Ka,ne \"K\"", "Christopher", "=1+2", "山田花子"]
+    courses = ["ロペ倶楽部", "富士クラシック", "Panas Island Golf Club", "Practice Links"]
+    games = []
+    for i in range(200):
+        who = rnd.sample(players, rnd.randint(1, 4))
+        s = "".join("Player%d:%s\r\n" % (k + 1, n) for k, n in enumerate(who)) + "** Stroke Begin **\r\n"
+        day = 1 + i * 3
+        s += "%d/%d/%d %d:%02d:00\r\n" % (2009 + day // 336, 1 + day % 336 // 28, 1 + day % 28, 8 + i % 10, i % 60)
+        s += "*Club Setting*\r\nName: %s\r\nTee:  1\r\n" % courses[i % 4 if i % 9 else 3]
+        for h in range(1, 19):
+            s += "*Hole %2d\r\n" % h
+            for k in range(len(who)):
+                s += "*Player%d %02d\r\n" % (k + 1, rnd.choice([3, 4, 4, 4, 5, 5, 6, 7] if k != 3 else [4, 5, 5, 6, 7, 8]))
+        games.append((s + "** Stroke End **\r\n").encode("cp932"))
+    logs = [b"".join(games[k * 17:k * 17 + 30]) for k in range(12)]
+    # The game the zero bytes cut is whole in the log before.
+    logs[3] = logs[3][:5000] + b"\0" * 4096 + logs[3][5000:]
+    return logs, sum(g.count(b"\r\nPlayer") + g.startswith(b"Player") for g in games)
+
+
+def one_round_history():
+    s = "Player1:Hanako\r\n** Stroke Begin **\r\n2009/08/24 10:00\r\n*Club Setting*\r\nName: ロペ倶楽部\r\nTee:  1\r\n"
+    s += "".join("*Hole %2d\r\n*Player1 %02d\r\n" % (h, 4 + h % 2) for h in range(1, 19))
+    return [(s + "** Stroke End **\r\n").encode("cp932")]
+
+
+# Measures stats.html in frames of the given widths: the page's width and what
+# sticks out of it, every text that wraps inside a word (a table cell, a
+# caption or a log line on more than one line; elsewhere a run of letters,
+# digits and signs on more than one line), the chart labels' sizes and
+# overlaps, and for each player of the chart the points drawn inside it.
 STATS_PROBE = """<!DOCTYPE html><html><body style="margin:0">
-<iframe id="f" src="stats.html" style="width:400px;height:900px;border:0"></iframe><pre id="out"></pre>
+%(frames)s<pre id="out"></pre>
 <script>
-document.getElementById('f').onload = function () {
-  var d = this.contentDocument, w = d.documentElement, vb = null;
-  var svg = d.getElementById('trend');
-  if (svg) vb = svg.viewBox.baseVal;
-  var r = {scroll: w.scrollWidth, client: w.clientWidth, title: d.title,
-           svgwidth: svg ? svg.getBoundingClientRect().width : -1,
-           wide: [].filter.call(d.querySelectorAll('body *'), function (e) {
-             return e.getBoundingClientRect().right > w.clientWidth + 0.5; }).map(function (e) {
-             return e.tagName; }).slice(0, 10),
-           lines: [].map.call(d.querySelectorAll('polyline.trend-line'), function (p) {
-             var inside = true;
-             for (var i = 0; i < p.points.numberOfItems; i++) {
-               var q = p.points.getItem(i);
-               inside = inside && q.x >= vb.x && q.x <= vb.x + vb.width && q.y >= vb.y && q.y <= vb.y + vb.height;
-             }
-             return {points: p.points.numberOfItems, rounds: +p.getAttribute('data-rounds'), inside: inside,
-                     length: p.getTotalLength()}; })};
-  document.getElementById('out').textContent = JSON.stringify(r);
-};
+function lines(rects) {
+  var tops = [];
+  for (var i = 0; i < rects.length; i++) {
+    if (rects[i].width < 0.5) continue;
+    var t = Math.round(rects[i].top);
+    if (!tops.some(function (u) { return Math.abs(u - t) <= 2; })) tops.push(t);
+  }
+  return tops.length;
+}
+function measure(f) {
+  var d = f.contentDocument, w = d.documentElement, width = w.clientWidth;
+  var r = {frame: +f.width, scroll: w.scrollWidth, client: width, title: d.title, wide: [], wraps: [],
+           small: [], overlaps: [], players: [], charts: d.querySelectorAll('svg.trend').length};
+  [].forEach.call(d.querySelectorAll('body *'), function (e) {
+    var box = e.getBoundingClientRect();
+    if (box.right > width + 0.5 && !e.closest('.wide') && !e.closest('details:not([open])'))
+      r.wide.push(e.tagName + '.' + e.className.baseVal + e.className);
+  });
+  [].forEach.call(d.querySelectorAll('.wide'), function (e) {
+    if (e.getBoundingClientRect().right > width + 0.5) r.wide.push('scroll box');
+  });
+  var walk = d.createTreeWalker(d.body, NodeFilter.SHOW_TEXT), n;
+  while ((n = walk.nextNode())) {
+    var el = n.parentElement;
+    if (el.closest('svg') || el.closest('details:not([open])') || !n.data.trim()) continue;
+    var whole = el.closest('td,th,figcaption,.logs li,.n');
+    var re = whole ? /\S(.*\S)?/g : /[^\s\u3000-\u9fff\uff00-\uffef]+/g, m;
+    while ((m = re.exec(n.data))) {
+      var range = d.createRange();
+      range.setStart(n, m.index);
+      range.setEnd(n, m.index + m[0].length);
+      if (lines(range.getClientRects()) > 1) r.wraps.push(m[0]);
+    }
+  }
+  [].forEach.call(d.querySelectorAll('svg.trend'), function (svg) {
+    var scale = svg.getScreenCTM().a, sb = svg.getBoundingClientRect();
+    var texts = [].slice.call(svg.querySelectorAll('text'));
+    texts.forEach(function (t, i) {
+      var px = parseFloat(t.getAttribute('font-size')) * scale;
+      if (px < 12) r.small.push(t.textContent + ' ' + px.toFixed(1));
+      var a = t.getBoundingClientRect();
+      texts.slice(i + 1).forEach(function (u) {
+        var b = u.getBoundingClientRect();
+        if (a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom)
+          r.overlaps.push(t.textContent + '/' + u.textContent);
+      });
+    });
+    [].forEach.call(svg.querySelectorAll('g.trend-player'), function (g) {
+      var seen = 0, pts = g.querySelectorAll('circle.trend-point');
+      [].forEach.call(pts, function (c) {
+        var b = c.getBoundingClientRect();
+        if (b.width > 0 && b.left >= sb.left - 0.5 && b.right <= sb.right + 0.5 && b.top >= sb.top - 0.5 &&
+            b.bottom <= sb.bottom + 0.5 && sb.right <= width + 0.5) seen++;
+      });
+      var cap = svg.parentNode.querySelector('figcaption');
+      r.players.push({player: +g.getAttribute('data-player'), rounds: +g.getAttribute('data-rounds'),
+                      points: pts.length, seen: seen, legend: cap ? cap.textContent : ''});
+    });
+  });
+  return r;
+}
+var frames = document.querySelectorAll('iframe'), done = 0, out = [];
+[].forEach.call(frames, function (f, i) {
+  f.onload = function () {
+    out[i] = measure(f);
+    if (++done == frames.length) document.getElementById('out').textContent = JSON.stringify(out);
+  };
+  f.src = 'stats.html';
+});
 </script></body></html>
 """
 
 
-def check_stats(build, out):
-    """kestocard --stats on a generated history, stats.html in a 400-pixel
-    window: the chart drawn, nothing wider than the window; screenshots."""
+def measure_stats(d, widths):
+    """stats.html in folder d measured in frames of the given widths."""
     import html
     import json
-    d = os.path.join(out, "stats")
-    os.makedirs(d)
-    logs = []
-    for i, data in enumerate(stats_history()):
-        logs.append("log%d.txt" % i)
-        with open(os.path.join(d, logs[-1]), "wb") as f:
-            f.write(data)
-    r = subprocess.run([os.path.join(build, "kestocard"), "--stats"] + logs, cwd=d, stdout=subprocess.PIPE,
-                       stderr=subprocess.PIPE)
-    check(r.returncode == 0 and r.stdout.decode().split() == ["rounds.csv", "stats.html"],
-          "kestocard --stats writes rounds.csv and stats.html (stderr: %s)" % r.stderr.decode("utf-8", "replace"))
-    with open(os.path.join(d, "rounds.csv"), "rb") as f:
-        rows = f.read().decode("utf-8-sig").split("\r\n")
-    check(len(rows) == 1 + 60 * 3 + 1 + 1, "rounds.csv: 181 rounds, each game once (%d lines)" % len(rows))
+    frames = "".join('<iframe width="%d" style="width:%dpx;height:30000px;border:0;display:block"></iframe>\n'
+                     % (w, w) for w in widths)
     with open(os.path.join(d, "probe.html"), "w", encoding="utf-8") as f:
-        f.write(STATS_PROBE)
-    dom = chromium("--allow-file-access-from-files", "--virtual-time-budget=10000", "--window-size=420,1000",
+        f.write(STATS_PROBE % {"frames": frames})
+    dom = chromium("--allow-file-access-from-files", "--virtual-time-budget=20000", "--window-size=1100,1000",
                    "--dump-dom", "file://" + os.path.join(d, "probe.html"))
     start, end = dom.find('<pre id="out">'), dom.find("</pre>")
     try:
-        m = json.loads(html.unescape(dom[start + len('<pre id="out">'):end]))
+        return json.loads(html.unescape(dom[start + len('<pre id="out">'):end]))
     except ValueError:
-        check(False, "stats.html measured in a 400-pixel frame (got %r)" % dom[start:end][:200])
-        return
-    check(m["title"] == "成績集計", "stats.html: title decoded (%r)" % m["title"])
-    check(m["scroll"] <= m["client"] and not m["wide"],
-          "stats.html: nothing wider than a 400-pixel window (width %d of %d; wider: %s)"
-          % (m["scroll"], m["client"], m["wide"]))
-    lines = m["lines"]
-    check(len(lines) == 3, "stats.html: one trend line for each of the three players (%d)" % len(lines))
-    check(all(l["points"] == l["rounds"] == 60 and l["inside"] and l["length"] > 0 for l in lines),
-          "stats.html: each line has a point for each of the 60 rounds, inside the chart: %s" % lines)
-    check(0 < m["svgwidth"] <= 400, "stats.html: the chart fits the window (%.0f px)" % m["svgwidth"])
-    page = "file://" + os.path.join(d, "stats.html")
-    for name, size in (("stats-phone.png", "400,1600"), ("stats-wide.png", "1000,1400")):
+        check(False, "%s/stats.html measured (got %r)" % (os.path.basename(d), dom[start:end][:200]))
+        return []
+
+
+def stats_pages(build, d, logs):
+    """kestocard --stats on the logs (bytes) in folder d; the CSV's lines."""
+    os.makedirs(d)
+    names = []
+    for i, data in enumerate(logs):
+        names.append("log%02d.txt" % i)
+        with open(os.path.join(d, names[-1]), "wb") as f:
+            f.write(data)
+    r = subprocess.run([os.path.join(build, "kestocard"), "--stats"] + names, cwd=d, stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE)
+    check(r.returncode == 0 and r.stdout.decode().split() == ["rounds.csv", "stats.html"],
+          "%s: kestocard --stats writes rounds.csv and stats.html (stderr: %s)"
+          % (os.path.basename(d), r.stderr.decode("utf-8", "replace")))
+    with open(os.path.join(d, "rounds.csv"), "rb") as f:
+        return f.read().decode("utf-8-sig").split("\r\n")
+
+
+def check_stats(build, out, docs=None):
+    """kestocard --stats on three generated histories (three players and 60
+    games, one chart; six players and 200 games, a chart each; one round),
+    stats.html at 400 and 1000 pixels: nothing wider than the window, no
+    text broken inside a word, labels of 12 pixels or more that do not
+    overlap, every player's rounds drawn as points inside the chart;
+    screenshots of the six-player page."""
+    rows = stats_pages(build, os.path.join(out, "stats"), stats_history())
+    check(len(rows) == 1 + 60 * 3 + 1 + 1, "rounds.csv: 181 rounds, each game once (%d lines)" % len(rows))
+    many, many_rounds = many_history()
+    rows = stats_pages(build, os.path.join(out, "stats-many"), many)
+    check(len(rows) == 1 + many_rounds + 1 and sum(",'=1+2," in r for r in rows) > 0 and
+          not any(",=1+2," in r for r in rows),
+          "rounds.csv of 200 games: %d rounds, expected %d; the name \"=1+2\" kept from being a formula"
+          % (len(rows) - 2, many_rounds))
+    rows = stats_pages(build, os.path.join(out, "stats-one"), one_round_history())
+    check(len(rows) == 3, "rounds.csv of one round: %d lines" % len(rows))
+    for name, players in (("stats", 3), ("stats-many", 6), ("stats-one", 1)):
+        d = os.path.join(out, name)
+        for m in measure_stats(d, (400, 1000)):
+            what = "%s/stats.html at %d px" % (name, m["frame"])
+            check(m["title"] == "成績集計", "%s: title decoded (%r)" % (what, m["title"]))
+            check(m["scroll"] <= m["client"] and not m["wide"],
+                  "%s: nothing wider than the page (width %d of %d; wider: %s)"
+                  % (what, m["scroll"], m["client"], m["wide"][:8]))
+            check(not m["wraps"], "%s: no text broken inside a word (broken: %s)" % (what, m["wraps"][:8]))
+            check(not m["small"], "%s: chart labels of 12 px or more (smaller: %s)" % (what, m["small"][:8]))
+            check(not m["overlaps"], "%s: no chart label over another (%s)" % (what, m["overlaps"][:8]))
+            ps = m["players"]
+            check(len(ps) == players and sorted(p["player"] for p in ps) == list(range(players)) and
+                  all(p["seen"] == p["points"] == p["rounds"] > 0 for p in ps),
+                  "%s: each of the %d players has a visible point for every 18-hole round: %s"
+                  % (what, players, [(p["player"], p["rounds"], p["points"], p["seen"]) for p in ps]))
+            check(m["charts"] == (players if players > 3 else 1),
+                  "%s: %d charts (one a player from four players on)" % (what, m["charts"]))
+    page = "file://" + os.path.join(out, "stats-many", "stats.html")
+    for name, size in (("stats-phone.png", "400,2400"), ("stats-wide.png", "1000,2000")):
         shot = os.path.join(out, name)
         chromium("--window-size=" + size, "--hide-scrollbars", "--screenshot=" + shot, page)
         check(os.path.exists(shot) and os.path.getsize(shot) > 10000, "stats.html: screenshot %s" % shot)
+        if docs and os.path.exists(shot):
+            shutil.copy(shot, os.path.join(docs, name))
 
 
 def page_name(path):
@@ -247,6 +369,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--out")
+    ap.add_argument("--docs", help="also copy the screenshots of stats.html into this folder")
     a = ap.parse_args()
     build = os.path.abspath(a.build)
     out = os.path.abspath(a.out or os.path.join(build, "browser"))
@@ -308,7 +431,7 @@ def main():
           "linkcc.html: title and first course decoded")
     check(dom.count("<br>") >= 103, "linkcc.html: 103 course links")
 
-    check_stats(build, out)
+    check_stats(build, out, a.docs and os.path.abspath(a.docs))
 
     print("browser: %d passed, %d failed" % (passed, failed))
     return 0 if failed == 0 else 1

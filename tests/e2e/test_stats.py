@@ -22,6 +22,19 @@ def game(day, strokes):
     return (s + "** Stroke End **\r\n").encode("cp932")
 
 
+def tie_games():
+    """Four rounds of one player on ロペ倶楽部 (par 74) 7, 7, 7 and 8 over par:
+    an average of exactly 7.25, which "%+.1f" prints as +7.2."""
+    s = ""
+    for day, fives in ((1, 9), (2, 9), (3, 9), (4, 10)):
+        s += ("Player1:Tie\r\n** Stroke Begin **\r\n"
+              f"2009/05/{day:02d} 20:00:00\r\n*Club Setting*\r\nName: ロペ倶楽部\r\nTee:  1\r\n")
+        for h in range(1, 19):
+            s += f"*Hole {h:2d}\r\n*Player1 {5 if h <= fives else 4:02d}\r\n"
+        s += "** Stroke End **\r\n"
+    return s.encode("cp932")
+
+
 def start(ctx):
     write(ctx.folder / "loginit.txt", loginit_full(ctx.winpath(ctx.folder)))
     ctx.start_kesto()
@@ -85,14 +98,20 @@ def test_kestocard_exe_stats_matches_native(ctx, native):
         for i, seed in enumerate(("20091207", "20091208")):
             r = subprocess.run([str(native / "kestologgen"), seed, "12", str(d / f"log{i}.txt")], timeout=60)
             ctx.check(r.returncode == 0, f"kestologgen: {r.returncode}")
+        (d / "log2.txt").write_bytes(tie_games())
         outs[side] = d
-    rc, stdout, err = ctx.wine.run(exe, ["--stats", "log0.txt", "log1.txt", "log0.txt"], cwd=outs["win"], timeout=60)
+    logs = ["log0.txt", "log1.txt", "log0.txt", "log2.txt"]
+    rc, stdout, err = ctx.wine.run(exe, ["--stats"] + logs, cwd=outs["win"], timeout=60)
     ctx.check(rc == 0, f"kestocard.exe --stats ended with {rc}: {err[-400:]}")
     ctx.check(stdout.split() == ["rounds.csv", "stats.html"], f"kestocard.exe printed {stdout!r}")
-    r = subprocess.run([str(native / "kestocard"), "--stats", "log0.txt", "log1.txt", "log0.txt"],
+    r = subprocess.run([str(native / "kestocard"), "--stats"] + logs,
                        cwd=outs["native"], capture_output=True, timeout=60)
     ctx.check(r.returncode == 0, f"native kestocard --stats: {r.returncode} {r.stderr!r}")
     for name in ("rounds.csv", "stats.html"):
         got, want = (outs["win"] / name).read_bytes(), (outs["native"] / name).read_bytes()
         ctx.check(got == want, f"kestocard.exe's {name} ({len(got)} bytes) differs from the native one "
                                f"({len(want)} bytes)")
+    # Averages read as glibc's printf("%+.1f") prints them, on Windows too.
+    page = (outs["win"] / "stats.html").read_bytes()
+    ctx.check(b">Tie</td><td>4</td><td>81.2</td><td>+7.2</td>" in page,
+              "stats.html of kestocard.exe lacks Tie's averages 81.2 and +7.2")

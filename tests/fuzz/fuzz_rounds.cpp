@@ -1,6 +1,8 @@
 // Arbitrary bytes as a log read twice into a round history: the second
 // reading finds every game again and adds none; the games come out in date
-// order; their texts decode to UTF-8 and CSV fields within their buffers.
+// order; a game's pars are its own course's or none; the stretches of zero
+// bytes told are runs of zeros, in order, within the log; the texts decode
+// to UTF-8 and CSV fields within their buffers.
 #include <cstdint>
 #include <cstring>
 
@@ -21,7 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t first = h.count;
   if (roundsaddtext(h, "b", (const char*)data, n) != ROUNDLOG_READ) __builtin_trap();
   if (h.count != first || h.logs[1].added != 0 || h.logs[1].games != h.logs[0].games) __builtin_trap();
+  const RoundLog& l = h.logs[0];
+  uint32_t after = 0;
+  for (int32_t k = 0; k < l.zeroruns && k < ZEROSPANS; k++) {
+    const ZeroSpan& z = l.zero[k];
+    if (z.length == 0 || z.offset < after || z.offset + z.length > n || (z.offset > 0 && data[z.offset - 1] == 0) ||
+        (z.offset + z.length < n && data[z.offset + z.length] == 0) || data[z.offset] != 0)
+      __builtin_trap();
+    after = z.offset + z.length;
+  }
+  if ((l.zeroruns == 0) != (memchr(data, 0, n) == nullptr)) __builtin_trap();
   roundssort(h);
+  static const int8_t kzero[18] = {};
   char u[3 * 104 + 1], q[2 * sizeof u + 3];
   for (int32_t i = 0; i < h.count; i++) {
     const RoundGame& g = h.games[i];
@@ -29,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const RoundGame& p = h.games[i - 1];
       if (p.date != 0 && (g.date == 0 || g.date < p.date || (g.date == p.date && g.time < p.time))) __builtin_trap();
     }
-    if (g.players < 0 || g.players > 4) __builtin_trap();
+    if (g.players < 0 || g.players > 4 || g.pointbattle < 0 || g.pointbattle > 1) __builtin_trap();
+    if (g.courseindex != findcourse(g.course) && g.course[0]) __builtin_trap();
+    if (memcmp(g.par, g.courseindex >= 0 ? gkesto.courses[g.courseindex].par : kzero, 18) != 0) __builtin_trap();
     for (int32_t k = 1; k <= g.players; k++) {
       RoundRow r = roundrow(g, k);
       if (r.holes < 0 || r.holes > 18 || (r.full && r.par <= 0)) __builtin_trap();

@@ -224,7 +224,7 @@ TEST_F(Rounds, Figures) {
   fmtsigned(b, sizeof b, 34, 10);
   EXPECT_STREQ(b, "+3.4");
   fmtsigned(b, sizeof b, -1, 30);
-  EXPECT_STREQ(b, "0.0");
+  EXPECT_STREQ(b, "-0.0");
   fmtsigned(b, sizeof b, -12, 10);
   EXPECT_STREQ(b, "-1.2");
   fmtsigned(b, sizeof b, 5, 100);
@@ -240,9 +240,235 @@ TEST_F(Rounds, Figures) {
   EXPECT_NE(html.find("&lt;b&gt;&amp;"), std::string::npos);
   EXPECT_NE(html.find("\x83\x8D\x83\x79"), std::string::npos);  // ロペ in Shift-JIS
   EXPECT_EQ(html.find("<script"), std::string::npos);
-  size_t lines = 0;
-  for (size_t at = 0; (at = html.find("<polyline", at)) != std::string::npos; at++) lines++;
-  EXPECT_EQ(lines, 3u);
+  // One chart for three players, each with a point for every 18-hole round
+  // (the one-round player too, whose line alone would draw nothing).
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = html.find(what, at)) != std::string::npos; at++) n++;
+    return n;
+  };
+  EXPECT_EQ(count("<svg"), 1u);
+  EXPECT_EQ(count("class=\"trend-player\""), 3u);
+  EXPECT_EQ(count("class=\"trend-point\""), 2u + 3u + 1u);
+  EXPECT_EQ(count("class=\"trend-avg\""), 3u);
+  // The to-par range -4..+17 from the rounds: par labelled once, no "+0".
+  EXPECT_EQ(count(">+0<"), 0u);
+  EXPECT_EQ(count("class=\"zero\""), 1u);
+  EXPECT_NE(html.find(">+17</text>"), std::string::npos);
+  EXPECT_NE(html.find(">-4</text>"), std::string::npos);
+  EXPECT_NE(html.find(">2009-04-05</text>"), std::string::npos);
+  EXPECT_NE(html.find(">2009-04-09</text>"), std::string::npos);
+}
+
+// The CSV rows (header left out) of the history as it stands.
+std::string csvrows(RoundHistory& h, const std::string& dir) {
+  roundssort(h);
+  std::string out = dir + "/rounds.csv";
+  EXPECT_EQ(writeroundscsv(h, out.c_str(), nullptr), 1);
+  std::string csv = readfile(out);
+  return csv.substr(csv.find("\r\n") + 2);
+}
+
+// The figures of a sorted history, the players by name, as one text to
+// compare histories by.
+std::string figuretext(const RoundHistory& h) {
+  StatsFigures f;
+  EXPECT_EQ(statsfigures(h, f), 1);
+  std::string t;
+  char b[256];
+  for (int32_t i = 0; i < f.nplayers; i++) {
+    const PlayerFigures& p = f.players[i];
+    snprintf(b, sizeof b, "%s full %d other %d strokes %lld topar %lld best %d/%d r %d %d %d %d %d par3 %d/%d\n", p.name,
+             p.full, p.other, (long long)p.strokes, (long long)p.topar, p.beststrokes, p.besttopar, p.results[0],
+             p.results[1], p.results[2], p.results[3], p.results[4], p.partopar[0], p.parholes[0]);
+    t += b;
+  }
+  for (int32_t i = 0; i < f.ncourses; i++) {
+    const CourseFigures& c = f.courses[i];
+    snprintf(b, sizeof b, "[%s] rounds %d full %d topar %lld plays1 %d\n", c.name, c.rounds, c.full,
+             (long long)c.topar, c.holeplays[0]);
+    t += b;
+  }
+  statsfree(f);
+  return t;
+}
+
+// A course the table does not know has no pars, whatever game came before it
+// in the same log; the order of the logs changes nothing.
+TEST_F(Rounds, UnknownCourseAfterAKnownOneHasNoParsInEitherOrder) {
+  std::string known = game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours);
+  std::string unknown = game("2009/04/06 08:00", "Practice Links", 1, 18, {"Taro"}, fours);
+  roundsaddlog(h, log("a.txt", known + unknown).c_str());
+  std::string rows = csvrows(h, dir), figures = figuretext(h);
+  EXPECT_NE(rows.find("2009/04/06 08:00,2009-04-06,08:00,Practice Links,stroke,Taro,18,72,,,4,"), std::string::npos)
+      << rows;
+  EXPECT_NE(figures.find("Taro full 1 other 1 strokes 72 topar -2 "), std::string::npos) << figures;
+  EXPECT_NE(figures.find("[Practice Links] rounds 1 full 0 topar 0 plays1 0"), std::string::npos) << figures;
+  // Holes of the unknown course have no par: only the known round's 18 holes.
+  StatsFigures f;
+  ASSERT_EQ(statsfigures(h, f), 1);
+  int32_t holes = 0;
+  for (int32_t k = 0; k < RESULTS; k++) holes += f.players[0].results[k];
+  EXPECT_EQ(holes, 18);
+  statsfree(f);
+
+  // The same games in the other order, and in one log each.
+  RoundHistory o;
+  memset(&o, 0, sizeof o);
+  roundsaddlog(o, log("b.txt", unknown + known).c_str());
+  EXPECT_EQ(csvrows(o, dir), rows);
+  EXPECT_EQ(figuretext(o), figures);
+  roundsfree(o);
+  roundsaddlog(o, log("c.txt", unknown).c_str());
+  roundsaddlog(o, log("d.txt", known).c_str());
+  EXPECT_EQ(csvrows(o, dir), rows);
+  EXPECT_EQ(figuretext(o), figures);
+  roundsfree(o);
+}
+
+// A game without a "*Club Setting*" line has no course and no pars: it does
+// not take the name or pars of the game before it.
+TEST_F(Rounds, AGameWithoutACourseLineHasNoCourse) {
+  std::string nocourse = "Player1:Taro\r\n** Stroke Begin **\r\n2009/04/06 08:00\r\n";
+  for (int k = 1; k <= 18; k++) nocourse += "*Hole " + std::to_string(k) + "\r\n*Player1 04\r\n";
+  nocourse += "** Stroke End **\r\n";
+  roundsaddlog(h, log("a.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro"}, fours) + nocourse).c_str());
+  ASSERT_EQ(h.count, 2);
+  std::string rows = csvrows(h, dir);
+  EXPECT_NE(rows.find("2009/04/06 08:00,2009-04-06,08:00,,stroke,Taro,18,72,,,4,"), std::string::npos) << rows;
+  EXPECT_STREQ(h.games[1].course, "");
+  EXPECT_EQ(h.games[1].courseindex, -1);
+  std::string figures = figuretext(h);
+  EXPECT_NE(figures.find("Taro full 1 other 1 strokes 72 topar -2 "), std::string::npos) << figures;
+  EXPECT_NE(figures.find("[] rounds 1 full 0"), std::string::npos) << figures;
+}
+
+// A crash during an append leaves zero bytes: the game they cut off does not
+// count, the finished game after them does, and the page names the stretch.
+TEST_F(Rounds, AZeroCutGameIsDroppedAndTheFinishedGameAfterItCounts) {
+  std::string cut = game("2009/04/05 20:00", kcourse, 1, 9, {"Jiro", "Saburo"}, fives, false, false);
+  std::string zeros(3000, '\0');
+  std::string after = game("2009/04/06 09:00", kcourse, 1, 18, {"Hanako"}, fours);
+  std::string text = cut + zeros + after + zeros.substr(0, 7);
+  std::string path = log("golf.txt", text);
+  EXPECT_EQ(roundsaddlog(h, path.c_str()), ROUNDLOG_READ);
+  ASSERT_EQ(h.count, 1);
+  EXPECT_EQ(h.logs[0].games, 1);
+  const RoundGame& g = h.games[0];
+  EXPECT_STREQ(g.start, "2009/04/06 09:00");
+  EXPECT_EQ(g.players, 1);
+  EXPECT_STREQ(g.name[0], "Hanako");
+  EXPECT_EQ(roundrow(g, 1).strokes, 72);
+  ASSERT_EQ(h.logs[0].zeroruns, 2);
+  EXPECT_EQ(h.logs[0].zero[0].offset, (uint32_t)cut.size());
+  EXPECT_EQ(h.logs[0].zero[0].length, 3000u);
+  EXPECT_EQ(h.logs[0].zero[1].offset, (uint32_t)(cut.size() + 3000 + after.size()));
+  EXPECT_EQ(h.logs[0].zero[1].length, 7u);
+
+  // Zero bytes inside a game: neither the part before them nor the part
+  // after them, which ends with the end marker but has no begin, counts.
+  std::string whole = game("2009/04/07 10:00", kcourse, 1, 18, {"Jiro"}, fours);
+  size_t mid = whole.find("*Hole 10");
+  roundsaddlog(h, log("b.txt", whole.substr(0, mid) + zeros + whole.substr(mid)).c_str());
+  EXPECT_EQ(h.logs[1].games, 0);
+  EXPECT_EQ(h.logs[1].zeroruns, 1);
+  EXPECT_EQ(h.count, 1);
+
+  roundssort(h);
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  char want[64];
+  snprintf(want, sizeof want, "%zu", cut.size());
+  size_t at = html.find(path);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NE(html.find(want, at), std::string::npos) << html;
+}
+
+// A begin marker drops the unfinished game before it: neither its strokes
+// nor its players reach the next game; a resumed game stays one game.
+TEST_F(Rounds, ABeginMarkerDropsTheUnfinishedGameBeforeIt) {
+  std::string cut = game("2009/04/05 20:00", kcourse, 1, 9, {"Jiro", "Saburo"}, fives, false, false);
+  std::string next = game("2009/04/06 09:00", kcourse, 10, 18, {"Hanako"}, fours);
+  std::string bare = next.substr(next.find("** Stroke Begin"));  // no player lines of its own
+  std::string resumed = game("2009/04/07 09:00", kcourse, 1, 9, {"Taro"}, fours, false, false) +
+                        "** Stroke Resume **\r\n2009/04/07 10:00\r\n*Hole 10\r\n*Player1 04\r\n** Stroke End **\r\n";
+  roundsaddlog(h, log("a.txt", cut + next + cut + bare + resumed).c_str());
+  ASSERT_EQ(h.count, 3);
+  EXPECT_EQ(h.logs[0].games, 3);
+  EXPECT_EQ(h.games[0].players, 1);
+  EXPECT_STREQ(h.games[0].name[0], "Hanako");
+  RoundRow r = roundrow(h.games[0], 1);
+  EXPECT_EQ(r.holes, 9);
+  EXPECT_EQ(r.strokes, 36);
+  // The game after the second cut one names nobody: Jiro was the cut game's.
+  EXPECT_EQ(h.games[1].players, 1);
+  EXPECT_STREQ(h.games[1].name[0], "");
+  EXPECT_EQ(roundrow(h.games[1], 1).holes, 9);
+  EXPECT_EQ(roundrow(h.games[2], 1).holes, 10);
+  EXPECT_STREQ(h.games[2].name[0], "Taro");
+}
+
+// To-par and averages read as C's "%+.1f" of the double sum / count, made by
+// the project's own code (MinGW's printf rounds differently).
+TEST(Signs, AsPrintfPlusPointOneOfTheQuotient) {
+  char b[32], want[32];
+  fmtsigned(b, sizeof b, 29, 4);  // 7.25: a tie, to even
+  EXPECT_STREQ(b, "+7.2");
+  fmtsigned(b, sizeof b, 0, 7);
+  EXPECT_STREQ(b, "+0.0");
+  fmtsigned(b, sizeof b, -1, 30);
+  EXPECT_STREQ(b, "-0.0");
+  fmtsigned(b, sizeof b, 35, 100);  // 0.35 is a little below, as a double
+  EXPECT_STREQ(b, "+0.3");
+  fmtaverage(b, sizeof b, 1, 8, 2, true);  // 0.125
+  EXPECT_STREQ(b, "+0.12");
+  fmtaverage(b, sizeof b, 1449, 20, 1, false);  // 72.45
+  EXPECT_STREQ(b, "72.5");
+  // Every quotient of a sweep, against this system's printf.
+  int32_t wrong = 0;
+  for (int32_t count = 1; count <= 64; count++)
+    for (int64_t sum = -3000; sum <= 3000; sum += 1) {
+      for (int32_t d = 1; d <= 2; d++) {
+        fmtaverage(b, sizeof b, sum, count, d, true);
+        snprintf(want, sizeof want, d == 1 ? "%+.1f" : "%+.2f", (double)sum / count);
+        if (strcmp(b, want) != 0 && wrong++ < 5) ADD_FAILURE() << sum << "/" << count << ": " << b << " " << want;
+      }
+      fmtaverage(b, sizeof b, sum * 37, count, 1, false);
+      snprintf(want, sizeof want, "%.1f", (double)(sum * 37) / count);
+      if (strcmp(b, want) != 0 && wrong++ < 5) ADD_FAILURE() << sum * 37 << "/" << count << ": " << b << " " << want;
+    }
+  EXPECT_EQ(wrong, 0);
+  const int64_t big[][2] = {{INT64_C(123456789012), 7}, {-INT64_C(9007199254740993), 3}, {1, 2147483647}};
+  for (const auto& v : big) {
+    fmtaverage(b, sizeof b, v[0], (int32_t)v[1], 1, true);
+    snprintf(want, sizeof want, "%+.1f", (double)v[0] / (int32_t)v[1]);
+    EXPECT_STREQ(b, want);
+  }
+}
+
+// Text fields that a spreadsheet would take for a formula get an apostrophe;
+// numbers stay numbers and the page shows the names as they are.
+TEST_F(Rounds, CsvTextFieldsNeverBecomeFormulas) {
+  roundsaddlog(h, log("a.txt", game("-2009/04/05 20:00", "=HYPERLINK(\"x\")", 1, 18,
+                                    {"=1+2", "+Taro", "-Jiro", "@Hanako"}, fours) +
+                                   game("2009/04/06 20:00", kcourse, 1, 18, {"\tTab", "Ken-1", "1"}, fours))
+                      .c_str());
+  std::string rows = csvrows(h, dir);
+  EXPECT_NE(rows.find("'-2009/04/05 20:00,2009-04-05,20:00,\"'=HYPERLINK(\"\"x\"\")\",stroke,'=1+2,18,72,,,4,"), std::string::npos)
+      << rows;
+  EXPECT_NE(rows.find(",stroke,'+Taro,18,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",stroke,'-Jiro,18,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",stroke,'@Hanako,18,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",stroke,'\tTab,18,72,74,-2,4,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",stroke,Ken-1,18,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",stroke,1,18,"), std::string::npos) << rows;
+  EXPECT_EQ(rows.find("'4"), std::string::npos);
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  EXPECT_NE(html.find(">=1+2<"), std::string::npos);
+  EXPECT_EQ(html.find("'=1+2"), std::string::npos);
 }
 
 // "成績集計" in the main window, with the program folder in a temporary folder.
