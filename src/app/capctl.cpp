@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/mainwin.h"
+#include "app/ticks.h"
 #include "capture/area.h"
 #include "capture/burst.h"
 #include "capture/capture.h"

@@ -7,6 +7,7 @@
 
 #include "app/capctl.h"
 #include "app/statscmd.h"
+#include "app/ticks.h"
 #include "app/watch.h"
 #include "capture/area.h"
 #include "config/textfile.h"
@@ -17,32 +18,6 @@
 #include "res/resource.h"
 
 static int gended;  // the end sequence has run
-
-static const IntervalRow& periodrow() {
-  int32_t i = gkesto.set.interval;
-  if (i < 0 || i >= INTERVALROWS) i = 0;
-  return kintervals[i];
-}
-
-// Timer 1 and the watcher's pace take the interval row in force each time
-// they start, so a change of speed takes effect at the next start.  The run
-// state says which run: both while watching, timer 1 alone while the end
-// waits for a burst's write-out, none otherwise.
-void starttimers() {
-  MainWindowState& mw = gkesto.mw;
-  mw.pace = periodrow();
-  mw.period = (uint32_t)mw.pace.period;
-  if (mw.run != Running && mw.run != Ending) return;
-  ossettimer(mw.main, 1, mw.period);
-  mw.timerson = 1;
-  if (mw.run == Running) ossettimer(mw.main, 2, 30);
-}
-
-void stoptimers() {
-  oskilltimer(gkesto.mw.main, 1);
-  oskilltimer(gkesto.mw.main, 2);
-  gkesto.mw.timerson = 0;
-}
 
 int32_t freediskmb(const char* folder) {
   char root[4];
@@ -107,6 +82,7 @@ void mainwincreate(OsWin w) {
 
   mw.pace = periodrow();
   mw.period = (uint32_t)mw.pace.period;
+  housekeepingstart();
   ws.ticks = 0;
   ws.delay = 0;
   cc.mode = CaptureOff;
@@ -363,11 +339,15 @@ static void routewatch(const WatchEvents& events) {
 }
 
 void mainwintimer(int id) {
-  if (id == 2) {
+  if (id == TICK_HOUSEKEEPING) {
+    housekeepingtick();
+    return;
+  }
+  if (id == TICK_KEYS) {
     capturekeys();
     return;
   }
-  if (id != 1) return;
+  if (id != TICK_WORK) return;
   if (gkesto.mw.run == Ending) {
     if (!writeoutstep()) finishend();
     return;
