@@ -267,7 +267,7 @@ class Sequence {
     long live = (long)gfake.blocks.size();
     ondisk = framesondisk();
     boxes = (long)gfake.boxes.size();
-    long counted = told + gkesto.burst.framefails;
+    long counted = told + gkesto.burst.discarded;
     if (taken != live + ondisk + counted) {
       fail("frames taken " + std::to_string(taken) + ", in memory " + std::to_string(live) + ", on disk " +
            std::to_string(ondisk) + ", told or counted as lost " + std::to_string(counted));
