@@ -500,13 +500,15 @@ uint32_t osgetlasterror() { return gfake.lasterror; }
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
   if (gfake.oncall) gfake.oncall("osmessagebox");
   int answer = OS_IDOK;
-  if (!gfake.answers.empty()) {
+  if (!gfake.onanswer && !gfake.answers.empty()) {
     answer = gfake.answers.front();
     gfake.answers.erase(gfake.answers.begin());
   }
   gfake.boxes.push_back(FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer,
                                        gfake.timers.size(), gfake.clipboardopen});
-  if (gfake.onbox) gfake.onbox(gfake.boxes.back());
+  size_t at = gfake.boxes.size() - 1;  // a callback may show boxes of its own
+  if (gfake.onbox) gfake.onbox(FakeMessageBox(gfake.boxes[at]));
+  if (gfake.onanswer) answer = gfake.boxes[at].answer = gfake.onanswer(FakeMessageBox(gfake.boxes[at]));
   return answer;
 }
 
@@ -868,6 +870,7 @@ int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size
   if (takefault(gfake.blitfails)) return 0;
   if (fakeimagesize(w, hh) > size) return 0;
   fillrows((uint8_t*)buf, r[0], r[1], (int32_t)w, (int32_t)hh, 1);
+  gfake.grabsok++;
   return 1;
 }
 

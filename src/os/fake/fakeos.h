@@ -177,6 +177,7 @@ struct FakeDesktop {
   long rowsfetched;          // osgetbitmaprows calls that fetched rows
   // screen grabs: how many, and the last rectangle asked for
   long grabs;
+  long grabsok = 0;          // grabs that copied the screen's rows: frames
   int32_t lastgrab[4];
   long grabfails = 0;        // the next n grabs make no bitmap (planes 0); negative: every grab
   long blitfails = 0;        // the next n grabs copy nothing from the screen (BitBlt fails)
@@ -273,6 +274,9 @@ struct FakeDesktop {
   void (*oncall)(const char* call) = nullptr;
   // Called when a message box is shown, after it is logged in boxes.
   void (*onbox)(const FakeMessageBox& box) = nullptr;
+  // When set, the user's answer to each message box (after onbox); the
+  // scripted answers are not taken then.
+  int (*onanswer)(const FakeMessageBox& box) = nullptr;
   // ---- what is held: for checks at the end --------------------------------
   std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
 };
