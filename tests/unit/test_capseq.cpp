@@ -204,7 +204,7 @@ class Sequence {
       say = "PrintScreen";
       OsHandle img = fakeclipimage(64 + pick(300), 48 + pick(200));
       startimage = 0;
-      if (pick(10) == 0) {
+      if (pick(5) == 0) {
         gfake.images.back().rowsfail = 1;
         say += " (unreadable)";
       }
@@ -292,7 +292,7 @@ class Sequence {
         else arm("copy fails", gfake.blitfails, 1 + pick(3));
         return "next grabs fail";
       default: {
-        // The area grows past what a BMP file may hold for two ticks of a
+        // The area grows past what a BMP file may hold for one tick of a
         // burst, or changes its size for good.
         FakeWindow* w = fakewindow(area);
         if (!w) return "no area to resize";
@@ -315,11 +315,10 @@ class Sequence {
         w->rect[3] = 1638;
         long before = gfake.grabsok;
         tick();
-        tick();
         bigtaken += gfake.grabsok - before;
         if (gfake.grabsok > before) fired.insert("frame too large");
         if ((w = fakewindow(area))) memcpy(w->rect, was, sizeof was);
-        return "a burst, the area too large for two ticks";
+        return "a burst, the area too large for one tick";
       }
     }
   }
