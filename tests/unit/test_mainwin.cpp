@@ -28,6 +28,7 @@ class MainWindow : public ::testing::Test {
     fakereset();
     memset(&gkesto.set, 0, sizeof gkesto.set);
     memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    memset(&gkesto.burst, 0, sizeof gkesto.burst);  // nothing of an earlier test's burst
     dir = maketempdir();
     gfake.cwd = dir;
   }
