@@ -72,9 +72,9 @@ int framecheck(const uint8_t* frame) {
 
 void burstlog(const char* line, uint32_t n) {
   BurstFigures& b = gkesto.burst;
-  uint32_t put = 0;
-  if (b.log && oswritefile(b.log, line, n, &put) && put == n) return;
-  if (b.logfails == 0 && (b.log || b.logerror == 0)) b.logerror = osgetlasterror();
+  uint32_t error = 0;
+  if (b.log && writeall(b.log, line, n, &error)) return;
+  if (b.logfails == 0 && b.log) b.logerror = error;
   if (b.logerror == 0) b.logerror = OS_ERROR_WRITE_FAULT;
   b.logfails++;
 }

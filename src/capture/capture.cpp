@@ -154,6 +154,26 @@ int grabframe(OsHandle* handle, uint8_t** frame) {
   return GRABBED;
 }
 
+int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error) {
+  const uint8_t* p = (const uint8_t*)buf;
+  while (n > 0) {
+    uint32_t put = 0;
+    // The reason is asked only of a call that failed.
+    if (!oswritefile(f, p, n, &put)) {
+      *error = osgetlasterror();
+      if (*error == 0) *error = OS_ERROR_WRITE_FAULT;
+      return 0;
+    }
+    if (put == 0 || put > n) {
+      *error = OS_ERROR_WRITE_FAULT;
+      return 0;
+    }
+    p += put;
+    n -= put;
+  }
+  return 1;
+}
+
 int writewholefile(const char* path, uint32_t disposition, const void* a, uint32_t na, const void* b, uint32_t nb,
                    uint32_t* error) {
   *error = 0;
@@ -167,20 +187,7 @@ int writewholefile(const char* path, uint32_t disposition, const void* a, uint32
   }
   // Whether it worked and why not are kept apart: a call may fail with no
   // reason, or report success for fewer bytes than asked.
-  // The reason is asked only of a call that failed.
-  int whole = 1;
-  const void* part[2] = {a, b};
-  uint32_t size[2] = {na, nb};
-  for (int k = 0; k < 2 && whole; k++) {
-    if (size[k] == 0) continue;
-    uint32_t put = 0;
-    if (!oswritefile(f, part[k], size[k], &put)) {
-      whole = 0;
-      *error = osgetlasterror();
-    } else if (put != size[k]) {
-      whole = 0;
-    }
-  }
+  int whole = writeall(f, a, na, error) && writeall(f, b, nb, error);
   if (!osclosehandle(f) && whole) {
     whole = 0;
     *error = osgetlasterror();

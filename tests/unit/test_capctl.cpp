@@ -991,8 +991,9 @@ TEST_F(CapCtl, AScreenshotThatCannotBeWrittenIsNamedRemovedAndLeftOnTheClipboard
   click(IDC_SS, 1);
   gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
   const std::string name = dir + "\\ss200904\\d05\\KestoSS_20090405_0905_07_042.bmp";
-  // A write that reports success for half its bytes, or a close that fails,
-  // with no reason from the system, is a failure all the same.
+  // Writes that keep reporting success for half their bytes, down to none,
+  // or a close that fails, with no reason from the system, are a failure all
+  // the same.
   struct Fault {
     int64_t room;
     bool denied;
@@ -1002,7 +1003,7 @@ TEST_F(CapCtl, AScreenshotThatCannotBeWrittenIsNamedRemovedAndLeftOnTheClipboard
   for (Fault f : {Fault{100000, false, "ディスクの空きが足りません (エラー 112)"},
                   Fault{0, false, "ディスクの空きが足りません (エラー 112)"},
                   Fault{-1, true, "書き込みが許可されていません (エラー 5)"},
-                  Fault{-1, false, "書き込みに失敗しました (エラー 29)", 1, 0},
+                  Fault{-1, false, "書き込みに失敗しました (エラー 29)", -1, 0},
                   Fault{-1, false, "書き込みに失敗しました (エラー 29)", 0, 1}}) {
     SCOPED_TRACE(f.reason);
     gfake.boxes.clear();

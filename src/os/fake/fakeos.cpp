@@ -203,7 +203,7 @@ int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   if (fd < 0) return failwith(6);
   if (takefault(gfake.writefails)) return failwith(OS_ERROR_WRITE_FAULT);
   uint32_t want = n;
-  int isshort = n > 1 && takefault(gfake.shortwrites);
+  int isshort = n > 0 && takefault(gfake.shortwrites);
   if (isshort) want = n / 2;
   if (gfake.diskroom >= 0 && (int64_t)want > gfake.diskroom) want = (uint32_t)gfake.diskroom;
   uint32_t total = 0;

@@ -234,8 +234,9 @@ struct FakeDesktop {
   long flushfails = 0;    // osflushfilebuffers fails (OS_ERROR_WRITE_FAULT)
   long movefails = 0;     // osmovefileex fails (OS_ERROR_ACCESS_DENIED), nothing moved
   long deletefails = 0;   // osdeletefile fails (OS_ERROR_ACCESS_DENIED)
-  // A write that puts half its bytes and still reports success, the last
-  // error left at 0, as a failing driver may; the disk room is kept.
+  // A write that puts half its bytes (rounded down: none of one byte) and
+  // still reports success, the last error left at 0, as Wine does on a disk
+  // that fills; the disk room is kept.
   long shortwrites = 0;
   // osclosehandle of a file fails with the last error left at 0 (the file
   // is closed all the same).
