@@ -62,6 +62,7 @@ struct CaptureControl {
   // user's, never saved nor emptied, until the clipboard changes.
   int32_t foreign;
   uint32_t foreignseq;   // the clipboard's sequence number at start
+  OsHandle foreignimage; // and its image then
   int32_t asking;        // the question about frames that could not be written is up
 };
 

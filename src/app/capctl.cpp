@@ -159,11 +159,14 @@ static ShotResult writescreenshot(const ShotImage& s) {
   return ShotNotSaved;
 }
 
-// 1 while the clipboard still holds what it held when KESTO started: that
-// is the user's, neither saved nor emptied.  Once it changes, never again.
-static int foreignclipboard() {
+// 1 while the clipboard (open, its image img) still holds what it held when
+// KESTO started: that is the user's, neither saved nor emptied.  Once it
+// changes, never again.  A system that keeps no sequence number (0) is
+// judged by the image alone.
+static int foreignclipboard(OsHandle img) {
   CaptureControl& cc = gkesto.mw.cap;
-  if (cc.foreign && osgetclipboardsequencenumber() != cc.foreignseq) cc.foreign = 0;
+  uint32_t seq = osgetclipboardsequencenumber();
+  if (cc.foreign && (seq != cc.foreignseq || (seq == 0 && img != cc.foreignimage))) cc.foreign = 0;
   return cc.foreign;
 }
 
@@ -171,6 +174,11 @@ void rememberclipboard() {
   CaptureControl& cc = gkesto.mw.cap;
   cc.foreign = 1;
   cc.foreignseq = osgetclipboardsequencenumber();
+  cc.foreignimage = 0;
+  if (osopenclipboard(gkesto.mw.main)) {
+    cc.foreignimage = osgetclipboardbitmap();
+    osclosecliboard();
+  }
 }
 
 // The screenshot check; 0 when the game window was found gone (the tick
@@ -210,8 +218,9 @@ static int screenshotcheck() {
     cc.ssbusy = 0;
     return 1;
   }
-  int foreign = foreignclipboard();
-  OsHandle img = foreign ? 0 : osgetclipboardbitmap();
+  OsHandle img = osgetclipboardbitmap();
+  int foreign = foreignclipboard(img);
+  if (foreign) img = 0;
   int fresh = img && img != cc.lastimage;
   static ShotImage shot;
   ShotResult got = fresh ? takeimage(img, &shot) : ShotSaved;
@@ -495,7 +504,8 @@ static void burstpart() {
   int looked = osopenclipboard(mw.main);
   if (looked) {
     // The image the clipboard held at start is no trigger.
-    img = foreignclipboard() ? 0 : osgetclipboardbitmap();
+    img = osgetclipboardbitmap();
+    if (foreignclipboard(img)) img = 0;
     osclosecliboard();
   } else {
     img = cc.lastimage;

@@ -72,11 +72,11 @@ int capturerect(int32_t out[4]);
 // next frame.
 int grabframe(OsHandle* handle, uint8_t** frame);
 
-// Writes n bytes to f.  A write that reports success for fewer bytes is
-// followed by one for the rest (Wine reports a disk that fills that way,
-// and the next write tells why); a write that fails, or reports success
-// having put nothing, ends it.  1 when all n bytes were put; otherwise 0
-// with *error the system's reason, or OS_ERROR_WRITE_FAULT when it gave none.
+// Writes n bytes to f.  A write that put fewer bytes than asked, whatever
+// it answered, is followed by one for the rest (Wine fills a disk that way:
+// the next write tells why); a write that puts nothing ends it.  1 when all
+// n bytes were put; otherwise 0 with *error the system's reason for the
+// write that put nothing, or OS_ERROR_WRITE_FAULT when it gave none.
 int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error);
 
 // Writes a file whole: the bytes a (na), then b (nb; may be none), created

@@ -1086,6 +1086,10 @@ TEST_F(CapCtl, AClipboardHeldByAnotherProgramChangesNothing) {
 // mode it is neither saved nor emptied, in burst mode it starts no burst,
 // until something new comes to the clipboard.
 TEST_F(CapCtl, TheImageOnTheClipboardAtStartIsTheUsersUntilANewOneComes) {
+  for (int noseq : {0, 1}) {
+  SCOPED_TRACE(noseq ? "no clipboard sequence number" : "the clipboard's sequence number");
+  SetUp();
+  gfake.clipseqzero = noseq;
   OsHandle mine = fakeclipimage(800, 600);
   start(7, 3);
   EXPECT_EQ(gfake.clipboardempties, 0);
@@ -1105,6 +1109,8 @@ TEST_F(CapCtl, TheImageOnTheClipboardAtStartIsTheUsersUntilANewOneComes) {
   tick();
   EXPECT_EQ(files().size(), 1u);
   EXPECT_EQ(gfake.clipimage, 0u);
+  TearDown();
+  }
 }
 
 // A screenshot never replaces a file: a name taken already (the clock set

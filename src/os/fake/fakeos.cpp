@@ -689,7 +689,7 @@ int osemptyclipboard() {
 
 OsHandle osgetclipboardbitmap() { return gfake.clipboardopen ? gfake.clipimage : 0; }
 
-uint32_t osgetclipboardsequencenumber() { return gfake.clipseq; }
+uint32_t osgetclipboardsequencenumber() { return gfake.clipseqzero ? 0 : gfake.clipseq; }
 
 int osclosecliboard() {
   if (!gfake.clipboardopen) return 0;

@@ -249,7 +249,10 @@ struct FakeDesktop {
   // Another program holds the clipboard: osopenclipboard fails (a count, as
   // above; -1 until released by setting it to 0).
   long clipboardheld = 0;
-  uint32_t clipseq = 1;   // osgetclipboardsequencenumber: grows at every change of the clipboard
+  // osgetclipboardsequencenumber: grows at every change of the clipboard;
+  // clipseqzero: the system keeps none (always 0)
+  uint32_t clipseq = 1;
+  int clipseqzero = 0;
   // Windows' shutdown block reason of the main window (ShutdownBlockReasonCreate),
   // empty when none; blockcalls counts the creates.
   std::string blockreason;
