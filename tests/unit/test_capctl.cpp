@@ -1087,29 +1087,29 @@ TEST_F(CapCtl, AClipboardHeldByAnotherProgramChangesNothing) {
 // until something new comes to the clipboard.
 TEST_F(CapCtl, TheImageOnTheClipboardAtStartIsTheUsersUntilANewOneComes) {
   for (int noseq : {0, 1}) {
-  SCOPED_TRACE(noseq ? "no clipboard sequence number" : "the clipboard's sequence number");
-  SetUp();
-  gfake.clipseqzero = noseq;
-  OsHandle mine = fakeclipimage(800, 600);
-  start(7, 3);
-  EXPECT_EQ(gfake.clipboardempties, 0);
-  click(IDC_SS, 1);
-  tick(5);
-  click(IDC_BURST, 1);
-  tick(5);
-  click(IDC_SS, 1);
-  tick(5);
-  EXPECT_TRUE(files().empty());
-  EXPECT_EQ(gfake.grabs, 0);
-  EXPECT_EQ(gfake.clipimage, mine);
-  EXPECT_EQ(gfake.clipboardempties, 0);
-  EXPECT_TRUE(gfake.boxes.empty());
-  // A new PrintScreen is saved and leaves the clipboard as before.
-  fakeclipimage(640, 480);
-  tick();
-  EXPECT_EQ(files().size(), 1u);
-  EXPECT_EQ(gfake.clipimage, 0u);
-  TearDown();
+    SCOPED_TRACE(noseq ? "no clipboard sequence number" : "the clipboard's sequence number");
+    SetUp();
+    gfake.clipseqzero = noseq;
+    OsHandle mine = fakeclipimage(800, 600);
+    start(7, 3);
+    EXPECT_EQ(gfake.clipboardempties, 0);
+    click(IDC_SS, 1);
+    tick(5);
+    click(IDC_BURST, 1);
+    tick(5);
+    click(IDC_SS, 1);
+    tick(5);
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(gfake.grabs, 0);
+    EXPECT_EQ(gfake.clipimage, mine);
+    EXPECT_EQ(gfake.clipboardempties, 0);
+    EXPECT_TRUE(gfake.boxes.empty());
+    // A new PrintScreen is saved and leaves the clipboard as before.
+    fakeclipimage(640, 480);
+    tick();
+    EXPECT_EQ(files().size(), 1u);
+    EXPECT_EQ(gfake.clipimage, 0u);
+    TearDown();
   }
 }
 
