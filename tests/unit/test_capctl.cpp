@@ -284,6 +284,15 @@ TEST_F(CapCtl, AClipboardImageTooLargeForTheBuffersIsSkippedOnce) {
   EXPECT_TRUE(files().empty());
   tick(5);
   EXPECT_EQ(boxes("Error"), 1u);
+  // One whose rows cannot be read is told once and stays on the clipboard.
+  OsHandle unreadable = fakeclipimage(640, 480);
+  gfake.images.back().rowsfail = 1;
+  tick(5);
+  ASSERT_EQ(boxes("Error"), 2u);
+  EXPECT_EQ(gfake.boxes.back().text,
+            "クリップボードの画像を読み取れないため保存しませんでした\r\n\r\n画像はクリップボードに残しています。");
+  EXPECT_EQ(gfake.clipimage, unreadable);
+  EXPECT_TRUE(files().empty());
   // One that fits is saved as usual.
   fakeclipimage(2560, 1638);
   tick();
