@@ -58,6 +58,12 @@ struct CaptureControl {
   uint16_t shortnow[SHORTCUTS], shortprev[SHORTCUTS];
   int32_t countguard;
   int32_t unsaved;       // the last image could not be saved: it stays on the clipboard
+  // The clipboard held something when KESTO started: that image is the
+  // user's, never saved nor emptied, until the clipboard changes.
+  int32_t foreign;
+  uint32_t foreignseq;   // the clipboard's sequence number at start
+  OsHandle foreignimage; // and its image then
+  int32_t asking;        // the question about frames that could not be written is up
 };
 
 #define FRAMESLOTS 16384
@@ -71,20 +77,29 @@ struct BurstFigures {
   int32_t straight;        // frames go straight to disk
   int32_t diskthreshold;   // ms; 250 at start
   int64_t starttime;       // performance counter of the previous frame (the burst's start before the first)
+  // Frame k of a burst (from 0) lives in slot k % FRAMESLOTS until it leaves
+  // memory; frames leave in order, so the taken - written frames in memory
+  // never share a slot.
   int32_t slot;            // slot of the next frame
-  int32_t writepos;        // slot of the next frame to write out
+  int32_t writepos;        // frame (from 0) written next: equals written
   OsHandle handles[FRAMESLOTS];   // movable block of each frame record
   uint8_t* frames[FRAMESLOTS];    // its locked address
   char folder[PATHSIZE];   // this burst's folder
   char logpath[PATHSIZE];  // its burst log
   OsHandle log;            // the burst log while open, else 0
-  // What could not be written, counted until the burst ends and is reported.
-  int32_t framefails;      // frames not on disk (write failures, and frames dropped after a failed check)
-  int32_t firstfail;       // number of the first of them, 0 for none
-  uint32_t frameerror;     // the system's error code for it (0: the frame failed the file check)
-  int32_t checkfail;       // number of the frame that failed the file check and ended the burst, 0 for none
+  // A frame whose file could not be written stays in memory with every later
+  // one; the write-out stops there until the user chooses.
+  int32_t waiting;         // frames wait after a failed write
+  int32_t failframe;       // number of the frame whose write failed
+  uint32_t frameerror;     // the system's reason
+  // Counted until the burst ends and is reported.
+  int32_t skipped;         // frames failing the file check: no file, no log line
+  int32_t firstskip;       // number of the first of them
+  int32_t grabfails;       // grabs that copied nothing: no frame, no number
+  int32_t discarded;       // frames freed unwritten: the user chose so, or the session ended
   int32_t logfails;        // log lines not written (all of them when the log could not be made)
   uint32_t logerror;       // the system's error code of the first
+  int32_t logclosefail;    // the log could not be flushed or closed at the end
 };
 
 #define CAPBUFSIZE 16777216  // the full and crop image buffers

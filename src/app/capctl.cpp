@@ -130,9 +130,9 @@ static ShotResult takeimage(OsHandle img, ShotImage* s) {
   return ShotSaved;
 }
 
-// Writes a screenshot file of the image taken; the file is made whole or not
-// at all.  A file that cannot be written is named with the reason and
-// removed.  ShotSaved or ShotNotSaved.
+// Writes a screenshot file of the image taken, under a name no file has;
+// the file is made whole or not at all.  A file that cannot be written is
+// named with the reason and removed.  ShotSaved or ShotNotSaved.
 static ShotResult writescreenshot(const ShotImage& s) {
   const int32_t* r = gkesto.mw.cap.rectdgwin;
   const uint8_t* rows = gkesto.fullimage;
@@ -147,28 +147,38 @@ static ShotResult writescreenshot(const ShotImage& s) {
     starttimers();
     return ShotNotSaved;
   }
-  OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
-                            OS_CREATE_ALWAYS);
+  uint8_t head[BMPHEADERS];
+  putfileheader(head, h->sizeimage);
+  putinfoheader(head + BMPFILEHEADER, *h);
   uint32_t error = 0;
-  if (f == OS_BADFILE) {
-    error = osgetlasterror();
-  } else {
-    uint8_t head[BMPHEADERS];
-    putfileheader(head, h->sizeimage);
-    putinfoheader(head + BMPFILEHEADER, *h);
-    uint32_t put = 0;
-    if (!oswritefile(f, head, BMPHEADERS, &put) || put != BMPHEADERS ||
-        !oswritefile(f, rows, h->sizeimage, &put) || put != h->sizeimage)
-      error = osgetlasterror();
-    if (!osclosehandle(f) && !error) error = osgetlasterror();
-    if (error) osdeletefile(path);  // no partial picture is left behind
-  }
-  if (!error) return ShotSaved;
+  if (writewholefile(path, OS_CREATE_NEW, head, BMPHEADERS, rows, h->sizeimage, &error)) return ShotSaved;
   char b[1024];
-  failuretext(b, (int)sizeof b, "スクリーンショットを保存できませんでした", path, error ? error : OS_ERROR_WRITE_FAULT,
+  failuretext(b, (int)sizeof b, "スクリーンショットを保存できませんでした", path, error,
               "画像はクリップボードに残しています。");
   tickbox(b, "Write Error");
   return ShotNotSaved;
+}
+
+// 1 while the clipboard (open, its image img) still holds what it held when
+// KESTO started: that is the user's, neither saved nor emptied.  Once it
+// changes, never again.  A system that keeps no sequence number (0) is
+// judged by the image alone.
+static int foreignclipboard(OsHandle img) {
+  CaptureControl& cc = gkesto.mw.cap;
+  uint32_t seq = osgetclipboardsequencenumber();
+  if (cc.foreign && (seq != cc.foreignseq || (seq == 0 && img != cc.foreignimage))) cc.foreign = 0;
+  return cc.foreign;
+}
+
+void rememberclipboard() {
+  CaptureControl& cc = gkesto.mw.cap;
+  cc.foreign = 1;
+  cc.foreignseq = osgetclipboardsequencenumber();
+  cc.foreignimage = 0;
+  if (osopenclipboard(gkesto.mw.main)) {
+    cc.foreignimage = osgetclipboardbitmap();
+    osclosecliboard();
+  }
 }
 
 // The screenshot check; 0 when the game window was found gone (the tick
@@ -208,11 +218,13 @@ static int screenshotcheck() {
     return 1;
   }
   OsHandle img = osgetclipboardbitmap();
+  int foreign = foreignclipboard(img);
+  if (foreign) img = 0;
   int fresh = img && img != cc.lastimage;
   static ShotImage shot;
   ShotResult got = fresh ? takeimage(img, &shot) : ShotSaved;
   // An image that is not saved stays on the clipboard: nothing is lost.
-  if (!fresh && !(img && cc.unsaved)) osemptyclipboard();
+  if (!foreign && !fresh && !(img && cc.unsaved)) osemptyclipboard();
   osclosecliboard();
   cc.lastimage = img;
   if (fresh) {
@@ -222,7 +234,8 @@ static int screenshotcheck() {
                (int)shot.H);
       tickbox(b, "Error");
     } else if (got == ShotUnreadable) {
-      tickbox("クリップボードの画像を読み取れないため保存しませんでした", "Error");
+      tickbox("クリップボードの画像を読み取れないため保存しませんでした\r\n\r\n画像はクリップボードに残しています。",
+              "Error");
     } else {
       got = writescreenshot(shot);
     }
@@ -249,50 +262,66 @@ void stopburst() {
   if (burstpending()) cc.burst = BurstWriting;
 }
 
-// Forgets the write failures of a burst once they are told, or at its start.
+// Forgets the failures of a burst once they are told, or at its start.
 static void clearfailures(BurstFigures& b) {
-  b.framefails = 0;
-  b.firstfail = 0;
+  b.waiting = 0;
+  b.failframe = 0;
   b.frameerror = 0;
-  b.checkfail = 0;
+  b.skipped = 0;
+  b.firstskip = 0;
+  b.grabfails = 0;
+  b.discarded = 0;
   b.logfails = 0;
   b.logerror = 0;
+  b.logclosefail = 0;
 }
 
-// What could not be written, told when the burst is over: the status line
-// and a message naming the first file and the reason.
+// What the burst could not do, told when it is over: frames skipped by the
+// file check, grabs that copied nothing, log lines not written.  Frames whose
+// files could not be written were asked about when it happened.
 static void reportburst() {
   BurstFigures& b = gkesto.burst;
-  if (b.framefails == 0 && b.logfails == 0) return;
-  char text[PATHSIZE * 2 + 400];
-  int n = 0;
-  if (b.framefails) {
-    char first[PATHSIZE + 16];
-    snprintf(first, sizeof first, "%s\\c%05d.bmp", b.folder, b.firstfail);
-    char why[96];
-    if (b.frameerror) errorreason(b.frameerror, why, (int)sizeof why);
-    else snprintf(why, sizeof why, "画像が大きすぎて BMP ファイルにできません");
-    n += snprintf(text + n, sizeof text - (size_t)n, "連写の画像 %d 枚を保存できませんでした。\r\n%s\r\n%s",
-                  b.framefails, first, why);
-    if (b.checkfail)
-      n += snprintf(text + n, sizeof text - (size_t)n, "\r\nc%05d.bmp で連写の保存を中止しました。", b.checkfail);
-  }
-  if (b.logfails && n >= 0 && n < (int)sizeof text) {
-    char why[96];
-    errorreason(b.logerror, why, (int)sizeof why);
-    n += snprintf(text + n, sizeof text - (size_t)n, "%s連写のログ %d 行を書き込めませんでした。\r\n%s\r\n%s",
-                  n ? "\r\n\r\n" : "", b.logfails, b.logpath, why);
-  }
-  if (!b.checkfail) {
-    char line[160];
-    snprintf(line, sizeof line, "連写の保存に失敗しました (画像 %d 枚、ログ %d 行)", b.framefails, b.logfails);
+  char line[200];
+  if (b.discarded) {
+    snprintf(line, sizeof line, "保存できなかった連写の画像 %d 枚を破棄しました", b.discarded);
     ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
   }
+  if (b.skipped == 0 && b.grabfails == 0 && b.logfails == 0 && !b.logclosefail) {
+    clearfailures(b);
+    return;
+  }
+  char text[PATHSIZE * 2 + 600];
+  int n = 0;
+  if (b.skipped)
+    n += snprintf(text + n, sizeof text - (size_t)n,
+                  "連写の画像 %d 枚は大きすぎて BMP ファイルにできないため飛ばしました (最初は c%05d.bmp)。\r\n"
+                  "その画像のログの行もありません。",
+                  b.skipped, b.firstskip);
+  if (b.grabfails && n >= 0 && n < (int)sizeof text)
+    n += snprintf(text + n, sizeof text - (size_t)n, "%s画面を取り込めなかった %d 回は画像にしていません。",
+                  n ? "\r\n\r\n" : "", b.grabfails);
+  if ((b.logfails || b.logclosefail) && n >= 0 && n < (int)sizeof text) {
+    char why[96];
+    errorreason(b.logerror, why, (int)sizeof why);
+    if (b.logfails)
+      n += snprintf(text + n, sizeof text - (size_t)n, "%s連写のログ %d 行を書き込めませんでした。\r\n%s\r\n%s",
+                    n ? "\r\n\r\n" : "", b.logfails, b.logpath, why);
+    else
+      n += snprintf(text + n, sizeof text - (size_t)n, "%s連写のログを最後まで保存できなかったおそれがあります。\r\n%s\r\n%s",
+                    n ? "\r\n\r\n" : "", b.logpath, why);
+  }
+  if (!b.discarded) {
+    snprintf(line, sizeof line, "連写の保存を終えました (飛ばした画像 %d 枚、取り込めなかった %d 回、ログの失敗 %d 行)",
+             b.skipped, b.grabfails, b.logfails);
+    ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
+  }
+  int writing = b.logfails || b.logclosefail;
   clearfailures(b);
-  tickbox(text, "Write error");
+  tickbox(text, writing ? "Write error" : "Error");
 }
 
-// The burst is over: every frame it took is on disk or told as lost.
+// The burst is over: every frame it took is on disk, skipped by the file
+// check or discarded by the user.
 static void burstdone() {
   MainWindowState& mw = gkesto.mw;
   mw.freemb = freediskmb(gkesto.set.homeread);
@@ -308,27 +337,82 @@ void showending() {
   ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, line);
 }
 
+// The user's answer to a write that failed.
+enum Answer { Retry, Discard, AskLater };
+
+// Asks what to do with the frames a failed write left in memory: 再試行
+// writes on from the frame that failed, キャンセル asks to confirm the
+// discard (いいえ goes back to the first question).  A box that cannot be
+// shown leaves the frames as they are.
+static Answer askfailed() {
+  MainWindowState& mw = gkesto.mw;
+  BurstFigures& b = gkesto.burst;
+  char path[PATHSIZE + 16];
+  snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, b.failframe);
+  char tail[200];
+  snprintf(tail, sizeof tail,
+           "保存していない画像 %d 枚はメモリーに残しています。\r\n空きを作ってから「再試行」を押すと続きを保存します。",
+           b.taken - b.written);
+  char text[PATHSIZE + 600];
+  failuretext(text, (int)sizeof text, "連写の画像を保存できませんでした", path, b.frameerror, tail);
+  char confirm[240];
+  snprintf(confirm, sizeof confirm,
+           "保存していない連写の画像 %d 枚を破棄します。よろしいですか？\r\n\r\n「いいえ」で保存の確認に戻ります。",
+           b.taken - b.written);
+  Answer a = AskLater;
+  mw.cap.asking = 1;
+  for (;;) {
+    int r = osmessagebox(mw.main, text, "Write error", OS_MB_RETRYCANCEL | OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    if (r == OS_IDRETRY) a = Retry;
+    if (r != OS_IDCANCEL) break;
+    r = osmessagebox(mw.main, confirm, "Write error", OS_MB_YESNO | OS_MB_SYSTEMMODAL | OS_MB_ICONWARNING);
+    if (r == OS_IDYES) a = Discard;
+    if (r != OS_IDNO) break;
+  }
+  mw.cap.asking = 0;
+  return a;
+}
+
+int askingnow() { return gkesto.mw.cap.asking; }
+
+// Writes out up to FLUSHFRAMES frames with the timers stopped.  A write
+// that fails asks the user (AskOrWait, AskOrDiscard) or, when no one can be
+// asked (NoOneToAsk: the session ends), discards what is left.  A box that
+// cannot be shown keeps the frames for the next call (AskOrWait) or
+// discards them (AskOrDiscard: nothing comes after).  1 while frames
+// remain, 0 once the burst is over, done and told.
+static int writeout(WriteOut how) {
+  int r = burstflush(FLUSHFRAMES);
+  while (r == FLUSHSTOPPED) {
+    Answer a = how == NoOneToAsk ? Discard : askfailed();
+    if (a == AskLater && how == AskOrWait) break;
+    if (a != Retry) {
+      burstdiscard();
+      r = FLUSHDONE;
+      break;
+    }
+    r = burstflush(FLUSHFRAMES);
+  }
+  showwriteout();
+  if (r == FLUSHDONE) burstdone();
+  return r != FLUSHDONE;
+}
+
 int writeoutstep() {
   stoptimers();
-  int more = burstflush(FLUSHFRAMES);
-  showwriteout();
+  int more = writeout(AskOrWait);
   if (more) showending();
-  else burstdone();
   starttimers();
   return more;
 }
 
-void writeoutnow() {
+void writeoutnow(WriteOut how) {
   stopburst();
   while (burstpending()) {
-    if (burstflush(FLUSHFRAMES)) {
-      showwriteout();
+    if (writeout(how)) {
       showending();
       // Nothing waits for the message loop: the status line is painted now.
       osupdatewindow(osgetdlgitem(gkesto.mw.main, IDC_STATUSLINE));
-    } else {
-      showwriteout();
-      burstdone();
     }
   }
 }
@@ -343,8 +427,7 @@ void capturetoggle() {
     if (cc.burst != BurstRunning && cc.burst != BurstWriting) return;
     stoptimers();
     cc.burst = BurstWriting;
-    if (!burstflush(FLUSHFRAMES)) burstdone();
-    showwriteout();
+    writeout(AskOrWait);
     starttimers();
     return;
   }
@@ -419,7 +502,9 @@ static void burstpart() {
   // A clipboard another program holds is no new image: the last one stays.
   int looked = osopenclipboard(mw.main);
   if (looked) {
+    // The image the clipboard held at start is no trigger.
     img = osgetclipboardbitmap();
+    if (foreignclipboard(img)) img = 0;
     osclosecliboard();
   } else {
     img = cc.lastimage;
@@ -451,8 +536,7 @@ static void burstpart() {
   }
   if (cc.burst == BurstWriting) {
     stoptimers();
-    if (!burstflush(FLUSHFRAMES)) burstdone();
-    showwriteout();
+    writeout(AskOrWait);
     starttimers();
   }
   cc.lastimage = img;
@@ -483,8 +567,7 @@ int capturetick() {
       // Leaving burst mode stops taking frames; those taken are written out.
       stoptimers();
       cc.burst = BurstWriting;
-      if (!burstflush(FLUSHFRAMES)) burstdone();
-      showwriteout();
+      writeout(AskOrWait);
       mw.freemb = freediskmb(gkesto.set.homeread);
       starttimers();
     }

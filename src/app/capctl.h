@@ -26,7 +26,18 @@ void stopburst();
 // The status line while the end waits for the write-out.
 void showending();
 // One write-out step on a timer-1 tick while the end waits: 1 while frames
-// remain, 0 once the burst is over (and told).
+// remain, 0 once the burst is over (and told).  A write that fails asks the
+// user to retry or discard.
 int writeoutstep();
+// Who answers when a frame cannot be written: the user, who may also not
+// answer (the box cannot be shown: the frames wait for the next step, or
+// are discarded when nothing comes after), or no one (the session ends: the
+// frames that cannot be written are discarded).
+enum WriteOut { AskOrWait, AskOrDiscard, NoOneToAsk };
 // Writes out what is left of a burst at once, the progress in the status line.
-void writeoutnow();
+void writeoutnow(WriteOut how);
+// 1 while the question about frames that could not be written is up.
+int askingnow();
+// At start: whatever the clipboard holds is the user's, not a screenshot
+// nor a trigger, until the clipboard changes.
+void rememberclipboard();

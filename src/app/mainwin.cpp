@@ -101,10 +101,8 @@ void mainwininitdialog() {
   oscheckdlgbutton(mw.main, IDC_SS, 0);
   mw.screenw = osgetsystemmetrics(OS_SM_CXSCREEN);
   mw.screenh = osgetsystemmetrics(OS_SM_CYSCREEN);
-  if (osopenclipboard(mw.main)) {
-    osemptyclipboard();
-    osclosecliboard();
-  }
+  // What the clipboard holds now is the user's: it stays there.
+  rememberclipboard();
   mw.progress = osgetdlgitem(mw.main, IDC_PROGRESS);
   // A themed Windows draws the bar in its own colour unless its styles are off.
   osnovisualstyle(mw.progress);
@@ -244,24 +242,30 @@ void endsequence() {
 
 // The window goes, or Windows ends the session: nothing waits for a tick,
 // so what is left of a burst is written out here and now.
-static void endnow() {
+static void endnow(WriteOut how) {
   if (gended) return;
   stopburst();
   stoptimers();
-  writeoutnow();
+  writeoutnow(how);
   finishend();
 }
 
 void mainwinclose() { endsequence(); }
 
 int mainwinqueryend() {
-  // No more frames are taken; the session may end.
+  // No more frames are taken; the session may end, and Windows is told why
+  // it should wait for frames still in memory (a system without the call
+  // just ends the session).
   stopburst();
+  if (burstpending()) osshutdownblockreasoncreate(gkesto.mw.main, "連写の画像を保存しています");
   return 1;
 }
 
 void mainwinendsession(int ending) {
-  if (ending) endnow();
+  // No one is there to answer a question: frames that cannot be written now
+  // are lost.
+  if (ending) endnow(NoOneToAsk);
+  osshutdownblockreasondestroy(gkesto.mw.main);
 }
 
 void mainwincommand(int id, int code) {
@@ -343,6 +347,9 @@ void mainwintimer(int id) {
     housekeepingtick();
     return;
   }
+  // The question about frames that could not be written is up: it answers
+  // first.
+  if (askingnow()) return;
   if (id == TICK_KEYS) {
     capturekeys();
     return;
@@ -365,4 +372,4 @@ void mainwintimer(int id) {
   routewatch(events);
 }
 
-void mainwindestroy() { endnow(); }
+void mainwindestroy() { endnow(AskOrDiscard); }

@@ -72,21 +72,11 @@ int framecheck(const uint8_t* frame) {
 
 void burstlog(const char* line, uint32_t n) {
   BurstFigures& b = gkesto.burst;
-  uint32_t put = 0;
-  if (b.log && oswritefile(b.log, line, n, &put) && put == n) return;
-  if (b.logfails == 0 && (b.log || b.logerror == 0)) b.logerror = osgetlasterror();
+  uint32_t error = 0;
+  if (b.log && writeall(b.log, line, n, &error)) return;
+  if (b.logfails == 0 && b.log) b.logerror = error;
   if (b.logerror == 0) b.logerror = OS_ERROR_WRITE_FAULT;
   b.logfails++;
-}
-
-// A frame that is not on disk: counted, the first one kept for the report.
-static void framefailed(int32_t frameno, uint32_t error) {
-  BurstFigures& b = gkesto.burst;
-  if (b.framefails == 0) {
-    b.firstfail = frameno;
-    b.frameerror = error;
-  }
-  b.framefails++;
 }
 
 static void freeslot(int32_t i) {
@@ -98,115 +88,102 @@ static void freeslot(int32_t i) {
   b.frames[i] = nullptr;
 }
 
+// The burst log is flushed and closed at the end of the burst; a failure is
+// told with the burst.
 static void closelog() {
   BurstFigures& b = gkesto.burst;
-  if (b.log) osclosehandle(b.log);
+  if (!b.log) return;
+  int ok = osflushfilebuffers(b.log);
+  uint32_t error = ok ? 0 : osgetlasterror();
+  if (!osclosehandle(b.log) && ok) {
+    ok = 0;
+    error = osgetlasterror();
+  }
   b.log = 0;
+  if (ok) return;
+  b.logclosefail = 1;
+  if (b.logerror == 0) b.logerror = error ? error : OS_ERROR_WRITE_FAULT;
 }
 
-// Writes the log line of the frame in slot i as frame number frameno, then
-// the frame file, and frees the frame.  0 when the frame fails the file check
-// (its block is still held then).  A line or a file that cannot be written
-// is counted for the report at the end of the burst, a partial file removed;
-// *writefailed tells of the file.
-static int writeframe(int32_t i, int32_t frameno, int* writefailed) {
+// Writes the file of the frame in slot i as frame number frameno, then its
+// log line, and frees the frame.  0 when the file could not be made whole
+// (the frame is still held, *error says why, no partial file is left).
+static int writeframe(int32_t i, int32_t frameno, uint32_t* error) {
   BurstFigures& b = gkesto.burst;
   const uint8_t* p = b.frames[i];
+  char path[PATHSIZE + 32];
+  snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, frameno);
+  if (!writewholefile(path, OS_CREATE_ALWAYS, p + FRAMEFILE, get32(p + FRAMEFILE + 2), nullptr, 0, error)) return 0;
   OsTime t;
   uint16_t* f[8] = {&t.year, &t.month, &t.dayofweek, &t.day, &t.hour, &t.minute, &t.second, &t.ms};
   for (int k = 0; k < 8; k++) *f[k] = get16(p + FRAMETIME + 2 * k);
   char line[160];
   int len = burstlogline(line, sizeof line, frameno, (int32_t)get32(p + FRAMEMS), t);
   burstlog(line, (uint32_t)len);
-  *writefailed = 0;
-  if (!framecheck(p)) return 0;
-  char path[PATHSIZE + 32];
-  snprintf(path, sizeof path, "%s\\c%05d.bmp", b.folder, frameno);
-  OsHandle fh = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
-                             OS_CREATE_ALWAYS);
-  uint32_t error = 0;
-  if (fh == OS_BADFILE) {
-    error = osgetlasterror();
-    *writefailed = 1;
-  } else {
-    uint32_t n = get32(p + FRAMEFILE + 2), put = 0;
-    if (!oswritefile(fh, p + FRAMEFILE, n, &put) || put != n) {
-      error = osgetlasterror();
-      *writefailed = 1;
-    }
-    if (!osclosehandle(fh) && !*writefailed) {
-      error = osgetlasterror();
-      *writefailed = 1;
-    }
-    if (*writefailed) osdeletefile(path);
-  }
-  if (*writefailed) framefailed(frameno, error ? error : OS_ERROR_WRITE_FAULT);
   freeslot(i);
   return 1;
 }
 
+// Writes up to n frames in order without closing the log.
+static int writeon(int32_t n) {
+  BurstFigures& b = gkesto.burst;
+  b.waiting = 0;
+  for (int32_t k = 0; k < n && b.written < b.taken; k++) {
+    int32_t i = b.written % FRAMESLOTS, frameno = b.written + 1;
+    if (b.frames[i] && !framecheck(b.frames[i])) {
+      // Too large for a BMP file: this frame alone is skipped, and told.
+      char msg[160];
+      snprintf(msg, sizeof msg, "c%05d.bmp は大きすぎて BMP ファイルにできないため飛ばしました (ログの行もありません)",
+               frameno);
+      ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, msg);
+      if (b.skipped++ == 0) b.firstskip = frameno;
+      freeslot(i);
+    } else if (b.frames[i]) {
+      uint32_t error = 0;
+      if (!writeframe(i, frameno, &error)) {
+        b.waiting = 1;
+        b.failframe = frameno;
+        b.frameerror = error;
+        return FLUSHSTOPPED;
+      }
+      b.ondisk++;
+    }
+    b.written++;
+    b.writepos = b.written;
+  }
+  return b.taken > b.written ? FLUSHMORE : FLUSHDONE;
+}
+
 int burststep() {
   BurstFigures& b = gkesto.burst;
-  int32_t i = b.straight ? 0 : b.slot;
-  if (i < 0 || i >= FRAMESLOTS) return 1;
-  if (!grabframe(&b.handles[i], &b.frames[i])) return 1;
-  if (b.straight) {
-    int failed = 0;
-    if (!writeframe(0, b.ondisk + 1, &failed)) {
-      // A frame that cannot be a file ends the burst; it is told at its end.
-      char msg[128];
-      snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", b.ondisk + 1,
-               b.ondisk);
-      ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, msg);
-      framefailed(b.ondisk + 1, 0);
-      b.checkfail = b.ondisk + 1;
-      freeslot(0);
-      return 1;
-    }
-    b.ondisk++;
-    // A frame the disk does not take ends the burst too: the next would fail
-    // the same way.
-    if (failed || b.ondisk >= b.planned) {
-      closelog();
-      return 1;
-    }
+  // Every slot holds a frame not yet written: the burst takes no more.
+  if (b.taken - b.written >= FRAMESLOTS) return 1;
+  int32_t i = b.taken % FRAMESLOTS;
+  int got = grabframe(&b.handles[i], &b.frames[i]);
+  if (got == GRABNOBLOCK) return 1;
+  if (got == GRABFAILED) {
+    b.grabfails++;
     return 0;
   }
-  b.slot++;
   b.taken++;
+  b.slot = b.taken % FRAMESLOTS;
+  if (b.straight && writeon(1) == FLUSHSTOPPED) return 1;
   return b.taken >= b.planned ? 1 : 0;
 }
 
 int burstflush(int32_t n) {
+  int r = writeon(n < 0 ? 0 : n);
+  if (r == FLUSHDONE) closelog();
+  return r;
+}
+
+void burstdiscard() {
   BurstFigures& b = gkesto.burst;
-  int32_t left = b.taken - b.written;
-  if (n > left) n = left;
-  if (n < 0) n = 0;
-  for (int32_t k = 0; k < n; k++) {
-    int32_t i = b.writepos;
-    int failed = 0;
-    if (i < 0 || i >= FRAMESLOTS || !b.frames[i] || writeframe(i, i + 1, &failed)) {
-      b.writepos++;
-      continue;
-    }
-    // A frame that cannot be a file ends the burst: the frames after it are
-    // dropped and freed, and the log is closed.  All of them are told as
-    // lost at the end of the burst.
-    char msg[128];
-    snprintf(msg, sizeof msg, "c%05d.bmp を書き出せないため連写の保存を中止しました (%d 枚保存)", i + 1,
-             i - b.framefails);
-    framefailed(i + 1, 0);
-    b.framefails += b.taken - i - 1;
-    b.checkfail = i + 1;
-    for (int32_t j = i; j < b.taken && j < FRAMESLOTS; j++) freeslot(j);
-    b.writepos = b.taken;
-    b.written = b.taken;
-    closelog();
-    ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, msg);
-    return 0;
+  for (; b.written < b.taken; b.written++) {
+    freeslot(b.written % FRAMESLOTS);
+    b.discarded++;
   }
-  b.written += n;
-  if (b.taken - b.written > 0) return 1;
+  b.writepos = b.written;
+  b.waiting = 0;
   closelog();
-  return 0;
 }

@@ -22,11 +22,26 @@ int burstpaths(const char* home, const OsTime& t, char* month, char* folder, cha
 // Makes the burst folders for the time now; 1 with the burst folder and log
 // path set, 0 when a folder cannot be made.
 int burstnames();
-// Takes one frame; 1 when the burst must stop now.
+// Takes one frame; 1 when the burst must stop now.  A grab that copies
+// nothing is no frame: it is counted and the burst goes on.  Straight to disk
+// the frame is written at once; one that cannot be written stays in memory
+// and the burst takes no more.
 int burststep();
-// Writes up to n frames kept in memory; 1 while frames remain, 0 after the
-// last (the burst log is closed then).
+
+// What burstflush answers.
+#define FLUSHDONE 0     // no frame left: the burst log is flushed and closed
+#define FLUSHMORE 1     // frames remain
+#define FLUSHSTOPPED 2  // a write failed: that frame and every later one wait in memory
+// Writes up to n frames kept in memory, in order.  A frame leaves memory only
+// once its file is whole on the disk, and its log line is written then.  A
+// frame failing the file check can never be a file: it alone is skipped and
+// freed (counted, with its log line).  A write that fails stops the
+// write-out (FLUSHSTOPPED): the next call starts again with that frame.
 int burstflush(int32_t n);
+// Frees the frames still in memory unwritten (the user chose to discard
+// them, or the session ends with the disk still failing), counts them and
+// closes the burst log.
+void burstdiscard();
 // The burst log line of a frame: frame number, milliseconds since the
 // previous frame and its local time.  Returns the length (n bytes at most,
 // NUL included).

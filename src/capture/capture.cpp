@@ -110,7 +110,6 @@ int grabframe(OsHandle* handle, uint8_t** frame) {
   osqueryperformancecounter(&now);
   int64_t perms = gkesto.mw.countsperms > 0 ? gkesto.mw.countsperms : 1;
   int32_t ms = (int32_t)((now - b.starttime) / perms);
-  b.starttime = now;
   OsTime t;
   osgetlocaltime(&t);
 
@@ -119,31 +118,31 @@ int grabframe(OsHandle* handle, uint8_t** frame) {
   int64_t w = (int64_t)r[2] - r[0], h = (int64_t)r[3] - r[1];
   if (w < 0) w = -w;
   if (h < 0) h = -h;
+  // Nothing to copy: no frame.
+  if (w == 0 || h == 0) return GRABFAILED;
   // A rectangle beyond 32-bit sizes cannot be a frame.
-  if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return 0;
+  if (w > 0x7FFFFFFF || h > 0x7FFFFFFF) return GRABNOBLOCK;
   uint64_t isize = imagesize((int32_t)w, (int32_t)h);
-  if (isize > FRAMEIMAGEMAX) return 0;
+  if (isize > FRAMEIMAGEMAX) return GRABNOBLOCK;
 
   OsHandle m = osglobalalloc((uint32_t)isize + FRAMEPIXELS);
-  if (!m) return 0;
+  if (!m) return GRABNOBLOCK;
   uint8_t* p = (uint8_t*)osgloballock(m);
   if (!p) {
     osglobalfree(m);
-    return 0;
+    return GRABNOBLOCK;
   }
   OsBitmapHeader sys;
   memset(&sys, 0, sizeof sys);
   sys.size = BMPINFOHEADER;
-  int got = osgrabscreen(r, &sys, p + FRAMEPIXELS, (uint32_t)isize);
-  OsBitmapHeader hdr = rgbheader(sys, (int32_t)w, (int32_t)h);
-  if (sys.planes != 1) {
-    hdr.width = 0;
-    hdr.height = 0;
-    hdr.sizeimage = 0;
-    hdr.planes = 1;
-  } else if (!got) {
-    memset(p + FRAMEPIXELS, 0, (size_t)isize);  // what could not be fetched is black
+  if (!osgrabscreen(r, &sys, p + FRAMEPIXELS, (uint32_t)isize) || sys.planes != 1) {
+    // No bitmap, no copy or no rows: a black or empty picture is no frame.
+    osglobalunlock(m);
+    osglobalfree(m);
+    return GRABFAILED;
   }
+  b.starttime = now;
+  OsBitmapHeader hdr = rgbheader(sys, (int32_t)w, (int32_t)h);
   put32(p + FRAMEMS, (uint32_t)ms);
   put16(p + 4, 0);
   const uint16_t f[8] = {t.year, t.month, t.dayofweek, t.day, t.hour, t.minute, t.second, t.ms};
@@ -152,7 +151,50 @@ int grabframe(OsHandle* handle, uint8_t** frame) {
   putinfoheader(p + FRAMEINFO, hdr);
   *handle = m;
   *frame = p;
+  return GRABBED;
+}
+
+int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error) {
+  const uint8_t* p = (const uint8_t*)buf;
+  while (n > 0) {
+    uint32_t put = 0;
+    int ok = oswritefile(f, p, n, &put);
+    if (put > 0 && put <= n) {
+      // Some bytes went: the next call writes the rest, or tells why not.
+      p += put;
+      n -= put;
+      continue;
+    }
+    // Nothing went: the reason is asked only of a call that failed.
+    *error = ok ? 0 : osgetlasterror();
+    if (*error == 0) *error = OS_ERROR_WRITE_FAULT;
+    return 0;
+  }
   return 1;
+}
+
+int writewholefile(const char* path, uint32_t disposition, const void* a, uint32_t na, const void* b, uint32_t nb,
+                   uint32_t* error) {
+  *error = 0;
+  OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
+                            disposition);
+  if (f == OS_BADFILE) {
+    // Nothing of ours is there to remove.
+    *error = osgetlasterror();
+    if (*error == 0) *error = OS_ERROR_WRITE_FAULT;
+    return 0;
+  }
+  // Whether it worked and why not are kept apart: a call may fail with no
+  // reason, or report success for fewer bytes than asked.
+  int whole = writeall(f, a, na, error) && writeall(f, b, nb, error);
+  if (!osclosehandle(f) && whole) {
+    whole = 0;
+    *error = osgetlasterror();
+  }
+  if (whole) return 1;
+  if (*error == 0) *error = OS_ERROR_WRITE_FAULT;
+  osdeletefile(path);  // no partial file is left behind
+  return 0;
 }
 
 int sspaths(const char* home, const OsTime& t, char* month, char* day, char* file, int n) {

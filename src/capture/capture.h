@@ -58,12 +58,34 @@ int capturerect(int32_t out[4]);
 // Largest image a frame record may hold: a frame above it is not allocated.
 #define FRAMEIMAGEMAX 0x7FFFFF00u
 
+// What became of a screen grab.
+#define GRABNOBLOCK 0  // no block could be allocated or locked
+#define GRABBED 1      // a frame record
+#define GRABFAILED 2   // nothing was copied from the screen: no frame
+
 // Grabs the capture rectangle into a new frame record: the milliseconds
-// since the previous grab (gkesto.burst.starttime, which it then updates),
+// since the previous frame (gkesto.burst.starttime, which it then updates),
 // the local time, both headers and the pixels.  The block's handle and
-// locked address go to *handle and *frame.  0 when no block could be
-// allocated or locked (nothing is kept then).
+// locked address go to *handle and *frame.  A rectangle of no width or
+// height, or a copy or read of the screen that fails, is no frame: nothing
+// is kept and the previous frame's time stays, so its interval goes to the
+// next frame.
 int grabframe(OsHandle* handle, uint8_t** frame);
+
+// Writes n bytes to f.  A write that put fewer bytes than asked, whatever
+// it answered, is followed by one for the rest (Wine fills a disk that way:
+// the next write tells why); a write that puts nothing ends it.  1 when all
+// n bytes were put; otherwise 0 with *error the system's reason for the
+// write that put nothing, or OS_ERROR_WRITE_FAULT when it gave none.
+int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error);
+
+// Writes a file whole: the bytes a (na), then b (nb; may be none), created
+// with disposition (OS_CREATE_NEW never touches an existing file).  1 when
+// every byte was written and the file closed; otherwise 0 with *error the
+// system's reason (never 0: a short write or a failed close with no reason
+// is a write fault), and the partial file removed.
+int writewholefile(const char* path, uint32_t disposition, const void* a, uint32_t na, const void* b, uint32_t nb,
+                   uint32_t* error);
 
 // Screenshot names with the local time t under the program folder home:
 // month folder "ss%d%02d", day folder "d%02d" in it, and the file
@@ -71,8 +93,9 @@ int grabframe(OsHandle* handle, uint8_t** frame);
 // bytes; 0 when a path would not fit.
 int sspaths(const char* home, const OsTime& t, char* month, char* day, char* file, int n);
 // Makes the screenshot folders for the time now and sets path (n bytes) to
-// the next screenshot file.  1, or 0 after it has stopped both main-window
-// timers and shown its message.
+// the next screenshot file; a name taken already gets "_2", "_3", ... before
+// ".bmp".  1, or 0 after it has stopped both main-window timers and shown its
+// message.
 int ssname(char* path, int n);
 
 // The size of a clipboard image from its header: width and |height| (the

@@ -20,7 +20,27 @@ int ssname(char* path, int n) {
     osmessagebox(gkesto.mw.main, "フォルダを作成できませんでした", "DIR", OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
     return 0;
   }
-  memcpy(path, file, strlen(file) + 1);
+  // A name taken already (the clock was set back) gets "_2", "_3", ...:
+  // an earlier screenshot is never overwritten.
+  size_t len = strlen(file);
+  if (folderexists(file)) {
+    char dated[PATHSIZE + 96];
+    memcpy(dated, file, len - 4);  // without ".bmp"
+    dated[len - 4] = 0;
+    for (int k = 2;; k++) {
+      int a = snprintf(file, sizeof file, "%s_%d.bmp", dated, k);
+      if (k > 99 || a < 0 || a >= n) {
+        oskilltimer(gkesto.mw.main, 1);
+        oskilltimer(gkesto.mw.main, 2);
+        osmessagebox(gkesto.mw.main, "スクリーンショットの名前を決められませんでした", "DIR",
+                     OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+        return 0;
+      }
+      if (!folderexists(file)) break;
+    }
+    len = strlen(file);
+  }
+  memcpy(path, file, len + 1);
   return 1;
 }
 

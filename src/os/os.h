@@ -85,6 +85,7 @@ int oscreatedirectory(const char* path);
 // ---- messages ------------------------------------------------------------
 #define OS_MB_OK 0x0u
 #define OS_MB_OKCANCEL 0x1u
+#define OS_MB_RETRYCANCEL 0x5u
 #define OS_MB_YESNO 0x4u
 #define OS_MB_ICONERROR 0x10u
 #define OS_MB_ICONQUESTION 0x20u
@@ -93,6 +94,7 @@ int oscreatedirectory(const char* path);
 #define OS_MB_SYSTEMMODAL 0x1000u
 #define OS_IDOK 1
 #define OS_IDCANCEL 2
+#define OS_IDRETRY 4
 #define OS_IDYES 6
 #define OS_IDNO 7
 
@@ -161,6 +163,9 @@ int osemptyclipboard();
 int osclosecliboard();
 // The clipboard's CF_BITMAP image while the clipboard is open; 0 when none.
 OsHandle osgetclipboardbitmap();
+// GetClipboardSequenceNumber: a number that changes whenever the clipboard's
+// contents change (0 when the system cannot tell).
+uint32_t osgetclipboardsequencenumber();
 #define OS_SM_CXSCREEN 0
 #define OS_SM_CYSCREEN 1
 int osgetsystemmetrics(int index);
@@ -235,6 +240,11 @@ OsHandle oscreatemutex(const char* name, int owned);  // 0 on failure
 OsHandle osloadlibrary(const char* name);             // 0 on failure
 void* osgetprocaddress(OsHandle module, const char* name);
 int osfreelibrary(OsHandle module);
+// ShutdownBlockReasonCreate and ShutdownBlockReasonDestroy, looked up at run
+// time (older systems lack them): the reason Windows shows while it waits for
+// the window before the session ends.  1 or 0.
+int osshutdownblockreasoncreate(OsWin w, const char* reason);
+int osshutdownblockreasondestroy(OsWin w);
 // The handlers the messages of the program's windows go to.  The system layer
 // knows none of them by name: the program hands it one table of them when it
 // makes its main window, and calls nothing else of the program.  A handler

@@ -1,10 +1,12 @@
 """End-to-end tests under Wine of bursts that must reach the disk whatever
 the user does meanwhile: 連写 cleared and ticked again before the next
-trigger, and 終了 while frames are still in memory. Every frame a burst took
-is looked for on disk as a BMP that Pillow reads, one per DATA line of the
-burst's log, and the memory the frames took is looked at in the Linux
-process that runs kesto.exe."""
+trigger, 終了 while frames are still in memory, and a disk that fills during
+the write-out. Every frame a burst took is looked for on disk as a BMP that
+Pillow reads, one per DATA line of the burst's log, and the memory the frames
+took is looked at in the Linux process that runs kesto.exe."""
 
+import os
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -141,3 +143,80 @@ def test_capture_end_session(ctx):
         lines = ctx.probe_ok("endsession", h)
         ctx.check(lines and lines[0].strip() == "query 1", f"the session may not end: {lines}")
     end_midburst(ctx, end)
+
+
+def mount_tmpfs(ctx, folder, size_mb):
+    """A tmpfs of size_mb on folder (the tests run as root); failing to mount
+    fails the test."""
+    r = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size_mb}m,mode=0755", "tmpfs", str(folder)],
+                       capture_output=True, text=True)
+    ctx.check(r.returncode == 0, f"mount -t tmpfs on {folder} failed ({r.returncode}): {r.stderr.strip()}"
+              " (this test needs root)")
+
+
+def unmount(folder):
+    """Unmounts folder once nothing of Wine holds it; lazily if something still does."""
+    if subprocess.run(["umount", str(folder)], capture_output=True).returncode != 0:
+        subprocess.run(["umount", "-l", str(folder)], capture_output=True)
+
+
+def test_capture_full_disk_retry(ctx):
+    # A burst of 100 frames kept in memory is written out to a program folder
+    # on a small disk that fills after about 30 of them: KESTO keeps the rest
+    # in memory and asks (再試行 / キャンセル), naming the file and the
+    # reason; room is made and 再試行 pressed; all 100 frames end on disk, one
+    # DATA line each.
+    folder = ctx.folder
+    mount_tmpfs(ctx, folder, 192)
+    try:
+        full_disk_retry(ctx, folder)
+    finally:
+        ctx.wine.reset()  # kesto.exe ended: nothing holds the folder any more
+        unmount(folder)
+
+
+def full_disk_retry(ctx, folder):
+    cap.prepare(ctx, interval=7, pages=100)
+    h, g = cap.start(ctx)
+    cap.check_box(ctx, h, 1021, 1)
+    # Each frame is the game window with the custom margins.
+    l, t, r, b = cap.rect(ctx, g)
+    top, left, bottom, right = cap.CUSTOM
+    w, hh = r - l + left + right, b - t + top + bottom
+    frame = 54 + (w * 3 + 3) // 4 * 4 * hh
+    # Room for 30 frames and a half, the log and a little more.
+    st = os.statvfs(folder)
+    free = st.f_bavail * st.f_frsize
+    filler = folder / "filler.bin"
+    with open(filler, "wb") as f:
+        f.truncate(0)
+        left_over = free - int(30.5 * frame) - 65536
+        ctx.check(left_over > 0, f"the tmpfs of {free} bytes free is too small for frames of {frame} bytes")
+        block = b"\0" * 1048576
+        while left_over > 0:
+            left_over -= f.write(block[:min(len(block), left_over)])
+    print(f"frames of {w} x {hh} ({frame} bytes); {os.statvfs(folder).f_bavail * st.f_frsize} bytes free")
+
+    start_burst(ctx, h, 100, 1)
+    box = ctx.msgbox(60000)
+    ctx.check(box["caption"] == b"Write error", f"caption {box['caption']!r}")
+    text = box["text"].decode("cp932")
+    ctx.check(text.startswith("連写の画像を保存できませんでした\r\n\r\n"), f"the question: {text!r}")
+    ctx.check("ディスクの空きが足りません" in text, f"the question gives no reason: {text!r}")
+    ctx.check(sorted(box["buttons"]) == [2, 4], f"buttons {box['buttons']}, expected 再試行 (4) and キャンセル (2)")
+    dirs = cap.burst_dirs(ctx)
+    ctx.check(len(dirs) == 1, f"burst folders {dirs}")
+    frames, names = burst_in(dirs[0])
+    ctx.check(20 <= len(frames) < 100, f"{len(frames)} frames on disk when the disk was full")
+    ctx.check(f"{dirs[0].name}\\c{len(frames) + 1:05d}.bmp" in text, f"the question names another file: {text!r}")
+    ctx.check(f"保存していない画像 {100 - len(frames)} 枚" in text, f"the question's count: {text!r}")
+    print(f"the disk was full after {len(frames)} frames")
+
+    filler.unlink()
+    ctx.answer(4)
+    names = written_out(ctx, dirs[0], 100)
+    ctx.check(len(names) == 100, f"{len(names)} frames")
+    check_frames(ctx, dirs[0], names)
+    frames, lines = burst_in(dirs[0])
+    ctx.check(lines == frames, f"DATA lines {len(lines)}, frames {len(frames)}")
+    ctx.no_msgbox(300)

@@ -62,6 +62,13 @@ Bmp readbmp(const std::string& path) {
   return b;
 }
 
+// The DATA lines of a burst log.
+int datalines(const std::string& log) {
+  int n = 0;
+  for (size_t p = log.find("DATA c"); p != std::string::npos; p = log.find("DATA c", p + 1)) n++;
+  return n;
+}
+
 class CapCtl : public ::testing::Test {
  protected:
   std::string dir, golf;
@@ -277,6 +284,15 @@ TEST_F(CapCtl, AClipboardImageTooLargeForTheBuffersIsSkippedOnce) {
   EXPECT_TRUE(files().empty());
   tick(5);
   EXPECT_EQ(boxes("Error"), 1u);
+  // One whose rows cannot be read is told once and stays on the clipboard.
+  OsHandle unreadable = fakeclipimage(640, 480);
+  gfake.images.back().rowsfail = 1;
+  tick(5);
+  ASSERT_EQ(boxes("Error"), 2u);
+  EXPECT_EQ(gfake.boxes.back().text,
+            "クリップボードの画像を読み取れないため保存しませんでした\r\n\r\n画像はクリップボードに残しています。");
+  EXPECT_EQ(gfake.clipimage, unreadable);
+  EXPECT_TRUE(files().empty());
   // One that fits is saved as usual.
   fakeclipimage(2560, 1638);
   tick();
@@ -527,7 +543,9 @@ TEST_F(CapCtl, TheCountFieldClampsAndRefusesChangesDuringABurst) {
   EXPECT_TRUE(fakefindtimer(main, 1));
 }
 
-TEST_F(CapCtl, AFrameFailingTheFileCheckMidFlushFreesTheRestAndClosesTheLog) {
+// A frame the window outgrew mid-burst cannot be a BMP file: it alone is
+// skipped, with its log line, and told; the frames after it are written.
+TEST_F(CapCtl, AFrameFailingTheFileCheckIsTheOnlyOneSkipped) {
   start(7, 8);
   click(IDC_BURST, 1);
   OsWin area = fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
@@ -535,30 +553,70 @@ TEST_F(CapCtl, AFrameFailingTheFileCheckMidFlushFreesTheRestAndClosesTheLog) {
   fakeclipimage(640, 480);
   tick(3);
   ASSERT_EQ(gkesto.burst.taken, 3);
-  // From the fourth frame on the area is larger than any frame file may be.
-  for (auto& w : gfake.windows)
-    if (w.id == area) w.rect[2] = 3000, w.rect[3] = 1500;
-  tick(4);
+  // The fourth frame is larger than any frame file may be.
+  fakewindow(area)->rect[2] = 3000;
+  fakewindow(area)->rect[3] = 1500;
+  tick();
+  fakewindow(area)->rect[2] = 64;
+  fakewindow(area)->rect[3] = 48;
+  tick(3);
   ASSERT_EQ(gkesto.burst.taken, 7);
   EXPECT_EQ(gfake.blocks.size(), 7u);
   tick();  // the eighth frame, then the write-out
-  EXPECT_TRUE(gfake.blocks.empty()) << "every frame is freed";
-  EXPECT_EQ(gkesto.burst.log, 0u) << "the log is closed";
-  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
-  EXPECT_EQ(gkesto.mw.cap.toggled, 0);
-  EXPECT_EQ(item(IDC_STATUSLINE), "c00004.bmp を書き出せないため連写の保存を中止しました (3 枚保存)");
-  std::vector<std::string> f = files();
-  EXPECT_EQ(f.size(), 4u) << "three frames and the log";
-  std::string log = readfile(dir + "/" + f.back());
-  EXPECT_NE(log.find("DATA c00004.bmp"), std::string::npos);
-  EXPECT_EQ(log.find("DATA c00005.bmp"), std::string::npos);
-  // The next burst starts clean.
-  fakeclipimage(640, 480);
-  for (auto& w : gfake.windows)
-    if (w.id == area) w.rect[2] = 64, w.rect[3] = 48;
-  tick(10);
   EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
   EXPECT_TRUE(gfake.blocks.empty());
+  EXPECT_EQ(gkesto.burst.log, 0u) << "the log is closed";
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 8u) << "seven frames and the log";
+  for (int k : {1, 2, 3, 5, 6, 7, 8}) {
+    char name[16];
+    snprintf(name, sizeof name, "c%05d.bmp", k);
+    EXPECT_NE(std::find_if(f.begin(), f.end(), [&](const std::string& x) { return x.find(name) != std::string::npos; }),
+              f.end())
+        << name;
+  }
+  std::string log = readfile(dir + "/" + f.back());
+  EXPECT_EQ(datalines(log), 7);
+  EXPECT_EQ(log.find("DATA c00004.bmp"), std::string::npos) << "no line for the skipped frame";
+  EXPECT_NE(log.find("DATA c00008.bmp"), std::string::npos);
+  ASSERT_EQ(boxes("Error"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text,
+            "連写の画像 1 枚は大きすぎて BMP ファイルにできないため飛ばしました (最初は c00004.bmp)。\r\n"
+            "その画像のログの行もありません。");
+  EXPECT_EQ(item(IDC_STATUSLINE), "連写の保存を終えました (飛ばした画像 1 枚、取り込めなかった 0 回、ログの失敗 0 行)");
+  // The next burst starts clean.
+  fakeclipimage(640, 480);
+  tick(10);
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(boxes("Error"), 1u);
+  EXPECT_TRUE(gfake.blocks.empty());
+}
+
+// A grab that copies nothing is no frame: no number, no file, no log line;
+// its interval goes to the next frame's Tic, and the failed grabs are told
+// when the burst is over.
+TEST_F(CapCtl, AFailedGrabIsNoFrameAndItsIntervalGoesToTheNext) {
+  start(7, 4);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+  fakeclipimage(640, 480);
+  tick();  // frame 1
+  gfake.grabfails = 2;
+  gfake.blitfails = 1;
+  tick(3);  // no frame
+  ASSERT_EQ(gkesto.burst.taken, 1);
+  tick(3);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  std::vector<std::string> f = files();
+  ASSERT_EQ(f.size(), 5u);
+  for (int i = 0; i < 4; i++) EXPECT_TRUE(readbmp(dir + "/" + f[(size_t)i]).ok) << f[(size_t)i];
+  std::string log = readfile(dir + "/" + f.back());
+  EXPECT_EQ(datalines(log), 4);
+  EXPECT_NE(log.find("DATA c00002.bmp Tic=116 ms"), std::string::npos) << "three failed grabs and a frame: " << log;
+  EXPECT_NE(log.find("DATA c00003.bmp Tic= 29 ms"), std::string::npos) << log;
+  ASSERT_EQ(boxes("Error"), 1u);
+  EXPECT_EQ(gfake.boxes.back().text, "画面を取り込めなかった 3 回は画像にしていません。");
+  EXPECT_EQ(fakeleftovers(), "");
 }
 
 TEST_F(CapCtl, AFrameThatCannotBeAllocatedEndsTheBurstWithTheFramesTaken) {
@@ -629,17 +687,6 @@ TEST_F(CapCtl, TheEstimateShowsZeroBelowTheMemoryReserve) {
   EXPECT_EQ(item(IDC_FREEMEM), "20");
 }
 
-namespace {
-
-// The DATA lines of a burst log.
-int datalines(const std::string& log) {
-  int n = 0;
-  for (size_t p = log.find("DATA c"); p != std::string::npos; p = log.find("DATA c", p + 1)) n++;
-  return n;
-}
-
-}  // namespace
-
 // A trigger while a burst has frames in memory never starts another over
 // them, whatever the 連写 box did meanwhile; a burst of count 0 stops too.
 TEST_F(CapCtl, ATriggerAfterTheBurstBoxClearedAndTickedAgainNeverStartsABurstOverFramesInMemory) {
@@ -695,84 +742,132 @@ TEST_F(CapCtl, EditingTheCountWhilePausedLeavesTimer1Stopped) {
   EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
 }
 
-// Frames and log lines the disk does not take are counted and told once the
-// burst is over; no partial frame file is left.
-TEST_F(CapCtl, FramesAndLogLinesADiskRefusesAreCountedAndTold) {
+namespace {
+
+// Scripted from a message box: the room made on the disk when the n-th box
+// comes up (from 1), and what was held in memory then.
+int groomat = 0;
+size_t gblocksatfirst = 0;
+void makeroom(const FakeMessageBox&) {
+  if (gfake.boxes.size() == 1) gblocksatfirst = gfake.blocks.size();
+  if ((int)gfake.boxes.size() == groomat) gfake.diskroom = -1;
+}
+
+}  // namespace
+
+// A frame the disk refuses stops the write-out: it and every later frame
+// stay in memory while the user is asked, with the file and the reason.
+// キャンセル asks to confirm the discard, いいえ goes back; 再試行 writes on
+// from the frame that failed.  Nothing is lost unless the user says so.
+TEST_F(CapCtl, AFrameTheDiskRefusesWaitsInMemoryUntilTheUserRetriesOrDiscards) {
   start(7, 12);
   click(IDC_BURST, 1);
   fakeaddwindow("OTHER", "area", 0, 0, 64, 48);  // frames of 9270 bytes
   gfake.localtime = OsTime{2009, 4, 0, 5, 14, 3, 22, 187 - 29};
   fakeclipimage(640, 480);
   tick(11);
-  gfake.diskroom = 5 * 9270 + 300;  // five frames, some log lines, and a sixth frame in part
-  tick(2);
+  gfake.diskroom = 5 * 9270 + 300;  // five frames, their log lines, and a sixth frame in part
+  gfake.answers = {OS_IDCANCEL, OS_IDNO, OS_IDRETRY, OS_IDRETRY};
+  groomat = 4;  // the disk is still full at the first 再試行
+  gfake.onbox = makeroom;
+  tick();
+  gfake.onbox = nullptr;
   ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  ASSERT_EQ(gfake.boxes.size(), 4u);
+  EXPECT_EQ(gblocksatfirst, 7u) << "the frame that failed and every later one are in memory";
+  const std::string file = dir + "\\cap200904\\d05_1403_22_18\\c00006.bmp";
+  const std::string ask = "連写の画像を保存できませんでした\r\n\r\n" + file +
+                          "\r\nディスクの空きが足りません (エラー 112)\r\n\r\n"
+                          "保存していない画像 7 枚はメモリーに残しています。\r\n"
+                          "空きを作ってから「再試行」を押すと続きを保存します。";
+  for (size_t k : {0, 2, 3}) {
+    EXPECT_EQ(gfake.boxes[k].text, ask) << k;
+    EXPECT_EQ(gfake.boxes[k].caption, "Write error");
+    EXPECT_EQ(gfake.boxes[k].type, (uint32_t)(OS_MB_RETRYCANCEL | OS_MB_SYSTEMMODAL | OS_MB_ICONERROR));
+    EXPECT_EQ(gfake.boxes[k].timers, 0u);
+  }
+  EXPECT_EQ(gfake.boxes[1].text,
+            "保存していない連写の画像 7 枚を破棄します。よろしいですか？\r\n\r\n「いいえ」で保存の確認に戻ります。");
+  EXPECT_EQ(gfake.boxes[1].type, (uint32_t)(OS_MB_YESNO | OS_MB_SYSTEMMODAL | OS_MB_ICONWARNING));
   std::vector<std::string> f = files();
-  int ondisk = 0;
-  for (auto& x : f)
-    if (x.find(".bmp") != std::string::npos) {
-      EXPECT_TRUE(readbmp(dir + "/" + x).ok) << x;
-      ondisk++;
-    }
-  EXPECT_EQ(ondisk, 5);
-  ASSERT_EQ(boxes("Write error"), 1u);
-  const std::string& t = gfake.boxes.back().text;
-  EXPECT_EQ(t.find("連写の画像 7 枚を保存できませんでした。\r\n" + dir + "\\cap200904\\d05_1403_22_18\\c00006.bmp\r\n"
-                   "ディスクの空きが足りません (エラー 112)"),
-            0u)
-      << t;
-  EXPECT_NE(t.find("連写のログ "), std::string::npos) << t;
-  EXPECT_NE(item(IDC_STATUSLINE).find("連写の保存に失敗しました (画像 7 枚"), std::string::npos);
-  EXPECT_EQ(gfake.boxes.back().timers, 0u);
+  ASSERT_EQ(f.size(), 13u);
+  for (int i = 0; i < 12; i++) EXPECT_TRUE(readbmp(dir + "/" + f[(size_t)i]).ok) << f[(size_t)i];
+  EXPECT_EQ(datalines(readfile(dir + "/" + f.back())), 12) << "one line per frame, each once";
   EXPECT_EQ(fakeleftovers(), "");
-  // The next burst on a disk with room again starts with clean counts.
-  gfake.diskroom = -1;
+  EXPECT_TRUE(fakefindtimer(main, 1) && fakefindtimer(main, 2));
+
+  // キャンセル and はい: the frames are freed, and the status line says how many.
+  gfake.boxes.clear();
+  gfake.diskroom = 200;  // the log's first line, no frame
+  gfake.answers = {OS_IDCANCEL, OS_IDYES};
   fakeclipimage(640, 480);
-  tick(13);
-  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle);
-  EXPECT_EQ(boxes("Write error"), 1u);
+  tick(12);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  EXPECT_EQ(gfake.boxes.size(), 2u);
+  EXPECT_EQ(item(IDC_STATUSLINE), "保存できなかった連写の画像 12 枚を破棄しました");
+  EXPECT_EQ(fakeleftovers(), "");
+  EXPECT_EQ(files().size(), 14u) << "only the second burst's log";
+
   // A log that cannot be made: every line of it is told as lost, the frames
   // are saved.
+  gfake.boxes.clear();
+  gfake.diskroom = -1;
   gfake.localtime = OsTime{2009, 4, 0, 5, 14, 5, 0, 1000 - 29};  // the tick moves the clock first
   gfake.denied.push_back(dir + "/cap200904/d05_1405_00_00/c1405_00_000.txt");
   fakeclipimage(640, 480);
   tick(13);
-  ASSERT_EQ(boxes("Write error"), 2u);
+  ASSERT_EQ(boxes("Write error"), 1u);
   EXPECT_EQ(gfake.boxes.back().text, "連写のログ 13 行を書き込めませんでした。\r\n" + dir +
                                          "\\cap200904\\d05_1405_00_00\\c1405_00_000.txt\r\n"
                                          "書き込みが許可されていません (エラー 5)");
 }
 
-// A straight-to-disk frame that cannot be a file ends the burst and says so;
-// a full frame of the largest desktop passes the check.
-TEST_F(CapCtl, AStraightToDiskFrameFailingTheCheckEndsTheBurstAndAFullDesktopFramePasses) {
+// Straight to disk: a frame the disk refuses stays in memory, the burst
+// takes no more, and the same question is asked; a frame failing the file
+// check is skipped and the burst goes on; a full frame of the largest
+// desktop passes the check.
+TEST_F(CapCtl, StraightToDiskAFrameTheDiskRefusesWaitsAndOneTooLargeIsSkipped) {
   start(1, 5);
   click(IDC_BURST, 1);
   OsWin area = fakeaddwindow("OTHER", "area", 0, 0, 3000, 1500);
   fakeclipimage(640, 480);
-  tick(2);
-  EXPECT_EQ(gkesto.mw.cap.burst, BurstIdle) << "the burst ends";
-  ASSERT_EQ(boxes("Write error"), 1u);
-  EXPECT_NE(gfake.boxes.back().text.find("c00001.bmp で連写の保存を中止しました。"), std::string::npos);
-  EXPECT_EQ(item(IDC_STATUSLINE), "c00001.bmp を書き出せないため連写の保存を中止しました (0 枚保存)");
-  EXPECT_EQ(fakeleftovers(), "");
-  EXPECT_EQ(files().size(), 1u) << "only the log";
-
+  tick();
+  EXPECT_EQ(item(IDC_STATUSLINE), "c00001.bmp は大きすぎて BMP ファイルにできないため飛ばしました (ログの行もありません)");
+  EXPECT_EQ(gkesto.mw.cap.burst, BurstRunning) << "the burst goes on";
   fakewindow(area)->rect[2] = 2560;
   fakewindow(area)->rect[3] = 1638;
-  fakeclipimage(640, 480);
   tick();
   EXPECT_EQ(gkesto.burst.ondisk, 1);
+  fakewindow(area)->rect[2] = 64;
+  fakewindow(area)->rect[3] = 48;
+  gfake.diskroom = 9270 + 100;
+  tick();  // frame 3 is written, with its line
+  EXPECT_TRUE(gfake.boxes.empty());
+  gfake.answers = {OS_IDRETRY};
+  groomat = 1;
+  gfake.onbox = makeroom;
+  long grabs = gfake.grabs;
+  tick();  // frame 4 is refused
+  gfake.onbox = nullptr;
+  EXPECT_EQ(gblocksatfirst, 1u) << "the frame is kept while the user is asked";
+  EXPECT_EQ(gfake.grabs, grabs + 1) << "no frame is taken after it";
+  ASSERT_EQ(boxes("Write error"), 1u);
+  EXPECT_NE(gfake.boxes[0].text.find("c00004.bmp\r\nディスクの空きが足りません (エラー 112)"), std::string::npos);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
   std::vector<std::string> f = files();
-  ASSERT_EQ(f.size(), 3u);
-  std::string frame;
-  for (auto& x : f)
-    if (x.find(".bmp") != std::string::npos) frame = x;
-  Bmp b = readbmp(dir + "/" + frame);
-  EXPECT_TRUE(b.ok);
-  EXPECT_EQ(b.w, 2560);
-  EXPECT_EQ(b.data.size(), 2560u * 1638 * 3 + 54);
-  EXPECT_EQ(boxes("Write error"), 1u);
+  ASSERT_EQ(f.size(), 4u) << "three frames and the log";
+  Bmp big = readbmp(dir + "/" + f[0]);
+  EXPECT_TRUE(big.ok);
+  EXPECT_EQ(big.w, 2560);
+  EXPECT_EQ(big.data.size(), 2560u * 1638 * 3 + 54);
+  EXPECT_TRUE(readbmp(dir + "/" + f[1]).ok);
+  EXPECT_TRUE(readbmp(dir + "/" + f[2]).ok);
+  EXPECT_NE(f[2].find("c00004.bmp"), std::string::npos);
+  std::string log = readfile(dir + "/" + f.back());
+  EXPECT_EQ(datalines(log), 3);
+  EXPECT_EQ(log.find("DATA c00001.bmp"), std::string::npos);
+  ASSERT_EQ(boxes("Error"), 1u) << "the skipped frame is told at the end";
+  EXPECT_EQ(fakeleftovers(), "");
 }
 
 // 終了, Enter, Esc and the close box with frames in memory: the frames are
@@ -801,8 +896,10 @@ TEST_F(CapCtl, EndingWithFramesInMemoryWritesThemOutFirst) {
       case Destroy: mainwindestroy(); break;
       case Session:
         EXPECT_EQ(mainwinqueryend(), 1);
+        EXPECT_EQ(gfake.blockreason, "連写の画像を保存しています") << "Windows is asked to wait";
         tick();
         mainwinendsession(1);
+        EXPECT_EQ(gfake.blockreason, "") << "and told when it need wait no more";
         break;
     }
     if (way == Destroy || way == Session) {
@@ -831,6 +928,70 @@ TEST_F(CapCtl, EndingWithFramesInMemoryWritesThemOutFirst) {
   }
 }
 
+namespace {
+
+// Scripted from the retry question: 終了, Esc, the close box and a new
+// trigger while it is up, then room on the disk.
+OsWin gmain = 0;
+void endwhileasked(const FakeMessageBox& b) {
+  if (gfake.boxes.size() != 1) return;
+  gblocksatfirst = gfake.blocks.size();
+  mainwincommand(IDC_END, 0);
+  mainwincommand(2, 0);
+  mainwinclose();
+  fakeclipimage(640, 480);
+  if (fakefindtimer(gmain, 1)) mainwintimer(1);
+  if (fakefindtimer(gmain, 2)) mainwintimer(2);
+  gfake.diskroom = -1;
+}
+
+}  // namespace
+
+// Ending while the disk refuses the frames: 終了 asks the same question,
+// and while it is up nothing ends, no burst starts and no frame is freed;
+// when Windows ends the session no one is asked, and only then are frames
+// that cannot be written lost.
+TEST_F(CapCtl, EndingWithADiskThatRefusesAsksAndOnlyTheSessionsEndLosesFrames) {
+  for (int session : {0, 1}) {
+    SetUp();
+    start(7, 100);
+    click(IDC_BURST, 1);
+    fakeaddwindow("OTHER", "area", 0, 0, 64, 48);
+    fakeclipimage(640, 480);
+    tick(20);
+    ASSERT_EQ(gkesto.burst.taken, 20);
+    gfake.diskroom = 3 * 9270 + 300;
+    long grabs = gfake.grabs;
+    if (session) {
+      EXPECT_EQ(mainwinqueryend(), 1);
+      mainwinendsession(1);
+      EXPECT_EQ(gfake.quitposted, 1);
+      EXPECT_TRUE(gfake.boxes.empty()) << "no one is there to answer";
+      EXPECT_EQ(files().size(), 4u) << "three frames and the log";
+      EXPECT_EQ(item(IDC_STATUSLINE), "保存できなかった連写の画像 17 枚を破棄しました");
+    } else {
+      gmain = main;
+      gfake.onbox = endwhileasked;
+      gfake.answers = {OS_IDRETRY};
+      mainwincommand(IDC_END, 0);
+      tick();
+      gfake.onbox = nullptr;
+      ASSERT_EQ(gfake.boxes.size(), 1u);
+      EXPECT_EQ(gblocksatfirst, 17u);
+      EXPECT_NE(gfake.boxes[0].text.find("c00004.bmp"), std::string::npos);
+      EXPECT_EQ(gfake.quitposted, 0) << "nothing ends while the question is up";
+      tick(3);
+      EXPECT_EQ(gfake.quitposted, 1);
+      std::vector<std::string> f = files();
+      ASSERT_EQ(f.size(), 21u);
+      EXPECT_EQ(datalines(readfile(dir + "/" + f.back())), 20);
+    }
+    EXPECT_EQ(gfake.grabs, grabs) << "no burst started";
+    EXPECT_EQ(fakeleftovers(), "");
+    TearDown();
+  }
+}
+
 // A screenshot that cannot be written whole: the message names the file and
 // the reason, no partial file is left, and the picture stays on the
 // clipboard until the next PrintScreen is saved.
@@ -839,17 +1000,25 @@ TEST_F(CapCtl, AScreenshotThatCannotBeWrittenIsNamedRemovedAndLeftOnTheClipboard
   click(IDC_SS, 1);
   gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
   const std::string name = dir + "\\ss200904\\d05\\KestoSS_20090405_0905_07_042.bmp";
+  // Writes that keep reporting success for half their bytes, down to none,
+  // or a close that fails, with no reason from the system, are a failure all
+  // the same.
   struct Fault {
     int64_t room;
     bool denied;
     const char* reason;
+    int shortwrite = 0, closefail = 0;
   };
   for (Fault f : {Fault{100000, false, "ディスクの空きが足りません (エラー 112)"},
                   Fault{0, false, "ディスクの空きが足りません (エラー 112)"},
-                  Fault{-1, true, "書き込みが許可されていません (エラー 5)"}}) {
+                  Fault{-1, true, "書き込みが許可されていません (エラー 5)"},
+                  Fault{-1, false, "書き込みに失敗しました (エラー 29)", -1, 0},
+                  Fault{-1, false, "書き込みに失敗しました (エラー 29)", 0, 1}}) {
     SCOPED_TRACE(f.reason);
     gfake.boxes.clear();
     gfake.diskroom = f.room;
+    gfake.shortwrites = f.shortwrite;
+    gfake.closefails = f.closefail;
     if (f.denied) gfake.denied.push_back(dir + "/ss200904/");
     OsHandle img = fakeclipimage(640, 480);
     gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
@@ -920,4 +1089,57 @@ TEST_F(CapCtl, AClipboardHeldByAnotherProgramChangesNothing) {
   fakeclipimage(1280, 1024);  // the second PrintScreen stops it
   tick();
   EXPECT_NE(gkesto.mw.cap.burst, BurstRunning);
+}
+
+// The image on the clipboard when KESTO starts is the user's: in screenshot
+// mode it is neither saved nor emptied, in burst mode it starts no burst,
+// until something new comes to the clipboard.
+TEST_F(CapCtl, TheImageOnTheClipboardAtStartIsTheUsersUntilANewOneComes) {
+  for (int noseq : {0, 1}) {
+    SCOPED_TRACE(noseq ? "no clipboard sequence number" : "the clipboard's sequence number");
+    SetUp();
+    gfake.clipseqzero = noseq;
+    OsHandle mine = fakeclipimage(800, 600);
+    start(7, 3);
+    EXPECT_EQ(gfake.clipboardempties, 0);
+    click(IDC_SS, 1);
+    tick(5);
+    click(IDC_BURST, 1);
+    tick(5);
+    click(IDC_SS, 1);
+    tick(5);
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(gfake.grabs, 0);
+    EXPECT_EQ(gfake.clipimage, mine);
+    EXPECT_EQ(gfake.clipboardempties, 0);
+    EXPECT_TRUE(gfake.boxes.empty());
+    // A new PrintScreen is saved and leaves the clipboard as before.
+    fakeclipimage(640, 480);
+    tick();
+    EXPECT_EQ(files().size(), 1u);
+    EXPECT_EQ(gfake.clipimage, 0u);
+    TearDown();
+  }
+}
+
+// A screenshot never replaces a file: a name taken already (the clock set
+// back) gets _2, _3, ...
+TEST_F(CapCtl, AScreenshotNameTakenAlreadyGetsANumber) {
+  start();
+  click(IDC_SS, 1);
+  const std::string day = dir + "/ss200904/d05/";
+  mkdir((dir + "/ss200904").c_str(), 0755);
+  mkdir(day.c_str(), 0755);
+  writefile(day + "KestoSS_20090405_0905_07_042.bmp", "an earlier screenshot");
+  writefile(day + "KestoSS_20090405_0905_07_042_2.bmp", "and another");
+  for (int k = 0; k < 2; k++) {
+    fakeclipimage(640, 480);
+    gfake.localtime = OsTime{2009, 4, 0, 5, 9, 5, 7, 42};
+    mainwintimer(1);
+  }
+  EXPECT_EQ(readfile(day + "KestoSS_20090405_0905_07_042.bmp"), "an earlier screenshot");
+  EXPECT_EQ(readfile(day + "KestoSS_20090405_0905_07_042_2.bmp"), "and another");
+  EXPECT_TRUE(readbmp(day + "KestoSS_20090405_0905_07_042_3.bmp").ok);
+  EXPECT_TRUE(readbmp(day + "KestoSS_20090405_0905_07_042_4.bmp").ok);
+  EXPECT_TRUE(gfake.boxes.empty());
 }

@@ -188,24 +188,31 @@ TEST_F(Capture, GrabsOfOddRectanglesStayInsideTheirBlocks) {
   r = grab();
   EXPECT_EQ((int32_t)get32(&r[40]), 50);
   EXPECT_EQ((int32_t)get32(&r[44]), 30);
-  // Zero width: no bitmap is made, so the record is an empty picture.
-  gkesto.mw.foreground = fakeaddwindow("OTHER", "flat", 10, 10, 10, 90);
+  // A grab that copies nothing is no frame: zero width, no window at all, no
+  // bitmap, a failed copy.  Nothing is kept, and the time of the previous
+  // frame stays, so its interval goes to the next frame.
+  OsHandle h = 0;
+  uint8_t* p = nullptr;
+  int64_t previous = gkesto.burst.starttime;
+  gfake.perfcount += 5000000;
+  for (int way = 0; way < 4; way++) {
+    SCOPED_TRACE(way);
+    gkesto.mw.foreground = way == 0 ? fakeaddwindow("OTHER", "flat", 10, 10, 10, 90)
+                           : way == 1 ? 0
+                                      : fakeaddwindow("OTHER", "small", 0, 0, 8, 8);
+    if (way == 2) gfake.grabfails = 1;
+    if (way == 3) gfake.blitfails = 1;
+    EXPECT_EQ(grabframe(&h, &p), GRABFAILED);
+    EXPECT_EQ(h, 0u);
+    EXPECT_TRUE(gfake.blocks.empty());
+    EXPECT_EQ(gkesto.burst.starttime, previous);
+  }
   r = grab();
-  EXPECT_EQ(r.size(), 76u);
-  EXPECT_EQ(get32(&r[24]), 54u);
-  EXPECT_EQ((int32_t)get32(&r[40]), 0);
-  EXPECT_EQ(get16(&r[48]), 1);
-  EXPECT_TRUE(framecheck(r.data()));
-  // No window at all: the same.
-  gkesto.mw.foreground = 0;
-  r = grab();
-  EXPECT_EQ(r.size(), 76u);
+  EXPECT_EQ((int32_t)get32(&r[FRAMEMS]), 500) << "the failed grabs' time belongs to this frame";
   // A rectangle whose picture would pass 2 GiB is never allocated.
   long before = gfake.allocs;
   gkesto.mw.foreground = fakeaddwindow("OTHER", "huge", -2000000000, -2000000000, 2000000000, 2000000000);
-  OsHandle h = 0;
-  uint8_t* p = nullptr;
-  EXPECT_FALSE(grabframe(&h, &p));
+  EXPECT_EQ(grabframe(&h, &p), GRABNOBLOCK);
   EXPECT_EQ(gfake.allocs, before);
   // A block that cannot be had is reported.
   gkesto.mw.foreground = fakeaddwindow("OTHER", "small", 0, 0, 8, 8);

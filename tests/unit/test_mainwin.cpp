@@ -28,6 +28,7 @@ class MainWindow : public ::testing::Test {
     fakereset();
     memset(&gkesto.set, 0, sizeof gkesto.set);
     memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    memset(&gkesto.burst, 0, sizeof gkesto.burst);  // nothing of an earlier test's burst
     dir = maketempdir();
     gfake.cwd = dir;
   }
@@ -142,11 +143,12 @@ TEST_F(MainWindow, DefaultedAreaChoiceOrLockOnIsNeverComplete) {
 }
 
 TEST_F(MainWindow, InitialisationLeavesCleanState) {
-  gfake.clipboardhasimage = 1;
+  OsHandle img = fakeclipimage(640, 480);
   gfake.perffreq = 3579545;
   open(kcomplete);
   EXPECT_EQ(gfake.windows[0].title, KESTO_TITLE);
-  EXPECT_EQ(gfake.clipboardempties, 1);
+  EXPECT_EQ(gfake.clipboardempties, 0) << "the user's clipboard is left as it is";
+  EXPECT_EQ(gfake.clipimage, img);
   EXPECT_EQ(gfake.clipboardopen, 0);
   EXPECT_EQ(gkesto.mw.countsperms, 3579);
   EXPECT_EQ(item(IDC_COUNT), "100");

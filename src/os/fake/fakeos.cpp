@@ -203,6 +203,8 @@ int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   if (fd < 0) return failwith(6);
   if (takefault(gfake.writefails)) return failwith(OS_ERROR_WRITE_FAULT);
   uint32_t want = n;
+  int isshort = n > 0 && takefault(gfake.shortwrites);
+  if (isshort) want = n / 2;
   if (gfake.diskroom >= 0 && (int64_t)want > gfake.diskroom) want = (uint32_t)gfake.diskroom;
   uint32_t total = 0;
   while (total < want) {
@@ -216,18 +218,29 @@ int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   }
   *put = total;
   if (gfake.diskroom >= 0) gfake.diskroom -= total;
+  if (isshort) {
+    gfake.lasterror = 0;
+    return 1;
+  }
   if (total < n) return failwith(OS_ERROR_DISK_FULL);
   return 1;
 }
 
 int osclosehandle(OsHandle h) {
   int fd = fdof(h);
+  bool file = false;
   for (size_t i = 0; i < gfake.openfiles.size(); i++)
     if (gfake.openfiles[i].first == h) {
       gfake.openfiles.erase(gfake.openfiles.begin() + (long)i);
+      file = true;
       break;
     }
-  return fd >= 0 && close(fd) == 0;
+  int ok = fd >= 0 && close(fd) == 0;
+  if (ok && file && takefault(gfake.closefails)) {
+    gfake.lasterror = 0;
+    return 0;
+  }
+  return ok;
 }
 
 int osflushfilebuffers(OsHandle f) {
@@ -487,13 +500,15 @@ uint32_t osgetlasterror() { return gfake.lasterror; }
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
   if (gfake.oncall) gfake.oncall("osmessagebox");
   int answer = OS_IDOK;
-  if (!gfake.answers.empty()) {
+  if (!gfake.onanswer && !gfake.answers.empty()) {
     answer = gfake.answers.front();
     gfake.answers.erase(gfake.answers.begin());
   }
   gfake.boxes.push_back(FakeMessageBox{owner, text ? text : "", caption ? caption : "", type, answer,
                                        gfake.timers.size(), gfake.clipboardopen});
-  if (gfake.onbox) gfake.onbox(gfake.boxes.back());
+  size_t at = gfake.boxes.size() - 1;  // a callback may show boxes of its own
+  if (gfake.onbox) gfake.onbox(FakeMessageBox(gfake.boxes[at]));
+  if (gfake.onanswer) answer = gfake.boxes[at].answer = gfake.onanswer(FakeMessageBox(gfake.boxes[at]));
   return answer;
 }
 
@@ -666,12 +681,15 @@ int osopenclipboard(OsWin) {
 int osemptyclipboard() {
   if (!gfake.clipboardopen) return 0;
   gfake.clipboardempties++;
+  gfake.clipseq++;
   gfake.clipboardhasimage = 0;
   gfake.clipimage = 0;
   return 1;
 }
 
 OsHandle osgetclipboardbitmap() { return gfake.clipboardopen ? gfake.clipimage : 0; }
+
+uint32_t osgetclipboardsequencenumber() { return gfake.clipseqzero ? 0 : gfake.clipseq; }
 
 int osclosecliboard() {
   if (!gfake.clipboardopen) return 0;
@@ -715,6 +733,17 @@ void* osgetprocaddress(OsHandle, const char*) {
 }
 
 int osfreelibrary(OsHandle) { return 1; }
+
+int osshutdownblockreasoncreate(OsWin, const char* reason) {
+  gfake.blockcalls++;
+  gfake.blockreason = reason;
+  return 1;
+}
+
+int osshutdownblockreasondestroy(OsWin) {
+  gfake.blockreason.clear();
+  return 1;
+}
 
 int osregistermainclass() { return gfake.registerfails ? 0 : 1; }
 
@@ -761,6 +790,7 @@ OsHandle fakeclipimage(int w, int h) {
   gfake.images.push_back(FakeImage{hd, w, h, 1, 0});
   gfake.clipimage = hd;
   gfake.clipboardhasimage = 1;
+  gfake.clipseq++;
   return hd;
 }
 
@@ -833,11 +863,14 @@ int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size
   if (hh < 0) hh = -hh;
   memset(h, 0, sizeof *h);
   h->size = 40;
-  if (gfake.grabfails || w == 0 || hh == 0) return 0;  // CreateCompatibleBitmap fails for an empty size
+  // CreateCompatibleBitmap fails for an empty size
+  if (w == 0 || hh == 0 || takefault(gfake.grabfails)) return 0;
   h->planes = 1;
   h->bitcount = 32;
+  if (takefault(gfake.blitfails)) return 0;
   if (fakeimagesize(w, hh) > size) return 0;
   fillrows((uint8_t*)buf, r[0], r[1], (int32_t)w, (int32_t)hh, 1);
+  gfake.grabsok++;
   return 1;
 }
 

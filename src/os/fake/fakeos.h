@@ -177,8 +177,10 @@ struct FakeDesktop {
   long rowsfetched;          // osgetbitmaprows calls that fetched rows
   // screen grabs: how many, and the last rectangle asked for
   long grabs;
+  long grabsok = 0;          // grabs that copied the screen's rows: frames
   int32_t lastgrab[4];
-  int grabfails;             // the grab makes no bitmap (planes 0)
+  long grabfails = 0;        // the next n grabs make no bitmap (planes 0); negative: every grab
+  long blitfails = 0;        // the next n grabs copy nothing from the screen (BitBlt fails)
   // physical memory and movable blocks
   uint32_t availphys;
   std::vector<FakeBlock> blocks;  // live blocks
@@ -232,6 +234,13 @@ struct FakeDesktop {
   long flushfails = 0;    // osflushfilebuffers fails (OS_ERROR_WRITE_FAULT)
   long movefails = 0;     // osmovefileex fails (OS_ERROR_ACCESS_DENIED), nothing moved
   long deletefails = 0;   // osdeletefile fails (OS_ERROR_ACCESS_DENIED)
+  // A write that puts half its bytes (rounded down: none of one byte) and
+  // still reports success, the last error left at 0, as Wine does on a disk
+  // that fills; the disk room is kept.
+  long shortwrites = 0;
+  // osclosehandle of a file fails with the last error left at 0 (the file
+  // is closed all the same).
+  long closefails = 0;
   // Paths (host form) no program may write: an open with write access,
   // osmovefileex from or onto one, osdeletefile and oscopyfile onto one fail
   // with OS_ERROR_ACCESS_DENIED.  An entry ending in '/' denies everything
@@ -240,6 +249,14 @@ struct FakeDesktop {
   // Another program holds the clipboard: osopenclipboard fails (a count, as
   // above; -1 until released by setting it to 0).
   long clipboardheld = 0;
+  // osgetclipboardsequencenumber: grows at every change of the clipboard;
+  // clipseqzero: the system keeps none (always 0)
+  uint32_t clipseq = 1;
+  int clipseqzero = 0;
+  // Windows' shutdown block reason of the main window (ShutdownBlockReasonCreate),
+  // empty when none; blockcalls counts the creates.
+  std::string blockreason;
+  int blockcalls = 0;
   // Memory: allocfailat (above) refuses that allocation and every later one;
   // allocrefuse refuses only the allocation with this number (from 1);
   // lockfailat refuses only the osgloballock call with this number (from 1).
@@ -261,6 +278,9 @@ struct FakeDesktop {
   void (*oncall)(const char* call) = nullptr;
   // Called when a message box is shown, after it is logged in boxes.
   void (*onbox)(const FakeMessageBox& box) = nullptr;
+  // When set, the user's answer to each message box (after onbox); the
+  // scripted answers are not taken then.
+  int (*onanswer)(const FakeMessageBox& box) = nullptr;
   // ---- what is held: for checks at the end --------------------------------
   std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
 };

@@ -287,6 +287,8 @@ int osclosecliboard() { return CloseClipboard() ? 1 : 0; }
 
 OsHandle osgetclipboardbitmap() { return (OsHandle)GetClipboardData(CF_BITMAP); }
 
+uint32_t osgetclipboardsequencenumber() { return (uint32_t)GetClipboardSequenceNumber(); }
+
 int osgetsystemmetrics(int index) {
   return GetSystemMetrics(index == OS_SM_CXSCREEN ? SM_CXSCREEN : SM_CYSCREEN);
 }
@@ -410,10 +412,11 @@ int osgrabscreen(const int32_t r[4], OsBitmapHeader* h, void* buf, uint32_t size
   int ok = 0;
   if (mem && bm) {
     HGDIOBJ old = SelectObject(mem, bm);
-    BitBlt(mem, 0, 0, (int)w, (int)hh, screen, r[0], r[1], SRCCOPY);
+    // A copy that fails leaves the bitmap as it was made: no picture.
+    BOOL blitted = BitBlt(mem, 0, 0, (int)w, (int)hh, screen, r[0], r[1], SRCCOPY);
     // GetDIBits wants the bitmap out of every context.
     SelectObject(mem, old);
-    if (queryheader(screen, bm, h) && h->planes == 1)
+    if (blitted && queryheader(screen, bm, h) && h->planes == 1)
       ok = fetchrows(screen, bm, (int32_t)w, (int32_t)hh, buf, size, h);
   }
   if (mem) DeleteDC(mem);
@@ -477,6 +480,28 @@ void* osgetprocaddress(OsHandle module, const char* name) {
 }
 
 int osfreelibrary(OsHandle module) { return FreeLibrary((HMODULE)module) ? 1 : 0; }
+
+// Looked up in user32 at run time: Windows XP and Wine 8 lack them.
+typedef BOOL(WINAPI* BlockCreateFn)(HWND, LPCWSTR);
+typedef BOOL(WINAPI* BlockDestroyFn)(HWND);
+
+static FARPROC user32proc(const char* name) {
+  HMODULE u = GetModuleHandleW(L"user32.dll");
+  return u ? GetProcAddress(u, name) : nullptr;
+}
+
+int osshutdownblockreasoncreate(OsWin w, const char* reason) {
+  BlockCreateFn f = (BlockCreateFn)(void*)user32proc("ShutdownBlockReasonCreate");
+  if (!f) return 0;
+  wchar_t wr[256];
+  towide(reason, wr, 256);
+  return f((HWND)w, wr) ? 1 : 0;
+}
+
+int osshutdownblockreasondestroy(OsWin w) {
+  BlockDestroyFn f = (BlockDestroyFn)(void*)user32proc("ShutdownBlockReasonDestroy");
+  return f && f((HWND)w) ? 1 : 0;
+}
 
 // The main window procedure: the window class "KESTO" and the dialog template
 // of the same name bring every message of the main window here.
