@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/mainwin.h"
 #include "app/ticks.h"
 #include "capture/area.h"
 #include "capture/burst.h"
 #include "capture/capture.h"
 #include "fileerror.h"
+#include "folders.h"
 #include "kesto.h"
 #include "res/resource.h"
 
@@ -47,11 +47,8 @@ void countchanged() {
       return;
     }
     cc.countguard = 1;
-    // Timer 1 pauses while the box is up, and runs again only if it ran.
-    int ran = mw.timerson;
-    oskilltimer(mw.main, 1);
-    osmessagebox(mw.main, "連写中にこの操作はできません", "STOP", OS_MB_ICONERROR);
-    if (ran) ossettimer(mw.main, 1, mw.period);
+    // The capture keys are still read while the box is up.
+    tickbox("連写中にこの操作はできません", "STOP", OS_MB_ICONERROR, TICKBOX_KEEPKEYS);
     showcount();
     return;
   }
@@ -73,11 +70,9 @@ void resetburst() {
   b.straight = 0;
 }
 
-// A message from a timer handler: the timers stop while it is up.
-static void tickbox(const char* text, const char* caption) {
-  stoptimers();
-  osmessagebox(gkesto.mw.main, text, caption, OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
-  starttimers();
+// An error message from a timer handler: the ticks pause while it is up.
+static void errorbox(const char* text, const char* caption) {
+  tickbox(text, caption, OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
 }
 
 static void setprogress(uint32_t msg, uintptr_t wp, intptr_t lp) {
@@ -143,8 +138,9 @@ static ShotResult writescreenshot(const ShotImage& s) {
     h = &s.cut;
   }
   char path[PATHSIZE + 96];
-  if (!ssname(path, (int)sizeof path)) {
-    starttimers();
+  const char* why;
+  if (!ssname(path, (int)sizeof path, &why)) {
+    errorbox(why, "DIR");
     return ShotNotSaved;
   }
   uint8_t head[BMPHEADERS];
@@ -155,7 +151,7 @@ static ShotResult writescreenshot(const ShotImage& s) {
   char b[1024];
   failuretext(b, (int)sizeof b, "スクリーンショットを保存できませんでした", path, error,
               "画像はクリップボードに残しています。");
-  tickbox(b, "Write Error");
+  errorbox(b, "Write Error");
   return ShotNotSaved;
 }
 
@@ -232,9 +228,9 @@ static int screenshotcheck() {
       char b[200];
       snprintf(b, sizeof b, "クリップボードの画像 (%d x %d) は大きすぎるため保存しませんでした", (int)shot.W,
                (int)shot.H);
-      tickbox(b, "Error");
+      errorbox(b, "Error");
     } else if (got == ShotUnreadable) {
-      tickbox("クリップボードの画像を読み取れないため保存しませんでした\r\n\r\n画像はクリップボードに残しています。",
+      errorbox("クリップボードの画像を読み取れないため保存しませんでした\r\n\r\n画像はクリップボードに残しています。",
               "Error");
     } else {
       got = writescreenshot(shot);
@@ -317,7 +313,7 @@ static void reportburst() {
   }
   int writing = b.logfails || b.logclosefail;
   clearfailures(b);
-  tickbox(text, writing ? "Write error" : "Error");
+  errorbox(text, writing ? "Write error" : "Error");
 }
 
 // The burst is over: every frame it took is on disk, skipped by the file
@@ -552,7 +548,7 @@ int capturetick() {
       cc.ssallowed = 0;
       cc.mode = CaptureOff;
       oscheckdlgbutton(mw.main, IDC_SS, 0);
-      tickbox("パソコンのデスクトップが大きすぎます。\r\n\r\n面積を　2560 x 1638 ピクセル以下にしてください。",
+      errorbox("パソコンのデスクトップが大きすぎます。\r\n\r\n面積を　2560 x 1638 ピクセル以下にしてください。",
               "desktop over");
     }
   } else {

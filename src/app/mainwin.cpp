@@ -12,25 +12,13 @@
 #include "capture/area.h"
 #include "config/textfile.h"
 #include "fileerror.h"
+#include "folders.h"
 #include "kesto.h"
 #include "logchooser.h"
 #include "report/playlog.h"
 #include "res/resource.h"
 
 static int gended;  // the end sequence has run
-
-int32_t freediskmb(const char* folder) {
-  char root[4];
-  size_t n = strnlen(folder, 3);
-  memcpy(root, folder, n);
-  root[n] = 0;
-  uint32_t spc = 0, bps = 0, freeclusters = 0, total = 0;
-  if (!osgetdiskfreespace(root, &spc, &bps, &freeclusters, &total)) return 0;
-  // The divisions truncate in this order; only they can lose anything, so the
-  // product is taken in 64 bits and clamped instead of wrapping.
-  uint64_t mb = (uint64_t)(bps / 16) * (freeclusters / 1024) * spc / 64;
-  return mb > INT32_MAX ? INT32_MAX : (int32_t)mb;
-}
 
 static void showhex(int32_t v) {
   char b[16];

@@ -21,6 +21,3 @@ void openplaylog();     // ログ表示
 // 終了, Enter, Esc, the close box: a burst's frames in memory are written
 // out first, on timer 1, then the program ends.
 void endsequence();
-// Free MiB on the drive of a folder ("C:\" from its first three characters);
-// 0 when the system cannot tell, clamped to INT32_MAX.
-int32_t freediskmb(const char* folder);

@@ -27,10 +27,17 @@ void stoptimers() {
   gkesto.mw.timerson = 0;
 }
 
-int tickbox(const char* text, const char* caption, uint32_t type) {
-  int ran = gkesto.mw.timerson;
+int tickbox(const char* text, const char* caption, uint32_t type, int how) {
+  MainWindowState& mw = gkesto.mw;
+  int ran = mw.timerson;
+  if (how == TICKBOX_KEEPKEYS) {
+    oskilltimer(mw.main, TICK_WORK);
+    int answer = osmessagebox(mw.main, text, caption, type);
+    if (ran) ossettimer(mw.main, TICK_WORK, mw.period);
+    return answer;
+  }
   stoptimers();
-  int answer = osmessagebox(gkesto.mw.main, text, caption, type);
+  int answer = osmessagebox(mw.main, text, caption, type);
   if (ran) starttimers();
   return answer;
 }

@@ -26,8 +26,11 @@ void stoptimers();
 const IntervalRow& periodrow();
 // A message box from a tick or a command: timers 1 and 2 stop while it is up
 // (nothing runs again inside the box's own message loop) and start again
-// after it only if they ran before it.  Returns the box's answer.
-int tickbox(const char* text, const char* caption, uint32_t type);
+// after it only if they ran before it.  With TICKBOX_KEEPKEYS only timer 1
+// pauses, at the period it had, and the capture keys are still read.
+// Returns the box's answer.
+#define TICKBOX_KEEPKEYS 1
+int tickbox(const char* text, const char* caption, uint32_t type, int how = 0);
 
 // Work for the housekeeping timer: at most HOUSEKEEPERS functions, called in
 // the order they were added on every housekeeping tick.  The timer runs while

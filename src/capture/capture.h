@@ -94,9 +94,9 @@ int writewholefile(const char* path, uint32_t disposition, const void* a, uint32
 int sspaths(const char* home, const OsTime& t, char* month, char* day, char* file, int n);
 // Makes the screenshot folders for the time now and sets path (n bytes) to
 // the next screenshot file; a name taken already gets "_2", "_3", ... before
-// ".bmp".  1, or 0 after it has stopped both main-window timers and shown its
-// message.
-int ssname(char* path, int n);
+// ".bmp".  1, or 0 with why set to the message for the user (the caller
+// shows it, its ticks paused).
+int ssname(char* path, int n, const char** why);
 
 // The size of a clipboard image from its header: width and |height| (the
 // sign of the height only gives the order of the rows).  1 when both are

@@ -8,16 +8,15 @@
 #include "folders.h"
 #include "kesto.h"
 
-int ssname(char* path, int n) {
+int ssname(char* path, int n, const char** why) {
+  *why = "";
   OsTime t;
   osgetlocaltime(&t);
   char month[PATHSIZE + 32], day[PATHSIZE + 32], file[PATHSIZE + 96];
   int ok = sspaths(gkesto.set.home, t, month, day, file, (int)sizeof file) && makefolder(month) && makefolder(day) &&
            strlen(file) < (size_t)n;
   if (!ok) {
-    oskilltimer(gkesto.mw.main, 1);
-    oskilltimer(gkesto.mw.main, 2);
-    osmessagebox(gkesto.mw.main, "フォルダを作成できませんでした", "DIR", OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    *why = "フォルダを作成できませんでした";
     return 0;
   }
   // A name taken already (the clock was set back) gets "_2", "_3", ...:
@@ -30,10 +29,7 @@ int ssname(char* path, int n) {
     for (int k = 2;; k++) {
       int a = snprintf(file, sizeof file, "%s_%d.bmp", dated, k);
       if (k > 99 || a < 0 || a >= n) {
-        oskilltimer(gkesto.mw.main, 1);
-        oskilltimer(gkesto.mw.main, 2);
-        osmessagebox(gkesto.mw.main, "スクリーンショットの名前を決められませんでした", "DIR",
-                     OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+        *why = "スクリーンショットの名前を決められませんでした";
         return 0;
       }
       if (!folderexists(file)) break;

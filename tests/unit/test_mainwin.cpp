@@ -10,6 +10,7 @@
 #include "kesto.h"
 #include "app/mainwin.h"
 #include "app/startup.h"
+#include "folders.h"
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
 #include "support.h"
