@@ -5,17 +5,41 @@
 
 #include "os/os.h"
 
+// One rule for every write and every read: the call's answer and the count
+// of bytes are both checked, and the reason is kept apart from the result.
+// A write that puts fewer bytes than asked is a failure even when the system
+// says it succeeded; a reason the system does not give is a write fault
+// (OS_ERROR_WRITE_FAULT), so *error is never 0 on a failure.
+//
+// Writes all n bytes at p to f.  1, or 0 with *error.
+int writeall(OsHandle f, const void* p, uint32_t n, uint32_t* error);
+// Closes a file that was written; a failed close is a failed write.  1, or 0
+// with *error.
+int closewritten(OsHandle f, uint32_t* error);
+// Reads n bytes from f's position, call after call, since one read may bring
+// fewer bytes than asked.  1 when all n are in p; 0 when a read fails
+// (*error its reason) or the file ends first (OS_ERROR_HANDLE_EOF); *got
+// holds the bytes read either way.
+int readall(OsHandle f, void* p, uint32_t n, uint32_t* got, uint32_t* error);
+
+// What became of reading a small text file.
+#define TEXT_MISSING 0   // there is no such file
+#define TEXT_READ 1      // read whole
+#define TEXT_CUT 2       // read as far as the buffer holds: the file is longer
+#define TEXT_UNREAD (-1) // the file is there but could not be read whole
 // Reads at most max bytes of the file at path into buf (max + 1 bytes) and
-// terminates them with a NUL.  The file is opened for reading and writing,
-// shared, existing only, so a read-only file counts as missing.  1 with the
-// length in *len, or 0 when the file cannot be opened or read.
-int readtextfile(const char* path, char* buf, uint32_t max, uint32_t* len);
+// terminates them with a NUL (the length in *len).  The file is opened for
+// reading and writing, shared, existing only; a file that is there but that
+// open or a read refuses (held by another program, read-only) is
+// TEXT_UNREAD with the reason in *error, never taken for a missing one.
+int readtextfile(const char* path, char* buf, uint32_t max, uint32_t* len, uint32_t* error);
 
 // Replacing a file whole, never truncating it first: the new bytes go to a
 // temporary file beside it (the path with ".tmp" added), which is flushed to
 // the disk and then moved over the old file in one step (MoveFileEx,
 // replacing, write-through).  Any failure leaves the old file as it was and
-// removes the temporary.
+// removes the temporary.  Usable for any file written whole: it follows the
+// write rule above.
 #define REPLACETMPSIZE 560  // a file of the program folder (a folder of 511 bytes) and ".tmp"
 struct Replacement {
   OsHandle f;                 // the temporary while open, else 0
@@ -29,8 +53,9 @@ int beginreplace(Replacement* r, const char* path);
 // Writes n bytes to the temporary; after a failure nothing more is written.
 // 1 when they all went out.
 int replacewrite(Replacement* r, const void* p, uint32_t n);
-// Ends the replacement.  ok 0 says the caller's own writes failed (the last
-// error is taken as the reason).  When all went well the temporary is
+// Ends the replacement.  ok 0 drops it (the caller's own work failed, or
+// the file is abandoned): the temporary is removed, and r->error is a write
+// fault unless a failure before gave another reason.  When all went well the temporary is
 // flushed, closed and moved over the file: 1.  Otherwise the temporary is
 // removed and the old file is untouched: 0 with r->error.
 int endreplace(Replacement* r, int ok);

@@ -189,7 +189,8 @@ TEST_F(Flow, PointBattleFlagIsResetForTheLog) {
 
 TEST_F(Flow, PageThatCannotBeCreatedIsReported) {
   load(game(1, 18) + game(1, 9));
-  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html").c_str(), 0755), 0);
+  // The page is written beside itself first: that file cannot be made.
+  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html.tmp").c_str(), 0755), 0);
   gfake.answers = {OS_IDYES, OS_IDYES};
   EXPECT_EQ(htmcreate(playlogask), -1);
   ASSERT_EQ(gfake.boxes.size(), 2u);
@@ -197,6 +198,19 @@ TEST_F(Flow, PageThatCannotBeCreatedIsReported) {
   EXPECT_EQ(gfake.boxes[0].type, kquestion);
   EXPECT_EQ(gfake.boxes[1].text, "9 hole, 18 ホール以下が 1 回。表示しますか？");
   EXPECT_EQ(gkesto.page.out, 0u);
+  EXPECT_NE(gkesto.page.failed, 0);
+
+  // A page whose place is taken (a folder of its name) is written whole
+  // beside it and then cannot take that place: a failure, nothing left.
+  ASSERT_EQ(rmdir((dir + "/log20090405_2107.html.tmp").c_str()), 0);
+  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html").c_str(), 0755), 0);
+  gfake.boxes.clear();
+  gfake.answers = {OS_IDYES};
+  EXPECT_EQ(htmcreate(playlogask), 2);
+  EXPECT_NE(gkesto.page.failed, 0);
+  EXPECT_NE(gkesto.page.error, 0u);
+  EXPECT_FALSE(osfindfile((dir + "/log20090405_2107.html.tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
 }
 
 }  // namespace

@@ -186,6 +186,7 @@ int osreadfile(OsHandle f, void* buf, uint32_t n, uint32_t* got) {
   *got = 0;
   int fd = fdof(f);
   if (fd < 0) return 0;
+  if (n > 1 && takefault(gfake.shortreads)) n /= 2;
   uint32_t total = 0;
   while (total < n) {
     ssize_t r = read(fd, (char*)buf + total, n - total);
@@ -203,6 +204,8 @@ int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   if (fd < 0) return failwith(6);
   if (takefault(gfake.writefails)) return failwith(OS_ERROR_WRITE_FAULT);
   uint32_t want = n;
+  int cut = n > 0 && takefault(gfake.shortwrites);
+  if (cut) want = n / 2;
   if (gfake.diskroom >= 0 && (int64_t)want > gfake.diskroom) want = (uint32_t)gfake.diskroom;
   uint32_t total = 0;
   while (total < want) {
@@ -216,6 +219,7 @@ int oswritefile(OsHandle f, const void* buf, uint32_t n, uint32_t* put) {
   }
   *put = total;
   if (gfake.diskroom >= 0) gfake.diskroom -= total;
+  if (cut) return 1;
   if (total < n) return failwith(OS_ERROR_DISK_FULL);
   return 1;
 }
@@ -227,7 +231,8 @@ int osclosehandle(OsHandle h) {
       gfake.openfiles.erase(gfake.openfiles.begin() + (long)i);
       break;
     }
-  return fd >= 0 && close(fd) == 0;
+  int ok = fd >= 0 && close(fd) == 0;
+  return ok && !takefault(gfake.closefails);
 }
 
 int osflushfilebuffers(OsHandle f) {

@@ -232,6 +232,11 @@ struct FakeDesktop {
   long flushfails = 0;    // osflushfilebuffers fails (OS_ERROR_WRITE_FAULT)
   long movefails = 0;     // osmovefileex fails (OS_ERROR_ACCESS_DENIED), nothing moved
   long deletefails = 0;   // osdeletefile fails (OS_ERROR_ACCESS_DENIED)
+  // Calls that come short or fail without a word, the last error left as
+  // it was (set gfake.lasterror to what the system would still hold):
+  long shortwrites = 0;   // oswritefile puts half the bytes (at least one fewer) and succeeds
+  long closefails = 0;    // osclosehandle closes the file and fails
+  long shortreads = 0;    // osreadfile brings half the bytes asked (at least one) and succeeds
   // Paths (host form) no program may write: an open with write access,
   // osmovefileex from or onto one, osdeletefile and oscopyfile onto one fail
   // with OS_ERROR_ACCESS_DENIED.  An entry ending in '/' denies everything
