@@ -292,4 +292,58 @@ TEST_F(Writer, LinkListThatCannotBeCreated) {
   EXPECT_EQ(gkesto.page.out, 0u);
 }
 
+// A page is written beside itself and takes the earlier page's place only
+// when whole: a write that fails, comes short while the system calls it a
+// success, or a close that fails leaves the earlier page as it was.
+TEST_F(Writer, AFailedPageLeavesTheEarlierPageAsItWas) {
+  const std::string path = dir + "/log20090405_2107.html";
+  const std::string earlier = page({gamestroke});
+  for (int fault = 0; fault < 5; fault++) {
+    SCOPED_TRACE(fault);
+    gfake.lasterror = 0;  // the short write and the close say nothing
+    gfake.shortwrites = fault == 0;
+    gfake.writefails = fault == 1;
+    gfake.closefails = fault == 2;
+    gfake.flushfails = fault == 3;
+    gfake.diskroom = fault == 4 ? 1500 : -1;
+    EXPECT_EQ(mkhtm(&gkesto, 1, 0), 0);
+    gamepoints();
+    writetable();
+    mkhtm(&gkesto, 0, 0);
+    gfake.diskroom = -1;
+    EXPECT_NE(gkesto.page.failed, 0);
+    EXPECT_NE(gkesto.page.error, 0u);
+    EXPECT_EQ(readfile(path), earlier);
+    EXPECT_FALSE(osfindfile((path + ".tmp").c_str()));
+    EXPECT_EQ(fakeleftovers(), "");
+  }
+  // The same for the link list.
+  ASSERT_EQ(mklink(&gkesto), 1);
+  const std::string links = readfile(dir + "/linkcc.html");
+  gfake.shortwrites = 1;
+  EXPECT_EQ(mklink(&gkesto), -1);
+  EXPECT_EQ(gkesto.page.error, (uint32_t)OS_ERROR_WRITE_FAULT);
+  EXPECT_EQ(readfile(dir + "/linkcc.html"), links);
+  EXPECT_FALSE(osfindfile((dir + "/linkcc.html.tmp").c_str()));
+  // And a page written whole afterwards still matches its golden bytes.
+  EXPECT_EQ(page({gamenopars}), golden("nopars.html"));
+}
+
+// Until a page is whole, its name holds the earlier page, whenever anyone
+// looks; a page dropped half way (the program ends) leaves no file behind.
+TEST_F(Writer, NoHalfPageIsEverSeen) {
+  const std::string path = dir + "/log20090405_2107.html";
+  const std::string earlier = page({gamestroke});
+  EXPECT_EQ(mkhtm(&gkesto, 1, 0), 0);
+  gamepoints();
+  writetable();
+  EXPECT_EQ(readfile(path), earlier);
+  abandonpage(&gkesto);
+  EXPECT_EQ(gkesto.page.out, 0u);
+  mkhtm(&gkesto, 0, 0);  // the steps that follow write nothing
+  EXPECT_EQ(readfile(path), earlier);
+  EXPECT_FALSE(osfindfile((path + ".tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
+}
+
 }  // namespace
