@@ -329,21 +329,4 @@ TEST_F(Writer, AFailedPageLeavesTheEarlierPageAsItWas) {
   EXPECT_EQ(page({gamenopars}), golden("nopars.html"));
 }
 
-// Until a page is whole, its name holds the earlier page, whenever anyone
-// looks; a page dropped half way (the program ends) leaves no file behind.
-TEST_F(Writer, NoHalfPageIsEverSeen) {
-  const std::string path = dir + "/log20090405_2107.html";
-  const std::string earlier = page({gamestroke});
-  EXPECT_EQ(mkhtm(&gkesto, 1, 0), 0);
-  gamepoints();
-  writetable();
-  EXPECT_EQ(readfile(path), earlier);
-  abandonpage(&gkesto);
-  EXPECT_EQ(gkesto.page.out, 0u);
-  mkhtm(&gkesto, 0, 0);  // the steps that follow write nothing
-  EXPECT_EQ(readfile(path), earlier);
-  EXPECT_FALSE(osfindfile((path + ".tmp").c_str()));
-  EXPECT_EQ(fakeleftovers(), "");
-}
-
 }  // namespace
