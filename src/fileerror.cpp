@@ -17,6 +17,8 @@ void errorreason(uint32_t error, char* buf, int n) {
     case OS_ERROR_FILE_NOT_FOUND: why = "ファイルが見つかりません"; break;
     case OS_ERROR_PATH_NOT_FOUND: why = "フォルダが見つかりません"; break;
     case OS_ERROR_NOT_ENOUGH_MEMORY: why = "メモリが足りません"; break;
+    case OS_ERROR_READ_FAULT: why = "読み込みに失敗しました"; break;
+    case OS_ERROR_HANDLE_EOF: why = "ファイルを最後まで読めませんでした"; break;
     default: why = "書き込みに失敗しました"; break;
   }
   char b[96];

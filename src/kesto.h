@@ -7,6 +7,7 @@
 
 #include "config/course.h"
 #include "config/settings.h"
+#include "config/textfile.h"
 #include "gamelog/gamelog.h"
 #include "os/os.h"
 
@@ -181,9 +182,10 @@ struct MainWindowState {
 struct PageState {
   char name[48];       // "log%d%02d%02d_%02d%02d.html", relative: the current folder
   char title[48];      // "log%d%02d%02d_%02d%02d"
-  OsHandle out;        // the open page file; 0 while none is open
+  Replacement rep;     // the page being written, through a temporary beside it
+  OsHandle out;        // the temporary while the page is open; 0 while none is
   int32_t shortgames;  // short games asked about so far
-  int32_t failed;      // writes of the page last written that failed (its file is then removed)
+  int32_t failed;      // writes of the page last written that failed (it then replaced nothing)
   uint32_t error;      // the system's reason for the first of them
 };
 

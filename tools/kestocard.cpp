@@ -219,8 +219,9 @@ int conmain(int argc, char** argv) {
   initcourses();
   if (courses) {
     static char text[COURSEFILESIZE + 1];
-    uint32_t len = 0;
-    if (!readtextfile(courses, text, COURSEFILESIZE, &len)) {
+    uint32_t len = 0, error = 0;
+    int r = readtextfile(courses, text, COURSEFILESIZE, &len, &error);
+    if (r != TEXT_READ && r != TEXT_CUT) {
       complain(courses, "cannot read the course file");
       return 2;
     }

@@ -15,6 +15,7 @@
 #include "folders.h"
 #include "kesto.h"
 #include "logchooser.h"
+#include "report/mkhtm.h"
 #include "report/playlog.h"
 #include "res/resource.h"
 
@@ -59,12 +60,20 @@ void mainwincreate(OsWin w) {
   gkesto.set.custominterval = kintervals[0].custom;  // 100.0 s until loginit.txt names another
 
   initcourses();
+  gkesto.set.iniunread = 0;
+  gkesto.set.courseunread = 0;
+  gkesto.set.coursekeep = 0;
   gkesto.set.loadmask = readsettings();
   // Complete only with every capture key found: a defaulted area choice or
   // lock-on also fills in its key's bit.
   if ((gkesto.set.loadmask & LM_CAPTUREKEYS) == LM_CAPTUREKEYS && !(gkesto.set.loadmask & LM_DEFAULTED))
     gkesto.set.complete = 1;
   if (gkesto.set.readcourse == 1) readcourses();
+  // Without loginit.txt's word on READ_COURSE the table may not be the
+  // user's: golfcourse.txt is never replaced by it.
+  if (gkesto.set.iniunread) gkesto.set.coursekeep = 1;
+  // Told once the window is up, over it.
+  if (gkesto.set.iniunread || gkesto.set.courseunread) ospostcommand(w, IDC_STARTNOTICE);
 
   ossetwindowtext(w, KESTO_TITLE);
 
@@ -183,24 +192,48 @@ void openplaylog() {
   if (!mw.logdlg) toggledialog(&mw.logdlg, IDD_PLAYLOG, 2, "DISPLOG");
 }
 
+// A file of the user's that start-up could not read: which, why, and that
+// it is kept.
+static void startnotice() {
+  const Settings& s = gkesto.set;
+  char b[1024];
+  if (s.iniunread) {
+    failuretext(b, (int)sizeof b, "設定ファイル loginit.txt を読めませんでした", s.inifile, s.inierror,
+                "設定は既定値で始めます。loginit.txt は「設定保存」で保存するまで書き換えません。\r\n"
+                "終了時に golfcourse.txt も保存しません。");
+    osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
+  }
+  if (s.courseunread) {
+    failuretext(b, (int)sizeof b, "コースデータ golfcourse.txt を読めませんでした", s.coursefile, s.courseerror,
+                "組み込みのコース表を使います。終了時に golfcourse.txt は保存しません。");
+    osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
+  }
+}
+
 // The end sequence proper: nothing of a burst is left in memory by now.
 static void finishend() {
   if (gended) return;
   gended = 1;
   stoptimers();
+  // A page still being written (Windows ends the session while a question
+  // of "HTM作成" is up) is dropped: the earlier page stays, no half page.
+  abandonpage(&gkesto);
   if (gkesto.user32) {
     osfreelibrary(gkesto.user32);
     gkesto.user32 = 0;
   }
-  if (gkesto.set.savecourse) {
+  // golfcourse.txt is written only from a table read from it whole (or
+  // with READ_COURSE=0, the built-in one); a user's file the table did not
+  // come from stays as it is.
+  if (gkesto.set.savecourse && !gkesto.set.coursekeep) {
     // golfcourse.txt is replaced whole: a failure leaves the old one as it was.
     Replacement r;
     char head[64] = " オープンエラー！";
     if (beginreplace(&r, gkesto.set.coursefile)) {
-      int32_t failed = writecourses(r.f);
+      int32_t failed = writecourses(&r);
       if (failed != 0) snprintf(head, sizeof head, " %d 回の書き込みエラー！", failed);
       else snprintf(head, sizeof head, "golfcourse.txt を保存できませんでした");
-      endreplace(&r, failed == 0);
+      endreplace(&r, 1);
     }
     if (r.failed) {
       char b[1024];
@@ -287,6 +320,9 @@ void mainwincommand(int id, int code) {
       break;
     case IDC_SHOWCOUNT:
       showcount();
+      break;
+    case IDC_STARTNOTICE:
+      startnotice();
       break;
     default:
       break;

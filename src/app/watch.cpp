@@ -117,19 +117,19 @@ static OsHandle openlogshared(uint32_t access) {
 }
 
 // Reads golf.txt whole into the live buffer at offset 0 and puts a zero byte
-// after it.  Returns the number of bytes read, or -1 when the file cannot be
-// opened or does not fit the buffer (nothing is read then).
-static int32_t readwhole() {
+// after it, read after read until the size taken when it was opened is in.
+// Returns the number of bytes read; -1 when the file cannot be opened or
+// does not fit the buffer (nothing is read then); -2 when it could not be
+// read whole (*error says why; what was read is in the buffer all the same).
+static int32_t readwhole(uint32_t* error) {
   OsHandle f = openlogshared(OS_GENERIC_READ | OS_GENERIC_WRITE);
   if (f == OS_BADFILE) return -1;
   uint32_t size = osgetfilesize(f);
   int32_t result = -1;
   if (size != OS_INVALID_FILE_SIZE && size < LOGBUFSIZE) {
     uint32_t got = 0;
-    if (osreadfile(f, gkesto.livebuf, size, &got)) {
-      gkesto.livebuf[got] = 0;
-      result = (int32_t)got;
-    }
+    result = readall(f, gkesto.livebuf, size, &got, error) ? (int32_t)got : -2;
+    gkesto.livebuf[got] = 0;
   }
   osclosehandle(f);
   return result;
@@ -143,13 +143,22 @@ static void toolarge(uint32_t size) {
   errorbox(b, "Open error");
 }
 
-// golfwatch.txt in the program folder: a copy of golf.txt as it is now.
+// golfwatch.txt in the program folder: a copy of golf.txt as it is now,
+// made only from the whole file.
 static void keepcopy() {
   char path[PATHSIZE + 16];
   snprintf(path, sizeof path, "%s\\golfwatch.txt", gkesto.set.home);
   int ok = 0;
   uint32_t error = 0;
-  int32_t len = readwhole();
+  int32_t len = readwhole(&error);
+  if (len == -2) {
+    // A part of the log is no copy of it.
+    char b[1024];
+    failuretext(b, (int)sizeof b, "ゲームのログ golf.txt を最後まで読めなかったため、golfwatch.txt を保存しませんでした",
+                gkesto.set.gamelog, error, "前の golfwatch.txt は変更していません。");
+    errorbox(b, "Write error");
+    return;
+  }
   // The copy replaces the old one whole: a failure leaves it as it was.
   if (len >= 0) {
     ok = replacefile(path, gkesto.livebuf, (uint32_t)len, &error);
@@ -221,7 +230,10 @@ static void gamefound(const IntervalRow& pace) {
     toolarge(size);
     return;
   }
-  readwhole();
+  // Only what the game appends from now on is shown: these bytes are never
+  // parsed, so a short read here costs nothing.
+  uint32_t error = 0;
+  readwhole(&error);
 }
 
 // The game window has no title any more: the game has ended.

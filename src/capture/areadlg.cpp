@@ -6,6 +6,7 @@
 
 #include "capture/area.h"
 #include "capture/capture.h"
+#include "config/setdlg.h"
 #include "fileerror.h"
 #include "kesto.h"
 #include "res/resource.h"
@@ -209,6 +210,7 @@ int32_t dlgfieldint(OsWin dlg, int id) {
 }
 
 static void savearea(OsWin dlg) {
+  if (!confirminisave(dlg)) return;
   Settings& s = gkesto.set;
   s.work.capturepage = clampcount(dlgfieldint(dlg, IDA_COUNT));
   s.work.lockon = osisdlgbuttonchecked(dlg, IDA_LOCKON) == 1;

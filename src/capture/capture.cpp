@@ -154,25 +154,6 @@ int grabframe(OsHandle* handle, uint8_t** frame) {
   return GRABBED;
 }
 
-int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error) {
-  const uint8_t* p = (const uint8_t*)buf;
-  while (n > 0) {
-    uint32_t put = 0;
-    int ok = oswritefile(f, p, n, &put);
-    if (put > 0 && put <= n) {
-      // Some bytes went: the next call writes the rest, or tells why not.
-      p += put;
-      n -= put;
-      continue;
-    }
-    // Nothing went: the reason is asked only of a call that failed.
-    *error = ok ? 0 : osgetlasterror();
-    if (*error == 0) *error = OS_ERROR_WRITE_FAULT;
-    return 0;
-  }
-  return 1;
-}
-
 int writewholefile(const char* path, uint32_t disposition, const void* a, uint32_t na, const void* b, uint32_t nb,
                    uint32_t* error) {
   *error = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "fileio.h"
 #include "os/os.h"
 
 #define BMPFILEHEADER 14
@@ -71,13 +72,6 @@ int capturerect(int32_t out[4]);
 // is kept and the previous frame's time stays, so its interval goes to the
 // next frame.
 int grabframe(OsHandle* handle, uint8_t** frame);
-
-// Writes n bytes to f.  A write that put fewer bytes than asked, whatever
-// it answered, is followed by one for the rest (Wine fills a disk that way:
-// the next write tells why); a write that puts nothing ends it.  1 when all
-// n bytes were put; otherwise 0 with *error the system's reason for the
-// write that put nothing, or OS_ERROR_WRITE_FAULT when it gave none.
-int writeall(OsHandle f, const void* buf, uint32_t n, uint32_t* error);
 
 // Writes a file whole: the bytes a (na), then b (nb; may be none), created
 // with disposition (OS_CREATE_NEW never touches an existing file).  1 when

@@ -22,9 +22,13 @@ extern const CourseRecord kbuiltincourses[COURSES + 1];
 // Fills gkesto.courses from the built-in table.
 void initcourses();
 // Reads golfcourse.txt into gkesto.courses; returns the number of "COURSENO:"
-// lines met (0 when the file cannot be opened or read).
+// lines met (0 when the file cannot be opened or read).  A file that is there
+// but was not read whole sets courseunread (with courseerror) and coursekeep
+// in the Settings record.
 int32_t readcourses();
 // Parses a golfcourse.txt text (len bytes, followed by a NUL) into gkesto.courses.
 int32_t parsecourses(const char* text, int32_t len);
-// Writes the whole table into an open file; returns the number of failed writes.
-int32_t writecourses(OsHandle f);
+// Writes the whole table into a file being replaced (config/textfile.h);
+// returns the number of pieces not written (all after the first failure).
+struct Replacement;
+int32_t writecourses(Replacement* f);

@@ -85,18 +85,25 @@ int32_t parsecourses(const char* text, int32_t len) {
 
 int32_t readcourses() {
   static char text[COURSEREADSIZE + 1];
-  uint32_t len = 0;
-  if (!readtextfile(gkesto.set.coursefile, text, COURSEREADSIZE, &len)) return 0;
+  uint32_t len = 0, error = 0;
+  int r = readtextfile(gkesto.set.coursefile, text, COURSEREADSIZE, &len, &error);
+  // A file that is there but was not read whole is the user's all the same:
+  // it is kept at exit.  One longer than the reader takes gives its first
+  // part to the table.
+  gkesto.set.courseunread = r == TEXT_UNREAD;
+  gkesto.set.courseerror = error;
+  if (r == TEXT_UNREAD || r == TEXT_CUT) gkesto.set.coursekeep = 1;
+  if (r != TEXT_READ && r != TEXT_CUT) return 0;
   return parsecourses(text, (int32_t)len);
 }
 
-// Writes one piece of text; 0 when it went out whole, else 1 (a failed write).
-static int32_t put(OsHandle f, const char* text, int32_t n) {
-  uint32_t done = 0;
-  return oswritefile(f, text, (uint32_t)n, &done) && done == (uint32_t)n ? 0 : 1;
+// Writes one piece of text; 0 when it went out whole, else 1 (a failed
+// write; after the first one nothing more is written).
+static int32_t put(Replacement* f, const char* text, int32_t n) {
+  return replacewrite(f, text, (uint32_t)n) ? 0 : 1;
 }
 
-static int32_t putf(OsHandle f, const char* fmt, const char* value, int32_t size) {
+static int32_t putf(Replacement* f, const char* fmt, const char* value, int32_t size) {
   char buf[160];
   int32_t l = (int32_t)strnlen(value, (size_t)size - 1);
   int n = snprintf(buf, sizeof buf, fmt, (int)l, value);
@@ -104,7 +111,7 @@ static int32_t putf(OsHandle f, const char* fmt, const char* value, int32_t size
   return put(f, buf, n);
 }
 
-int32_t writecourses(OsHandle f) {
+int32_t writecourses(Replacement* f) {
   int32_t failed = put(f, "# KESTO COURSE PAR\r\n", 20);
   char buf[64];
   for (int32_t k = 0; k < COURSES; k++) {

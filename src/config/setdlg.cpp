@@ -44,6 +44,15 @@ static void savesettings(OsWin dlg) {
   }
 }
 
+int confirminisave(OsWin dlg) {
+  if (!gkesto.set.iniunread) return 1;
+  char b[1024];
+  failuretext(b, (int)sizeof b, "起動時に設定ファイル loginit.txt を読めなかったため、ゴルフ漬けのフォルダとコースデータの設定は既定値のままです。",
+              gkesto.set.inifile, gkesto.set.inierror,
+              "保存すると loginit.txt をこの既定値とこの画面の設定で置き換えます。保存しますか？");
+  return osmessagebox(dlg, b, "範囲設定", OS_MB_ICONQUESTION | OS_MB_YESNO) == OS_IDYES;
+}
+
 // The game's golf.txt: its path becomes the game log and, with "設定保存",
 // the DGPATH line.  No "GOLFDUKE" test here; the reader makes it next start.
 static void choosegamelog(OsWin dlg) {

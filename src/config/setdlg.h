@@ -13,3 +13,8 @@ void setdlgclose(OsWin dlg);
 // Backs up golf.txt, user.db and replay.db into the dated folder that the
 // game log's last-write time names; messages are owned by owner.
 void backup(OsWin owner);
+// Before a save that writes loginit.txt from a dialog that does not show all
+// of it (the capture area dialog's 保存): when start-up could not read the
+// user's loginit.txt, the record holds the start values for the rest, so the
+// user is asked first.  1 when the save may go on.
+int confirminisave(OsWin dlg);

@@ -230,8 +230,12 @@ int32_t parsesettings(const char* text, int32_t len) {
 
 int32_t readsettings() {
   static char text[INIREADSIZE + 1];
-  uint32_t len = 0;
-  if (!readtextfile(gkesto.set.inifile, text, INIREADSIZE, &len)) return 0;
+  uint32_t len = 0, error = 0;
+  // A file longer than the buffer is read as far as the buffer holds.
+  int r = readtextfile(gkesto.set.inifile, text, INIREADSIZE, &len, &error);
+  gkesto.set.iniunread = r == TEXT_UNREAD;
+  gkesto.set.inierror = error;
+  if (r != TEXT_READ && r != TEXT_CUT) return 0;
   return parsesettings(text, (int32_t)len);
 }
 
@@ -279,5 +283,7 @@ int32_t writesettings() {
     gkesto.writeerror = r.error;
     return 0;
   }
+  // What is on the disk now is what the user saved.
+  if (mask == LM_COMPLETE) gkesto.set.iniunread = 0;
   return mask;
 }

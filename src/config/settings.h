@@ -54,6 +54,18 @@ struct Settings {
   int32_t margins[4];         // the margins in force, derived from the area choice
   int32_t loadmask;
   int32_t complete;           // settings-complete flag
+  // The user's own files are never replaced by defaults.  loginit.txt is
+  // there but could not be read: the record holds the start values, and the
+  // file is written only by a save the user asks for.
+  int32_t iniunread;
+  uint32_t inierror;          // why it could not be read
+  // golfcourse.txt is there but could not be read whole (with READ_COURSE=1):
+  // the table in force is not the user's.
+  int32_t courseunread;
+  uint32_t courseerror;       // why (0: it is longer than the reader takes)
+  // golfcourse.txt is not written at exit: the table was not read from it
+  // whole, or loginit.txt could not say whether it should have been.
+  int32_t coursekeep;
 };
 
 struct IntervalRow {
@@ -79,7 +91,8 @@ extern const CaptureKey kcapkeys[CAPKEYROWS];
 extern const char* const kcapkeylabels[CAPKEYROWS];
 
 // Fills the Settings record from loginit.txt; returns the load mask (0 when the
-// file cannot be opened or read).
+// file cannot be opened or read; iniunread and inierror then tell a file that
+// is there from one that is missing).
 int32_t readsettings();
 // Parses a loginit.txt text (len bytes, followed by a NUL) into the Settings
 // record; returns the load mask.  readsettings calls it after the read.

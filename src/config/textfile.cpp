@@ -4,33 +4,63 @@
 
 #include "os/os.h"
 
-int readtextfile(const char* path, char* buf, uint32_t max, uint32_t* len) {
+// The reason of a failed call, never 0.
+static uint32_t reason(uint32_t fallback) {
+  uint32_t e = osgetlasterror();
+  return e ? e : fallback;
+}
+
+
+int readtextfile(const char* path, char* buf, uint32_t max, uint32_t* len, uint32_t* error) {
   *len = 0;
+  *error = 0;
+  buf[0] = 0;
   OsHandle f = oscreatefile(path, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
                             OS_OPEN_EXISTING);
-  if (f == OS_BADFILE || f == 0) return 0;
+  if (f == OS_BADFILE || f == 0) {
+    *error = reason(OS_ERROR_ACCESS_DENIED);
+    // Only a file that is not there is missing; one that cannot be opened
+    // is the user's all the same.
+    if (!osfindfile(path)) {
+      *error = 0;
+      return TEXT_MISSING;
+    }
+    return TEXT_UNREAD;
+  }
+  // Read to the end of the file (a read may bring less than asked), then
+  // one byte more tells whether the file goes on past the buffer.
   uint32_t n = 0;
-  int ok = 1;
-  while (n < max) {
+  int result = TEXT_READ;
+  for (;;) {
     uint32_t got = 0;
-    ok = osreadfile(f, buf + n, max - n, &got);
-    if (!ok || got == 0) break;
+    char extra;
+    int ok = n < max ? osreadfile(f, buf + n, max - n, &got) : osreadfile(f, &extra, 1, &got);
+    if (!ok) {
+      *error = reason(OS_ERROR_READ_FAULT);
+      result = TEXT_UNREAD;
+      break;
+    }
+    if (got == 0) break;
+    if (n >= max) {
+      result = TEXT_CUT;
+      break;
+    }
     n += got;
   }
   osclosehandle(f);
-  if (!ok) return 0;
+  if (result == TEXT_UNREAD) return result;
   buf[n] = 0;
   *len = n;
-  return 1;
+  return result;
 }
 
 // ---- replacing a file whole ------------------------------------------------------
 
-static void replacefail(Replacement* r) {
+// The first failure's reason is kept; nothing more is written after it.
+static void replacefail(Replacement* r, uint32_t error) {
   if (!r->failed) {
     r->failed = 1;
-    r->error = osgetlasterror();
-    if (r->error == 0) r->error = OS_ERROR_WRITE_FAULT;
+    r->error = error ? error : OS_ERROR_WRITE_FAULT;
   }
 }
 
@@ -52,7 +82,7 @@ int beginreplace(Replacement* r, const char* path) {
   for (uint32_t i = 0; i < 5; i++) r->tmp[len + i] = ext[i];
   OsHandle f = oscreatefile(r->tmp, OS_GENERIC_READ | OS_GENERIC_WRITE, 0, OS_CREATE_ALWAYS);
   if (f == OS_BADFILE || f == 0) {
-    replacefail(r);
+    replacefail(r, reason(OS_ERROR_WRITE_FAULT));
     return 0;
   }
   r->f = f;
@@ -61,22 +91,23 @@ int beginreplace(Replacement* r, const char* path) {
 
 int replacewrite(Replacement* r, const void* p, uint32_t n) {
   if (r->failed || !r->f) return 0;
-  uint32_t put = 0;
-  if (oswritefile(r->f, p, n, &put) && put == n) return 1;
-  replacefail(r);
+  uint32_t error = 0;
+  if (writeall(r->f, p, n, &error)) return 1;
+  replacefail(r, error);
   return 0;
 }
 
 int endreplace(Replacement* r, int ok) {
-  if (!ok) replacefail(r);
+  if (!ok) replacefail(r, OS_ERROR_WRITE_FAULT);
   if (r->f) {
-    if (!r->failed && !osflushfilebuffers(r->f)) replacefail(r);
-    if (!osclosehandle(r->f)) replacefail(r);
+    if (!r->failed && !osflushfilebuffers(r->f)) replacefail(r, reason(OS_ERROR_WRITE_FAULT));
+    uint32_t error = 0;
+    if (!closewritten(r->f, &error)) replacefail(r, error);
     r->f = 0;
   }
   if (!r->failed &&
       !osmovefileex(r->tmp, r->path, OS_MOVEFILE_REPLACE_EXISTING | OS_MOVEFILE_WRITE_THROUGH))
-    replacefail(r);
+    replacefail(r, reason(OS_ERROR_WRITE_FAULT));
   if (r->failed && r->tmp[0]) osdeletefile(r->tmp);
   return !r->failed;
 }
@@ -100,7 +131,7 @@ int replacebycopy(const char* from, const char* to, uint32_t* error) {
       r.f = oscreatefile(r.tmp, OS_GENERIC_READ | OS_GENERIC_WRITE, 0, OS_OPEN_EXISTING);
       if (r.f == OS_BADFILE) r.f = 0;
     }
-    if (!r.f) replacefail(&r);
+    if (!r.f) replacefail(&r, reason(OS_ERROR_WRITE_FAULT));
   }
   int ok = endreplace(&r, 1);
   *error = r.error;

@@ -34,7 +34,9 @@ typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
 #define OS_ERROR_ACCESS_DENIED 5u
 #define OS_ERROR_NOT_ENOUGH_MEMORY 8u
 #define OS_ERROR_WRITE_FAULT 29u
+#define OS_ERROR_READ_FAULT 30u
 #define OS_ERROR_SHARING_VIOLATION 32u
+#define OS_ERROR_HANDLE_EOF 38u
 #define OS_ERROR_HANDLE_DISK_FULL 39u
 #define OS_ERROR_DISK_FULL 112u
 

@@ -3,12 +3,14 @@
 // each in their own way.
 #include "report/playlog.h"
 
+#include "config/textfile.h"
 #include "kesto.h"
 
 int readplaylog(OsHandle f, uint32_t size) {
   if (size >= LOGBUFSIZE) return PLAYLOG_TOOBIG;
-  uint32_t got = 0;
-  if (!osreadfile(f, gkesto.playlog, size, &got) || got != size) {
+  uint32_t got = 0, error = 0;
+  // A read may bring less than asked: reads go on until the size is in.
+  if (!readall(f, gkesto.playlog, size, &got, &error)) {
     // The read may have overwritten part of the log loaded before: rather
     // than pair its length and time with the bytes of another file, the
     // loaded log becomes empty.

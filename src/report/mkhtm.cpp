@@ -1,6 +1,6 @@
 // The scorecard page writer (mkhtm) and the course link list writer (mklink).
-// Pages are Shift-JIS, written piece by piece through the seam's file calls,
-// and declare no character set.  Holds no non-ASCII literal (pagetext.cpp
+// Pages are Shift-JIS, written piece by piece into a temporary that replaces
+// the page once it is whole, and declare no character set.  Holds no non-ASCII literal (pagetext.cpp
 // has the page's Japanese texts): the fuzz build compiles it with clang.
 #include "report/mkhtm.h"
 
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "kesto.h"
+#include "config/textfile.h"
 #include "gamelog/gamelog.h"
 #include "os/os.h"
 #include "report/pagetext.h"
@@ -69,14 +70,13 @@ int32_t htmlescape(char* dst, int32_t n, const char* src, int32_t srcmax) {
 
 // Page writes that fail are counted, the first one's reason kept.
 static void pagefailed(Kesto* k) {
-  if (!k->page.failed++) k->page.error = osgetlasterror();
+  if (!k->page.failed++) k->page.error = k->page.rep.error ? k->page.rep.error : OS_ERROR_WRITE_FAULT;
 }
 
-// Writes n bytes to the open page.
+// Writes n bytes to the open page (its temporary).
 static void put(Kesto* k, const char* s, size_t n) {
   if (!k->page.out) return;
-  uint32_t done = 0;
-  if (!oswritefile(k->page.out, s, (uint32_t)n, &done) || done != (uint32_t)n) pagefailed(k);
+  if (!replacewrite(&k->page.rep, s, (uint32_t)n)) pagefailed(k);
 }
 
 static void puts0(Kesto* k, const char* s) { put(k, s, strlen(s)); }
@@ -94,36 +94,38 @@ static void putf(Kesto* k, const char* fmt, ...) {
   put(k, piece, (size_t)n);
 }
 
-// Opens a page for reading and writing, shared, truncating an existing file
-// or creating a new one; 0 when neither works.
+// Starts a page: it is written into a temporary beside it (name + ".tmp"),
+// which takes the page's place only when the page is whole, so an earlier
+// page stays as it was until then, whatever happens meanwhile.  0 when the
+// temporary cannot be made.
 static int openpage(Kesto* k, const char* name) {
   k->page.failed = 0;
   k->page.error = 0;
-  OsHandle f = oscreatefile(name, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
-                            OS_TRUNCATE_EXISTING);
-  if (f == OS_BADFILE || f == 0)
-    f = oscreatefile(name, OS_GENERIC_READ | OS_GENERIC_WRITE, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE,
-                     OS_CREATE_NEW);
-  if (f == OS_BADFILE || f == 0) {
-    k->page.out = 0;
+  k->page.out = 0;
+  if (!beginreplace(&k->page.rep, name)) {
     pagefailed(k);
     return 0;
   }
-  k->page.out = f;
+  k->page.out = k->page.rep.f;
   return 1;
 }
 
-// The credit line, the document end, and the page name is closed.  A page
-// not written whole is removed: no half page is ever shown.
-static void closepage(Kesto* k, const char* name) {
+// The credit line and the document end; then the page replaces the earlier
+// one, or, not written whole, is dropped and the earlier one stays.
+static void closepage(Kesto* k) {
   if (!k->page.out) return;
   puts0(k, kcredit1);
   puts0(k, KESTO_HOMEPAGE "\">" KESTO_TITLE);
   puts0(k, kcredit2);
   puts0(k, kend);
-  if (!osclosehandle(k->page.out)) pagefailed(k);
   k->page.out = 0;
-  if (k->page.failed) osdeletefile(name);
+  if (!endreplace(&k->page.rep, 1) && !k->page.failed) pagefailed(k);
+}
+
+void abandonpage(Kesto* k) {
+  if (!k->page.out) return;
+  k->page.out = 0;
+  endreplace(&k->page.rep, 0);
 }
 
 // The row of player p (1 to 4): a name cell, 18 score cells and the total.
@@ -205,7 +207,7 @@ static void stagesummary(Kesto* k) {
 int32_t mkhtm(Kesto* k, int32_t step, int32_t player) {
   switch (step) {
     case 1:
-      if (k->page.out) osclosehandle(k->page.out);  // a page left open by an unfinished run
+      abandonpage(k);  // a page left open by an unfinished run
       if (!openpage(k, k->page.name)) return -1;
       puts0(k, kdoctype);
       putf(k, "<title>%s</title>\r\n", k->page.title);
@@ -228,14 +230,14 @@ int32_t mkhtm(Kesto* k, int32_t step, int32_t player) {
       stagesummary(k);
       break;
     case 0:
-      closepage(k, k->page.name);
+      closepage(k);
       break;
   }
   return 0;
 }
 
 int32_t mklink(Kesto* k) {
-  if (k->page.out) osclosehandle(k->page.out);
+  abandonpage(k);
   if (!openpage(k, "linkcc.html")) return -1;
   puts0(k, kdoctype);
   putf(k, "<title>%s</title>\r\n", klinktitle);
@@ -249,6 +251,6 @@ int32_t mklink(Kesto* k) {
     ESCAPEFIELD(name, c.name);
     putf(k, "<a href=\"%s\">%s</a><br>\r\n", link, name);
   }
-  closepage(k, "linkcc.html");
+  closepage(k);
   return k->page.failed ? -1 : 1;
 }

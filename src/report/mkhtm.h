@@ -18,14 +18,19 @@ struct Kesto;
 //   6  ends a point-battle table and writes the stage summary
 //   0  writes the credit line and the document end, and closes the page
 // Steps 2 to 0 write nothing while no page is open.  Returns 0 but for a
-// failed step 1.  Failed writes are counted in k->page.failed (with the
-// first one's reason in k->page.error); step 0 removes a page not written
-// whole.
+// failed step 1.  The page is written into a temporary beside it that
+// replaces it at step 0 (config/textfile.h): until then, and for good when
+// anything failed, an earlier page of that name stays as it was.  Failed
+// writes are counted in k->page.failed (with the first one's reason in
+// k->page.error).
 int32_t mkhtm(Kesto* k, int32_t step, int32_t player);
-// Writes linkcc.html, one link per course of the course table; 1, or -1 when
-// the file can be neither opened nor created or was not written whole (it is
-// then removed; k->page.error holds the reason).
+// Writes linkcc.html, one link per course of the course table, the same
+// way; 1, or -1 when it could not be written whole (the earlier linkcc.html
+// then stays as it was; k->page.error holds the reason).
 int32_t mklink(Kesto* k);
+// Drops a page still being written (the program ends in the middle of it):
+// its temporary is removed, the earlier page stays.
+void abandonpage(Kesto* k);
 // Copies src (up to its NUL, at most srcmax bytes) into dst (n bytes) with "&", "<", ">" and '"' written as
 // entities, so a text from a log or golfcourse.txt stays text in a page.
 // The text is walked character by character by the Shift-JIS rule of

@@ -41,11 +41,13 @@ static void pagepath(char* buf, int n, const char* name) {
   snprintf(buf, n, "%s\\%s", dir, name);
 }
 
-// A page that could not be written whole: which and why.
+// A page that could not be written whole: which and why.  The page is
+// written beside itself first, so one of that name from before stays.
 static void pagefailure(OsWin owner, const char* head, const char* name) {
-  char path[PATHSIZE + 64], b[1024];
+  char path[PATHSIZE + 64], b[1024], kept[96];
   pagepath(path, (int)sizeof path, name);
-  failuretext(b, (int)sizeof b, head, path, gkesto.page.error, nullptr);
+  snprintf(kept, sizeof kept, "%s は変更していません。", name);
+  failuretext(b, (int)sizeof b, head, path, gkesto.page.error, kept);
   osmessagebox(owner, b, "Write error", OS_MB_ICONERROR);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/textfile.h"
 #include "kesto.h"
 #include "gamelog/gamelog.h"
 
@@ -344,7 +345,8 @@ int32_t roundsaddlog(RoundHistory& h, const char* path) {
     osclosehandle(f);
     return l.status = ROUNDLOG_TOOBIG;
   }
-  int ok = size == 0 || (osreadfile(f, glogbuf, size, &got) && got == size);
+  uint32_t error = 0;
+  int ok = size == 0 || readall(f, glogbuf, size, &got, &error);
   osclosehandle(f);
   if (!ok) return l.status;
   return addread(h, l, size);

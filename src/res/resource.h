@@ -26,6 +26,7 @@
 #define IDC_FREEMEM 1031
 #define IDC_COUNT 1043
 #define IDC_SHOWCOUNT 1044   // private: show the working capture page count
+#define IDC_STARTNOTICE 1045 // private: tell which files start-up could not read
 
 // The settings dialog (template 104)
 #define IDC_SET_SAVE 1001        // "設定保存"

@@ -125,6 +125,13 @@
 //                             or key=HWND:esc|enter) and time, reading every
 //                             5 ms, until each HWND is hidden and gone:
 //                             "hidden HWND MS", "gone HWND MS", "ms N"
+//   hold PATH SHARE MARKER RELEASE [60000]
+//                             another program holding a file: opens PATH for
+//                             reading with the share mode SHARE ("0", "r",
+//                             "w" or "rw": FILE_SHARE_READ / _WRITE), creates
+//                             the file MARKER once it holds it, and closes it
+//                             when the file RELEASE appears (polled every
+//                             20 ms); fails when not released in time
 //   textfit HWND FACE POINTS [WEIGHT] [CHARSET]
 //                             the child controls' texts measured in the font
 //                             of a dialog template's FONT line, against the
@@ -1878,6 +1885,36 @@ int cmdtextfit(int argc, wchar_t **argv) {
   return 0;
 }
 
+static int cmdhold(int argc, wchar_t **argv) {
+  if (argc < 6) return fail("usage: hold PATH SHARE MARKER RELEASE [TIMEOUT]");
+  const wchar_t *sh = argv[3];
+  DWORD share = 0;
+  if (!wcscmp(sh, L"r")) share = FILE_SHARE_READ;
+  else if (!wcscmp(sh, L"w")) share = FILE_SHARE_WRITE;
+  else if (!wcscmp(sh, L"rw")) share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  else if (wcscmp(sh, L"0")) return fail("share mode must be 0, r, w or rw");
+  DWORD timeout = argc > 6 ? (DWORD)wcstoul(argv[6], NULL, 10) : 60000;
+  HANDLE h = CreateFileW(argv[2], GENERIC_READ, share, NULL, OPEN_EXISTING, 0, NULL);
+  if (h == INVALID_HANDLE_VALUE) return fail("cannot open the file to hold: error %lu", GetLastError());
+  HANDLE m = CreateFileW(argv[4], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  if (m == INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return fail("cannot create the marker: error %lu", GetLastError());
+  }
+  CloseHandle(m);
+  ULONGLONG start = GetTickCount64();
+  while (GetFileAttributesW(argv[5]) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount64() - start >= timeout) {
+      CloseHandle(h);
+      return fail("not released within %lu ms", timeout);
+    }
+    Sleep(20);
+  }
+  CloseHandle(h);
+  printf("held_ms %llu\n", (unsigned long long)(GetTickCount64() - start));
+  return 0;
+}
+
 int wmain(int argc, wchar_t **argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) return fail("usage: probe SUBCOMMAND ARGS... (see the source)");
@@ -1924,6 +1961,7 @@ int wmain(int argc, wchar_t **argv) {
   else if (!wcscmp(c, L"cursor")) r = cmdcursor();
   else if (!wcscmp(c, L"topmost")) r = cmdtopmost();
   else if (!wcscmp(c, L"textfit")) r = cmdtextfit(argc, argv);
+  else if (!wcscmp(c, L"hold")) r = cmdhold(argc, argv);
   else r = fail("unknown subcommand");
   fflush(stdout);
   return r;

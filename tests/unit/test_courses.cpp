@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kesto.h"
+#include "config/textfile.h"
 #include "os/fake/fakeos.h"
 #include "support.h"
 
@@ -22,11 +23,10 @@ class ConfigCourses : public ::testing::Test {
   }
   void TearDown() override { removetree(dir); }
   int32_t writetable() {
-    OsHandle f = oscreatefile(gkesto.set.coursefile, OS_GENERIC_READ | OS_GENERIC_WRITE, 0,
-                              OS_CREATE_ALWAYS);
-    EXPECT_NE(f, OS_BADFILE);
-    int32_t failed = writecourses(f);
-    osclosehandle(f);
+    Replacement r;
+    EXPECT_TRUE(beginreplace(&r, gkesto.set.coursefile));
+    int32_t failed = writecourses(&r);
+    EXPECT_TRUE(endreplace(&r, 1));
     return failed;
   }
   int32_t load(const std::string& text) {
@@ -113,8 +113,11 @@ TEST_F(ConfigCourses, WriterOutput) {
       "PAR: 4,4,3,5,4,5,3,4,4,5,3,4,4,5,4,4,3,4\r\nKEYWORD: \"ディー\"\r\n\r\n";
   ASSERT_GE(text.size(), last.size());
   EXPECT_EQ(text.substr(text.size() - last.size()), last);
-  // Every write into a handle that takes nothing fails: the header and 4 a block.
-  EXPECT_EQ(writecourses(OS_BADFILE), 1 + 4 * COURSES);
+  // Every write into a file that could not be made fails: the header and 4 a block.
+  Replacement bad;
+  EXPECT_FALSE(beginreplace(&bad, std::string(600, 'a').c_str()));
+  EXPECT_EQ(writecourses(&bad), 1 + 4 * COURSES);
+  EXPECT_FALSE(endreplace(&bad, 1));
 }
 
 TEST_F(ConfigCourses, RoundTripRestoresTheTable) {

@@ -11,6 +11,9 @@
 #include "app/mainwin.h"
 #include "app/startup.h"
 #include "folders.h"
+#include "capture/area.h"
+#include "config/setdlg.h"
+#include "report/mkhtm.h"
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
 #include "support.h"
@@ -302,6 +305,168 @@ TEST(StartUp, MissingLayeredWindowsEndsAfterWindowCreated) {
   EXPECT_EQ(gfake.boxes[0].type, OS_MB_OK);
   EXPECT_NE(gfake.boxes[0].owner, 0u);
   removetree(dir);
+}
+
+// The user's own files are never replaced by defaults.  With READ_COURSE=1
+// a golfcourse.txt that another program holds at start (no reading shared)
+// is told, the built-in table is used, and the file is not written at exit
+// although it is free by then.
+const char* kreadcourses =
+    "// loginit.txt\r\nHOME=C:\\kesto\r\nDGPATH=\r\nREAD_COURSE=1\r\nSAVE_COURSE=1\r\nIEXPLORE=0\r\n"
+    "INTERVAL=3\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\n"
+    "ENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt // L-Alt R-Alt R-Ctrl F12\r\n";
+const char* kusercourses = "# KESTO COURSE PAR\r\nCOURSENO: 1,112\r\nNAME: \"My own course\"\r\n";
+
+TEST_F(MainWindow, ACourseFileHeldAtStartIsKeptAtExit) {
+  const std::string courses = dir + "/golfcourse.txt";
+  writefile(courses, kusercourses);
+  gfake.locked.push_back(courses);
+  open(kreadcourses);
+  gfake.locked.clear();  // released before 終了
+  EXPECT_STREQ(gkesto.courses[0].name, "札幌国際カントリークラブ　島松コース");  // the built-in table
+  EXPECT_TRUE(gfake.boxes.empty());  // told once the window is up
+  EXPECT_EQ(fakepump(), 1);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "コースデータ golfcourse.txt を読めませんでした\r\n\r\n" + dir +
+                                     "\\golfcourse.txt\r\nほかのプログラムが使用中です (エラー 32)\r\n\r\n"
+                                     "組み込みのコース表を使います。終了時に golfcourse.txt は保存しません。");
+  EXPECT_EQ(gfake.boxes[0].caption, "Open error");
+  EXPECT_EQ(gfake.boxes[0].owner, gkesto.mw.main);
+  mainwincommand(IDC_END, 0);
+  EXPECT_EQ(gfake.quitposted, 1);
+  EXPECT_EQ(readfile(courses), kusercourses);
+  EXPECT_EQ(gfake.boxes.size(), 1u);
+
+  // Read whole, even a read at a time bringing less than asked, the file is
+  // the table's and is written back at exit.
+  fakereset();
+  gfake.cwd = dir;
+  gfake.shortreads = -1;
+  open(kreadcourses);
+  gfake.shortreads = 0;
+  EXPECT_STREQ(gkesto.courses[0].name, "My own course");
+  EXPECT_EQ(fakepump(), 0);
+  mainwincommand(IDC_END, 0);
+  EXPECT_TRUE(gfake.boxes.empty());
+  std::string written = readfile(courses);
+  EXPECT_NE(written.find("NAME: \"My own course\"\r\n"), std::string::npos);
+  EXPECT_NE(written.find("COURSENO: 103,"), std::string::npos);
+
+  // One longer than the reader takes gives it its first part and is kept.
+  fakereset();
+  gfake.cwd = dir;
+  std::string longfile = kusercourses + std::string(70000, '#') + "\r\n";
+  writefile(courses, longfile);
+  open(kreadcourses);
+  EXPECT_STREQ(gkesto.courses[0].name, "My own course");
+  mainwincommand(IDC_END, 0);
+  EXPECT_EQ(readfile(courses), longfile);
+  EXPECT_TRUE(gfake.boxes.empty());
+}
+
+// A loginit.txt that is there but cannot be read is told at start; its
+// start values never replace it or golfcourse.txt without the user's save.
+TEST_F(MainWindow, AnUnreadableLoginitIsToldAndNothingIsReplacedByDefaults) {
+  const std::string ini = dir + "/loginit.txt", courses = dir + "/golfcourse.txt";
+  writefile(courses, kusercourses);
+  writefile(ini, kreadcourses);
+  gfake.locked.push_back(ini);
+  OsWin w = open();
+  gfake.locked.clear();
+  EXPECT_EQ(gkesto.set.loadmask, 0);
+  EXPECT_EQ(gkesto.set.savecourse, 1);  // the start values
+  EXPECT_EQ(fakepump(), 1);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "設定ファイル loginit.txt を読めませんでした\r\n\r\n" + dir +
+                                     "\\loginit.txt\r\nほかのプログラムが使用中です (エラー 32)\r\n\r\n"
+                                     "設定は既定値で始めます。loginit.txt は「設定保存」で保存するまで書き換えません。\r\n"
+                                     "終了時に golfcourse.txt も保存しません。");
+  EXPECT_EQ(gfake.boxes[0].caption, "Open error");
+  EXPECT_EQ(gfake.boxes[0].type, OS_MB_ICONERROR);
+
+  // The capture area dialog's 保存 would write the start values of the
+  // settings it does not show: it asks first, and いいえ writes nothing.
+  mainwincommand(IDC_AREA, 0);
+  OsWin area = fakefinddialog(IDD_AREA);
+  ASSERT_NE(area, 0u);
+  gfake.answers = {OS_IDNO};
+  areadlgcommand(area, IDA_SAVE, OS_BN_CLICKED, 0);
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  EXPECT_EQ(gfake.boxes[1].type, OS_MB_ICONQUESTION | OS_MB_YESNO);
+  EXPECT_NE(gfake.boxes[1].text.find("保存しますか？"), std::string::npos);
+  EXPECT_EQ(readfile(ini), kreadcourses);
+
+  // 終了: neither file is touched.
+  mainwincommand(IDC_END, 0);
+  EXPECT_EQ(gfake.quitposted, 1);
+  EXPECT_EQ(readfile(ini), kreadcourses);
+  EXPECT_EQ(readfile(courses), kusercourses);
+  EXPECT_EQ(gfake.boxes.size(), 2u);
+  (void)w;
+
+  // 設定保存 is the user's own: it writes loginit.txt, and the area
+  // dialog's 保存 asks no more after it.
+  fakereset();
+  gfake.cwd = dir;
+  gfake.locked.push_back(ini);
+  open();
+  gfake.locked.clear();
+  fakepump();
+  mainwincommand(IDC_SETTINGS, 0);
+  OsWin set = fakefinddialog(IDD_SETTINGS);
+  ASSERT_NE(set, 0u);
+  setdlgcommand(set, IDC_SET_SAVE);
+  EXPECT_EQ(gfake.boxes.back().caption, "Write OK");
+  EXPECT_NE(readfile(ini), kreadcourses);
+  EXPECT_EQ(gkesto.set.iniunread, 0);
+  size_t boxes = gfake.boxes.size();
+  mainwincommand(IDC_AREA, 0);
+  areadlgcommand(fakefinddialog(IDD_AREA), IDA_SAVE, OS_BN_CLICKED, 0);
+  ASSERT_EQ(gfake.boxes.size(), boxes + 1);
+  EXPECT_EQ(gfake.boxes.back().caption, "Write OK");
+  // golfcourse.txt stays: the table in force was never read from it.
+  mainwincommand(IDC_END, 0);
+  EXPECT_EQ(readfile(courses), kusercourses);
+
+  // A first run (no loginit.txt) is not told, and the built-in table is
+  // written as ever; so is it with READ_COURSE=0 and SAVE_COURSE=1.
+  for (int firstrun = 1; firstrun >= 0; firstrun--) {
+    SCOPED_TRACE(firstrun);
+    fakereset();
+    gfake.cwd = dir;
+    remove(ini.c_str());
+    writefile(courses, kusercourses);
+    if (!firstrun) {
+      std::string t = kreadcourses;
+      t.replace(t.find("READ_COURSE=1"), 13, "READ_COURSE=0");
+      writefile(ini, t);
+    }
+    open();
+    EXPECT_EQ(fakepump(), 0);
+    mainwincommand(IDC_END, 0);
+    EXPECT_TRUE(gfake.boxes.empty());
+    EXPECT_NE(readfile(courses).find("NAME: \"札幌国際カントリークラブ　島松コース\"\r\n"), std::string::npos);
+  }
+}
+
+// Windows ending the session while a page is half written (a question of
+// "HTM作成" is up): the page is dropped, the earlier one stays whole.
+TEST_F(MainWindow, TheSessionEndingMidPageLeavesTheEarlierPage) {
+  char olddir[4096];
+  ASSERT_TRUE(getcwd(olddir, sizeof olddir));
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  open();
+  memset(&gkesto.page, 0, sizeof gkesto.page);
+  strcpy(gkesto.page.name, "log20090405_2107.html");
+  writefile(dir + "/log20090405_2107.html", "the earlier page");
+  ASSERT_EQ(mkhtm(&gkesto, 1, 0), 0);
+  EXPECT_EQ(mainwinqueryend(), 1);
+  mainwinendsession(1);
+  EXPECT_EQ(gfake.quitposted, 1);
+  EXPECT_EQ(readfile(dir + "/log20090405_2107.html"), "the earlier page");
+  EXPECT_FALSE(osfindfile((dir + "/log20090405_2107.html.tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
+  ASSERT_EQ(chdir(olddir), 0);
 }
 
 }  // namespace

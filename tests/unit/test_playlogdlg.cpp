@@ -269,13 +269,14 @@ TEST_F(PlayLogDialog, LinkListIsConfirmedOnlyWhenWritten) {
   playlogcommand(dlg, IDC_LOG_LINKS);
   ASSERT_EQ(gfake.boxes.size(), 2u);
   EXPECT_EQ(gfake.boxes[1].text, "linkcc.html を作成できませんでした\r\n\r\n" + dir +
-                                     "\\linkcc.html\r\n書き込みが許可されていません (エラー 5)");
+                                     "\\linkcc.html\r\n書き込みが許可されていません (エラー 5)\r\n\r\n"
+                                     "linkcc.html は変更していません。");
   EXPECT_EQ(gfake.boxes[1].caption, "Write error");
   EXPECT_EQ(gfake.boxes[1].type, OS_MB_ICONERROR);
 }
 
-// A page the disk cannot hold whole is named with the reason and removed,
-// and the browser is never started on it.
+// A page the disk cannot hold whole is named with the reason, replaces
+// nothing, and the browser is never started on it.
 TEST_F(PlayLogDialog, APageNotWrittenWholeIsNamedRemovedAndNeverShown) {
   gkesto.set.iexplore = 1;
   gfake.answers = {OS_IDYES};
@@ -285,7 +286,8 @@ TEST_F(PlayLogDialog, APageNotWrittenWholeIsNamedRemovedAndNeverShown) {
   EXPECT_EQ(fakepump(), 1);
   EXPECT_FALSE(pagethere());
   EXPECT_TRUE(gfake.started.empty() && gfake.opened.empty());
-  const std::string why = "\r\n\r\n" + dir + "\\" + kpage + "\r\nディスクの空きが足りません (エラー 112)";
+  const std::string why = "\r\n\r\n" + dir + "\\" + kpage + "\r\nディスクの空きが足りません (エラー 112)\r\n\r\n" +
+                          kpage + " は変更していません。";
   ASSERT_EQ(gfake.boxes.size(), 2u);  // the short game's question, then the failure
   EXPECT_EQ(gfake.boxes[1].text, "スコアカードのページを作成できませんでした" + why);
   EXPECT_EQ(gfake.boxes[1].caption, "Write error");

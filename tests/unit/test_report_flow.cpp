@@ -13,6 +13,7 @@
 #include "kesto.h"
 #include "os/fake/fakeos.h"
 #include "report/htmflow.h"
+#include "report/mkhtm.h"
 #include "report/playlog.h"
 #include "support.h"
 
@@ -189,7 +190,8 @@ TEST_F(Flow, PointBattleFlagIsResetForTheLog) {
 
 TEST_F(Flow, PageThatCannotBeCreatedIsReported) {
   load(game(1, 18) + game(1, 9));
-  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html").c_str(), 0755), 0);
+  // The page is written beside itself first: that file cannot be made.
+  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html.tmp").c_str(), 0755), 0);
   gfake.answers = {OS_IDYES, OS_IDYES};
   EXPECT_EQ(htmcreate(playlogask), -1);
   ASSERT_EQ(gfake.boxes.size(), 2u);
@@ -197,6 +199,46 @@ TEST_F(Flow, PageThatCannotBeCreatedIsReported) {
   EXPECT_EQ(gfake.boxes[0].type, kquestion);
   EXPECT_EQ(gfake.boxes[1].text, "9 hole, 18 ホール以下が 1 回。表示しますか？");
   EXPECT_EQ(gkesto.page.out, 0u);
+  EXPECT_NE(gkesto.page.failed, 0);
+
+  // A page whose place is taken (a folder of its name) is written whole
+  // beside it and then cannot take that place: a failure, nothing left.
+  ASSERT_EQ(rmdir((dir + "/log20090405_2107.html.tmp").c_str()), 0);
+  ASSERT_EQ(mkdir((dir + "/log20090405_2107.html").c_str(), 0755), 0);
+  gfake.boxes.clear();
+  gfake.answers = {OS_IDYES};
+  EXPECT_EQ(htmcreate(playlogask), 2);
+  EXPECT_NE(gkesto.page.failed, 0);
+  EXPECT_NE(gkesto.page.error, 0u);
+  EXPECT_FALSE(osfindfile((dir + "/log20090405_2107.html.tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
+}
+
+// While "HTM作成" asks 表示しますか？ the page is half made: its name still
+// holds the earlier page, so Windows ending the session then (the program
+// drops the page as it ends) leaves the earlier page whole and no other file.
+std::string gseen;
+void atquestion(const FakeMessageBox&) {
+  gseen = readfile("log20090405_2107.html");
+  abandonpage(&gkesto);
+}
+
+TEST_F(Flow, TheSessionEndingAtTheQuestionLeavesTheEarlierPageWhole) {
+  load(game(1, 18) + game(1, 9));
+  gfake.answers = {OS_IDNO};
+  EXPECT_EQ(htmcreate(playlogask), 1);
+  const std::string earlier = page();
+  ASSERT_NE(earlier.find("Created by"), std::string::npos);
+  gfake.boxes.clear();
+  gfake.answers = {OS_IDYES};
+  gfake.onbox = atquestion;
+  htmcreate(playlogask);
+  gfake.onbox = nullptr;
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gseen, earlier);
+  EXPECT_EQ(page(), earlier);
+  EXPECT_FALSE(osfindfile((dir + "/log20090405_2107.html.tmp").c_str()));
+  EXPECT_EQ(fakeleftovers(), "");
 }
 
 }  // namespace

@@ -292,4 +292,45 @@ TEST_F(Writer, LinkListThatCannotBeCreated) {
   EXPECT_EQ(gkesto.page.out, 0u);
 }
 
+// A page is written beside itself and takes the earlier page's place only
+// when whole: a write that fails, comes short while the system calls it a
+// success, or a close that fails leaves the earlier page as it was.
+TEST_F(Writer, AFailedPageLeavesTheEarlierPageAsItWas) {
+  const std::string path = dir + "/log20090405_2107.html";
+  const std::string earlier = page({gamestroke});
+  for (int fault = 0; fault < 5; fault++) {
+    SCOPED_TRACE(fault);
+    gfake.lasterror = 0;  // the short write and the close say nothing
+    // A short write is followed by one for the rest, which the full disk
+    // refuses.
+    gfake.shortwrites = fault == 0;
+    gfake.writefails = fault == 1;
+    gfake.closefails = fault == 2;
+    gfake.flushfails = fault == 3;
+    gfake.diskroom = fault == 0 ? 700 : fault == 4 ? 1500 : -1;
+    EXPECT_EQ(mkhtm(&gkesto, 1, 0), 0);
+    gamepoints();
+    writetable();
+    mkhtm(&gkesto, 0, 0);
+    gfake.diskroom = -1;
+    EXPECT_NE(gkesto.page.failed, 0);
+    EXPECT_NE(gkesto.page.error, 0u);
+    EXPECT_EQ(readfile(path), earlier);
+    EXPECT_FALSE(osfindfile((path + ".tmp").c_str()));
+    EXPECT_EQ(fakeleftovers(), "");
+  }
+  // The same for the link list.
+  ASSERT_EQ(mklink(&gkesto), 1);
+  const std::string links = readfile(dir + "/linkcc.html");
+  gfake.shortwrites = 1;
+  gfake.diskroom = 100;
+  EXPECT_EQ(mklink(&gkesto), -1);
+  gfake.diskroom = -1;
+  EXPECT_EQ(gkesto.page.error, (uint32_t)OS_ERROR_DISK_FULL);
+  EXPECT_EQ(readfile(dir + "/linkcc.html"), links);
+  EXPECT_FALSE(osfindfile((dir + "/linkcc.html.tmp").c_str()));
+  // And a page written whole afterwards still matches its golden bytes.
+  EXPECT_EQ(page({gamenopars}), golden("nopars.html"));
+}
+
 }  // namespace

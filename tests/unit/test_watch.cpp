@@ -495,3 +495,39 @@ TEST_F(Watch, ARecordCaughtHalfWrittenIsShownWholeOnceComplete) {
   EXPECT_EQ(item(IDC_PLAYER), "3");
   EXPECT_EQ(gkesto.mw.watch.readpos, readfile(golf).size());
 }
+
+// golfwatch.txt is made only from the whole of golf.txt: a read that brings
+// less than asked is read on, and a read that fails keeps the old copy and
+// says so.
+TEST_F(Watch, TheCopyIsMadeOnlyFromTheWholeLog) {
+  start();
+  std::string log = "*Hole  1\r\n" + shot(1, 1, 1, 200.0f, 118) + shot(2, 1, 3, 150.5f, 90);
+  OsWin g = follow(log);
+  gfake.shortreads = -1;  // every read brings half of what it asks
+  fakeclosewindow(g);
+  tick(A());
+  gfake.shortreads = 0;
+  EXPECT_EQ(readfile(dir + "/golfwatch.txt"), log);
+  EXPECT_TRUE(gfake.boxes.empty());
+
+  tick(B());
+  OsWin g2 = follow(log + "** Stroke End **\r\n");
+  gfake.readfails = 1;
+  fakeclosewindow(g2);
+  tick(A());
+  gfake.readfails = 0;
+  EXPECT_EQ(readfile(dir + "/golfwatch.txt"), log);
+  EXPECT_FALSE(osfindfile((dir + "/golfwatch.txt.tmp").c_str()));
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text.rfind("ゲームのログ golf.txt を最後まで読めなかったため、golfwatch.txt を保存しませんでした\r\n\r\n" +
+                                          golf + "\r\n",
+                                      0),
+            0u)
+      << gfake.boxes[0].text;
+  EXPECT_NE(gfake.boxes[0].text.find("前の golfwatch.txt は変更していません。"), std::string::npos);
+  EXPECT_EQ(gfake.boxes[0].caption, "Write error");
+  EXPECT_EQ(gfake.boxes[0].timers, 0u);
+  EXPECT_TRUE(timersrunning());
+  EXPECT_EQ(state(), GameEnded);
+  EXPECT_EQ(fakeleftovers(), "");
+}

@@ -241,6 +241,8 @@ struct FakeDesktop {
   // osclosehandle of a file fails with the last error left at 0 (the file
   // is closed all the same).
   long closefails = 0;
+  // osreadfile brings half the bytes asked (at least one) and succeeds.
+  long shortreads = 0;
   // Paths (host form) no program may write: an open with write access,
   // osmovefileex from or onto one, osdeletefile and oscopyfile onto one fail
   // with OS_ERROR_ACCESS_DENIED.  An entry ending in '/' denies everything

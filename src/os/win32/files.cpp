@@ -70,6 +70,18 @@ int tosjis(const wchar_t* w, int wlen, char* s, int n) {
 
 // ---- files -----------------------------------------------------------------
 
+// Whether a file or folder of that name is there (the readers tell a file
+// they cannot open from a missing one with it).
+int osfindfile(const char* path) {
+  wchar_t w[WBUF];
+  towide(path, w, WBUF);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(w, &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  FindClose(h);
+  return 1;
+}
+
 OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
   // A path too long for the buffer is no file: a cut one could name another.
   wchar_t w[WBUF];

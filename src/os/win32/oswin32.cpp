@@ -29,16 +29,6 @@ HINSTANCE oswin32instance() { return ginstance; }
 
 // ---- folders -----------------------------------------------------------------
 
-int osfindfile(const char* path) {
-  wchar_t w[WBUF];
-  towide(path, w, WBUF);
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(w, &fd);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  FindClose(h);
-  return 1;
-}
-
 // A found entry as the seam tells it; 0 when its name has no Shift-JIS form
 // or does not fit (it is then passed over).
 static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
