@@ -173,7 +173,7 @@ void rememberclipboard() {
   cc.foreignimage = 0;
   if (osopenclipboard(gkesto.mw.main)) {
     cc.foreignimage = osgetclipboardbitmap();
-    osclosecliboard();
+    oscloseclipboard();
   }
 }
 
@@ -221,7 +221,7 @@ static int screenshotcheck() {
   ShotResult got = fresh ? takeimage(img, &shot) : ShotSaved;
   // An image that is not saved stays on the clipboard: nothing is lost.
   if (!foreign && !fresh && !(img && cc.unsaved)) osemptyclipboard();
-  osclosecliboard();
+  oscloseclipboard();
   cc.lastimage = img;
   if (fresh) {
     if (got == ShotTooLarge) {
@@ -239,7 +239,7 @@ static int screenshotcheck() {
     // Saved whole: now the image leaves the clipboard, if it is still there.
     if (got == ShotSaved && osopenclipboard(mw.main)) {
       if (osgetclipboardbitmap() == img) osemptyclipboard();
-      osclosecliboard();
+      oscloseclipboard();
     }
   }
   cc.ssbusy = 0;
@@ -501,7 +501,7 @@ static void burstpart() {
     // The image the clipboard held at start is no trigger.
     img = osgetclipboardbitmap();
     if (foreignclipboard(img)) img = 0;
-    osclosecliboard();
+    oscloseclipboard();
   } else {
     img = cc.lastimage;
   }

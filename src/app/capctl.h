@@ -3,11 +3,11 @@
 // left-Ctrl shortcuts of timer 2.
 #pragma once
 
-// A click on "SS" (1020) or "連写" (1021).
+// A click on "SS" (IDC_SS) or "連写" (IDC_BURST).
 void modeclick(int id);
-// The burst count field 1043 changed.
+// The burst count field (IDC_COUNT) changed.
 void countchanged();
-// Puts the working capture page count into 1043.
+// Puts the working capture page count into the burst count field.
 void showcount();
 // Resets the burst figures.
 void resetburst();

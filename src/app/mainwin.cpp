@@ -182,7 +182,7 @@ static void toggledialog(OsWin* dlg, int templ, int closecmd, const char* name) 
 void openplaylog() {
   MainWindowState& mw = gkesto.mw;
   if (mw.logdlg) {
-    ossendcommand(mw.logdlg, 2);
+    ossendcommand(mw.logdlg, IDC_LOG_END);
     return;
   }
   OsHandle f = 0;
@@ -293,11 +293,11 @@ void mainwincommand(int id, int code) {
   MainWindowState& mw = gkesto.mw;
   switch (id) {
     case IDC_END:
-    case 2:
+    case IDC_CANCEL:
       endsequence();
       break;
     case IDC_SETTINGS:
-      toggledialog(&mw.setdlg, IDD_SETTINGS, 1006, "CONFIGLOG");
+      toggledialog(&mw.setdlg, IDD_SETTINGS, IDC_SET_END, "CONFIGLOG");
       break;
     case IDC_START:
       startwatch();
@@ -313,7 +313,7 @@ void mainwincommand(int id, int code) {
       if (code == OS_BN_CLICKED) modeclick(id);
       break;
     case IDC_AREA:
-      toggledialog(&mw.areadlg, IDD_AREA, 1006, "CONFIGSS");
+      toggledialog(&mw.areadlg, IDD_AREA, IDA_END, "CONFIGSS");
       break;
     case IDC_COUNT:
       if (code == OS_EN_CHANGE) countchanged();

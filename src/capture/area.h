@@ -96,6 +96,9 @@ void armlockon();
 // ---- the area frame -------------------------------------------------------------
 // Creates and shows the frame owned by the area dialog; 0 when it could not.
 int framecreate(OsWin dlg);
+// Closes the area frame when it is open: the one place that destroys it.  1
+// when there was one.
+int closeframe();
 void frameinit(OsWin f);                               // WM_INITDIALOG
 void framecommand(OsWin f, int id, int code);          // WM_COMMAND
 void framefocus(OsWin f);                              // WM_SETFOCUS

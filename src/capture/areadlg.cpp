@@ -240,8 +240,7 @@ static void restorearea(OsWin dlg) {
   refreshcontrols(dlg);
   if (gkesto.mw.framewin) {
     a.lock = LockIdle;
-    osdestroywindow(gkesto.mw.framewin);
-    gkesto.mw.framewin = 0;
+    closeframe();
     ospostcommand(dlg, IDA_FRAME);
   }
 }

@@ -57,6 +57,14 @@ int framecreate(OsWin dlg) {
   return 1;
 }
 
+int closeframe() {
+  OsWin f = gkesto.mw.framewin;
+  if (!f) return 0;
+  osdestroywindow(f);
+  gkesto.mw.framewin = 0;
+  return 1;
+}
+
 void frameinit(OsWin f) {
   FrameState& fs = gkesto.frame;
   gkesto.mw.framewin = f;

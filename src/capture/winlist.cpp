@@ -84,21 +84,14 @@ void showframe(OsWin dlg) {
   takeentry(dlg, 1);
   a.lock = LockIdle;
   a.ticks = 0;
-  if (gkesto.mw.framewin) {
-    osdestroywindow(gkesto.mw.framewin);
-    gkesto.mw.framewin = 0;
-    return;
-  }
+  if (closeframe()) return;
   if (framecreate(dlg) && a.target) ossetforegroundwindow(a.target);
 }
 
 void clearchoice(OsWin dlg) {
   gkesto.area.target = 0;
   gkesto.chosenwin = 0;
-  if (gkesto.mw.framewin) {
-    osdestroywindow(gkesto.mw.framewin);
-    gkesto.mw.framewin = 0;
-  }
+  closeframe();
   ossendmessage(osgetdlgitem(dlg, IDA_WINLIST), OS_CB_SETCURSEL, 0, 0);
 }
 

@@ -162,7 +162,7 @@ int ossettimer(OsWin w, int id, uint32_t ms);
 int oskilltimer(OsWin w, int id);
 int osopenclipboard(OsWin w);
 int osemptyclipboard();
-int osclosecliboard();
+int oscloseclipboard();
 // The clipboard's CF_BITMAP image while the clipboard is open; 0 when none.
 OsHandle osgetclipboardbitmap();
 // GetClipboardSequenceNumber: a number that changes whenever the clipboard's

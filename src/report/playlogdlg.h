@@ -1,17 +1,11 @@
 // The play-log dialog (template 102): the path of the loaded log, the
 // scorecard page, the course link list, another log and the browser.  The
-// system layer's dialog procedure (playlogproc) calls these for the dialog's
-// messages.
+// system layer hands the dialog's messages to these handlers.
 #pragma once
 
 #include "os/os.h"
+#include "res/resource.h"
 
-#define IDC_LOG_END 2         // "終了"
-#define IDC_LOG_HTM 1001      // "HTM作成"
-#define IDC_LOG_PATH 1002     // the path of the log loaded when the dialog opened
-#define IDC_LOG_LINKS 1003    // "リンク集作成"
-#define IDC_LOG_DATA 1006     // "データ"
-#define IDC_LOG_BROWSE 1013   // "ＩＥで表示"
 
 void playloginit(OsWin dlg);             // WM_INITDIALOG
 void playlogcommand(OsWin dlg, int id);  // WM_COMMAND (low word of wParam)

@@ -25,6 +25,7 @@
 #define IDC_PROGRESS 1030
 #define IDC_FREEMEM 1031
 #define IDC_COUNT 1043
+#define IDC_CANCEL 2         // Esc (the dialog keyboard's cancel)
 #define IDC_SHOWCOUNT 1044   // private: show the working capture page count
 #define IDC_STARTNOTICE 1045 // private: tell which files start-up could not read
 
@@ -73,6 +74,14 @@
 #define IDF_TENTH 1003      // " 幅１０分の１ "
 #define IDF_THIRTIETH 1024  // " 幅３０分の１ "
 #define IDF_SLIDE 1025      // " 右クリックの状態で移動 "
+
+// The play-log dialog (template 102)
+#define IDC_LOG_END 2         // "終了"
+#define IDC_LOG_HTM 1001      // "HTM作成"
+#define IDC_LOG_PATH 1002     // the path of the log loaded when the dialog opened
+#define IDC_LOG_LINKS 1003    // "リンク集作成"
+#define IDC_LOG_DATA 1006     // "データ"
+#define IDC_LOG_BROWSE 1013   // "ＩＥで表示"
 
 // Other dialog templates
 #define IDD_PLAYLOG 102

@@ -79,7 +79,7 @@ TEST_F(FakeFaults, ClipboardHeldAndBoxesWhileOpen) {
   EXPECT_EQ(osopenclipboard(1), 0);
   ASSERT_EQ(osopenclipboard(1), 1);
   osmessagebox(1, "while open", "c", 0);
-  osclosecliboard();
+  oscloseclipboard();
   osmessagebox(1, "closed", "c", 0);
   EXPECT_EQ(fakeboxeswithclipboard(), 1);
   EXPECT_EQ(gfake.boxes[0].clipboardopen, 1);

@@ -692,7 +692,7 @@ OsHandle osgetclipboardbitmap() { return gfake.clipboardopen ? gfake.clipimage :
 
 uint32_t osgetclipboardsequencenumber() { return gfake.clipseqzero ? 0 : gfake.clipseq; }
 
-int osclosecliboard() {
+int oscloseclipboard() {
   if (!gfake.clipboardopen) return 0;
   gfake.clipboardopen = 0;
   return 1;

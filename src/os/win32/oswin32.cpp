@@ -273,7 +273,7 @@ int osopenclipboard(OsWin w) { return OpenClipboard((HWND)w) ? 1 : 0; }
 
 int osemptyclipboard() { return EmptyClipboard() ? 1 : 0; }
 
-int osclosecliboard() { return CloseClipboard() ? 1 : 0; }
+int oscloseclipboard() { return CloseClipboard() ? 1 : 0; }
 
 OsHandle osgetclipboardbitmap() { return (OsHandle)GetClipboardData(CF_BITMAP); }
 
