@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (p.date != 0 && (g.date == 0 || g.date < p.date || (g.date == p.date && g.time < p.time))) __builtin_trap();
     }
     if (g.players < 0 || g.players > 4 || g.pointbattle < 0 || g.pointbattle > 1) __builtin_trap();
-    if (g.courseindex != findcourse(g.course) && g.course[0]) __builtin_trap();
+    if (g.courseindex != findcourse(g.course, gkesto.courses) && g.course[0]) __builtin_trap();
     if (memcmp(g.par, g.courseindex >= 0 ? gkesto.courses[g.courseindex].par : kzero, 18) != 0) __builtin_trap();
     for (int32_t k = 1; k <= g.players; k++) {
       RoundRow r = roundrow(g, k);
