@@ -186,11 +186,8 @@ static int screenshotcheck() {
   if (!mw.watch.gamewin) {
     cc.cropvalid = 0;
   } else if (!osgetwindowrect(mw.watch.gamewin, cc.rectdgwin)) {
-    stoptimers();
-    osmessagebox(mw.main, "ゴルフ漬けウインドウが見つかりません", "Process Not found",
-                 OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+    errorbox("ゴルフ漬けウインドウが見つかりません", "Process Not found");
     cc.ssbusy = 0;
-    starttimers();
     return 0;
   } else {
     const int32_t* r = cc.rectdgwin;
@@ -201,10 +198,9 @@ static int screenshotcheck() {
                "rectdgwin.left = %d\r\nrectdgwin.top = %d\r\nrectdgwin.right = %d\r\nrectdgwin.bottom = %d\r\n\r\n"
                "ゴルフ漬けのウインドウがデスクトップをはみ出しています。",
                r[0], r[1], r[2], r[3]);
-      stoptimers();
-      osmessagebox(mw.main, b, "Capture RECT is out of window", OS_MB_SYSTEMMODAL | OS_MB_ICONERROR);
+      // The pause counts in the pace the ticks ran at.
       cc.cooldown = mw.pace.ticks3s;
-      starttimers();
+      errorbox(b, "Capture RECT is out of window");
     }
   }
   // The clipboard is open only for the moment it takes to look at it and
