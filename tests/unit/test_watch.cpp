@@ -531,3 +531,42 @@ TEST_F(Watch, TheCopyIsMadeOnlyFromTheWholeLog) {
   EXPECT_EQ(state(), GameEnded);
   EXPECT_EQ(fakeleftovers(), "");
 }
+
+// A step reports what happened in the order it happened and touches no
+// window field itself: a shot, then the game's end with its copy, each
+// listed for the main window's tick to apply.
+TEST_F(Watch, AStepListsWhatHappenedInOrderAndDrawsNothing) {
+  start();
+  std::string log = "*Hole  1\r\n";
+  OsWin g = follow(log);
+  static WatchEvents ev;
+  auto kinds = [&] {
+    std::string k;
+    for (int32_t i = 0; i < ev.count; i++) k += (char)('a' + ev.ev[i].kind);
+    return k;
+  };
+  append(shot(2, 3, 7, 150.0f, 60));
+  std::string clubbefore = item(IDC_CLUB);
+  gkesto.mw.watch.ticks = A() - 1;
+  watchstep(ev);
+  EXPECT_EQ(item(IDC_CLUB), clubbefore);  // nothing drawn by the step
+  // Log lengths, the shot, then status, player and hole.
+  std::string k = kinds();
+  ASSERT_EQ(k, std::string() + (char)('a' + WatchFieldNumber) + (char)('a' + WatchFieldNumber) +
+                   (char)('a' + WatchShot) + (char)('a' + WatchFieldNumber) + (char)('a' + WatchFieldNumber) +
+                   (char)('a' + WatchFieldNumber));
+  EXPECT_EQ(ev.ev[2].shot.club, 7);
+  EXPECT_EQ(ev.ev[5].id, IDC_HOLE);
+  EXPECT_EQ(ev.lost, 0);
+
+  append("** Stroke End **\r\n");
+  fakeclosewindow(g);
+  gkesto.mw.watch.ticks = A() - 1;
+  watchstep(ev);
+  k = kinds();
+  EXPECT_EQ(k, std::string() + (char)('a' + WatchStopTicks) + (char)('a' + WatchFieldText) +
+                   (char)('a' + WatchGameEnded) + (char)('a' + WatchLogCopied) + (char)('a' + WatchStartTicks));
+  EXPECT_STREQ(ev.ev[1].text, "ゴルフ漬け が終了しました");
+  EXPECT_EQ(item(IDC_STATUSLINE), "golf.txt 監視中");  // still as it was: the tick applies the list
+  EXPECT_EQ(readfile(dir + "/golfwatch.txt"), readfile(golf));
+}
