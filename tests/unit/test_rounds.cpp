@@ -166,15 +166,15 @@ TEST_F(Rounds, CsvRowsInDateOrder) {
   std::string csv = readfile(out);
   std::string x =
       "\xEF\xBB\xBFstart,date,time,course,kind,player,holes,strokes,par,to_par,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,"
-      "h12,h13,h14,h15,h16,h17,h18\r\n"
+      "h12,h13,h14,h15,h16,h17,h18,putts,gir\r\n"
       "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Taro,18,90,74,16,"
-      "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5\r\n"
+      "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,,\r\n"
       "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Hanako,18,72,74,-2,"
-      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n"
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,,\r\n"
       "2009/04/05 20:00,2009-04-05,20:00,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,stroke,"
-      "\"Ka,ne \"\"K\"\"\",9,36,37,-1,4,4,4,4,4,4,4,4,4,,,,,,,,,\r\n"
+      "\"Ka,ne \"\"K\"\"\",9,36,37,-1,4,4,4,4,4,4,4,4,4,,,,,,,,,,,\r\n"
       "2009/04/06 08:00,2009-04-06,08:00,Practice Links,stroke,Taro,18,72,,,"
-      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n";
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,,\r\n";
   EXPECT_EQ(csv, x);
 }
 
