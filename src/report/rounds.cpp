@@ -197,8 +197,11 @@ static void takegame(const GameRecord& r, RoundGame& g) {
 static inline int32_t lineat(const char* t, int32_t pos, int32_t end, int32_t* used) {
   const char* s = t + pos;
   int32_t max = end - pos < LINESIZE - 1 ? end - pos : LINESIZE - 1;
-  int32_t i = 0;
-  while (i < max && s[i] != '\r' && s[i] != '\n') i++;
+  // The first CR or LF: an LF, then a CR before it.
+  const char* lf = (const char*)memchr(s, '\n', (size_t)max);
+  int32_t i = lf ? (int32_t)(lf - s) : max;
+  const char* cr = (const char*)memchr(s, '\r', (size_t)i);
+  if (cr) i = (int32_t)(cr - s);
   *used = i;
   if (i < max) {
     *used = i + 1;
