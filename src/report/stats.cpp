@@ -820,6 +820,10 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
   // A single game has its date under its point, in the middle.
   static const char* const kanchor[3] = {"start", "middle", "end"};
   const int64_t datexat[3] = {10 * CHARTL, xat((ngames - 1) / 2), 10 * (w - CHARTR)};
+  // A date is about 10 * 0.6 em wide: the middle one is left out when it
+  // would touch the first or the last.
+  const int64_t datew = 10 * (10 * CHARTFONT * 6 / 10 + 4);
+  if (datexat[1] - datew / 2 < datexat[0] + datew || datexat[1] + datew / 2 > datexat[2] - datew) datex[1] = -1;
   for (int32_t k = 0; k < 3; k++) {
     if (datex[k] < 0) continue;
     const RoundGame& g = h.games[datex[k]];
@@ -834,14 +838,19 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
     const PlayerFigures& pf = f.players[pick[j]];
     const char* c = kchartcolour[colour + j];
     putf("<g class=\"trend-player\" data-player=\"%d\" data-rounds=\"%d\">\r\n", colour + j, pf.full);
-    // Three passes over the player's rounds: the line, the running average, the points.
-    for (int32_t pass = 0; pass < 3; pass++) {
+    // Four passes over the player's rounds: the line, the running average of
+    // the stroke-play rounds, that of the point-battle rounds (dashed), the
+    // points (those of point battle hollow).
+    for (int32_t pass = 0; pass < 4; pass++) {
+      int32_t kind = pass - 1;
+      if ((pass == 1 || pass == 2) && pf.kind[kind].full == 0) continue;
       if (pass == 0)
         putf("<polyline class=\"trend-line\" fill=\"none\" stroke=\"%s\" stroke-opacity=\"0.45\" stroke-width=\"1\" "
              "points=\"",
              c);
-      else if (pass == 1)
-        putf("<polyline class=\"trend-avg\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\" points=\"", c);
+      else if (pass < 3)
+        putf("<polyline class=\"trend-avg\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\"%s points=\"", c,
+             kind ? " stroke-dasharray=\"5 3\"" : "");
       int32_t window[AVGWINDOW], nwin = 0, x = 0;
       int64_t wsum = 0;
       for (int32_t i = 0; i < h.count; i++) {
@@ -856,18 +865,22 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
           int32_t d = r.strokes - r.par;
           if (pass == 0) {
             putf("%s,%s ", xof(x).t, yof(d, 1).t);
-          } else if (pass == 1) {
+          } else if (pass < 3) {
+            if (g.pointbattle != kind) continue;
             if (nwin == AVGWINDOW) wsum -= window[0], memmove(window, window + 1, sizeof window - sizeof window[0]), nwin--;
             window[nwin++] = d;
             wsum += d;
             putf("%s,%s ", xof(x).t, yof(wsum, nwin).t);
           } else {
-            putf("<circle class=\"trend-point\" cx=\"%s\" cy=\"%s\" r=\"2.5\" fill=\"%s\"/>\r\n", xof(x).t, yof(d, 1).t, c);
+            putf("<circle class=\"trend-point\" cx=\"%s\" cy=\"%s\" r=\"2.5\" fill=\"%s\"", xof(x).t, yof(d, 1).t,
+                 g.pointbattle ? "#fff" : c);
+            if (g.pointbattle) putf(" stroke=\"%s\"", c);
+            puts0("/>\r\n");
           }
         }
         x += any;
       }
-      if (pass < 2) puts0("\"/>\r\n");
+      if (pass < 3) puts0("\"/>\r\n");
     }
     puts0("</g>\r\n");
   }
@@ -919,7 +932,8 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
   lo -= 1;
   hi += 1;
   putf("<p class=\"small\">18 ホールのラウンドのパー比を日付の順に。点がラウンド、太い線は直近 %d "
-       "ラウンドの平均 (移動平均) です。",
+       "ラウンドの平均 (移動平均) です。ストロークプレイとポイントバトルは別々に平均し、ポイントバトルは白抜きの点と"
+       "破線で描きます。",
        AVGWINDOW);
   if (f.nplayers > npick) putf("ラウンドの多い %d 人を表示しています。", npick);
   puts0("</p>\r\n");

@@ -740,6 +740,27 @@ TEST_F(Rounds, HandicapLikeFigureAndRecentForm) {
             std::string::npos);
   EXPECT_NE(html.find(">Taro</td><td class=\"t\">ポイント</td><td>3</td><td>-2.0</td><td>-2.0</td><td>-2.0</td>"),
             std::string::npos);
+  // The chart's running average: one line a kind, point battle dashed over
+  // its hollow points.
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = html.find(what, at)) != std::string::npos; at++) n++;
+    return n;
+  };
+  EXPECT_EQ(count("class=\"trend-avg\""), 2u);
+  EXPECT_EQ(count("stroke-dasharray=\"5 3\""), 1u);
+  EXPECT_EQ(count("class=\"trend-point\""), 28u);
+  EXPECT_EQ(count("fill=\"#fff\""), 3u);
+  // The stroke-play average ends at +8, on the last stroke-play point (the
+  // 25th), not pulled down by the point-battle rounds after it.
+  size_t avg = html.find("points=\"", html.find("class=\"trend-avg\"")) + 8;
+  std::string pts = html.substr(avg, html.find('"', avg) - avg);
+  pts = pts.substr(0, pts.size() - 1);
+  std::string last = pts.substr(pts.rfind(' ') + 1);
+  size_t at = 0;
+  for (int i = 0; i < 25; i++) at = html.find("class=\"trend-point\"", at) + 1;
+  size_t cx = html.find("cx=\"", at) + 4, cy = html.find("cy=\"", at) + 4;
+  EXPECT_EQ(last, html.substr(cx, html.find('"', cx) - cx) + "," + html.substr(cy, html.find('"', cy) - cy));
 }
 
 // The two nines, birdies per round, the eagles list and a course's holes.
