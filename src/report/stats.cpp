@@ -616,14 +616,13 @@ static void formsection(const StatsFigures& f) {
   putdef("ハンデ目安", "直近 20 ラウンドのうちパー比の良い 8 ラウンドの平均 (20 ラウンド未満ではその 40 % を切り捨てた数、"
                       "1 以上。3 ラウンド未満は出しません)。公式のハンディキャップではありません");
   opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>18H</th><th>直近10</th><th>通算</th>"
+  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>直近10</th><th>通算</th>"
         "<th>ハンデ目安</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++)
     for (int32_t kind = 0; kind < 2; kind++) {
       const KindFigures& k = f.players[i].kind[kind];
       if (k.full == 0) continue;
       putwho(f.players[i], kind);
-      putf("<td>%d</td>", k.full);
       int64_t sum;
       int32_t count;
       formrecent(k, &sum, &count);
@@ -639,14 +638,13 @@ static void formsection(const StatsFigures& f) {
   putdef("前半・後半", "1-9 番と 10-18 番ホールの、1 ラウンドあたりの平均パー比");
   putdef("バーディ", "パーより 1 打少ないホールの、1 ラウンドあたりの数");
   opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>18H</th><th>前半</th><th>後半</th>"
+  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>前半</th><th>後半</th>"
         "<th>バーディ</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++)
     for (int32_t kind = 0; kind < 2; kind++) {
       const KindFigures& k = f.players[i].kind[kind];
       if (k.full == 0) continue;
       putwho(f.players[i], kind);
-      putf("<td>%d</td>", k.full);
       putcell(k.front, k.full, 1, true);
       putcell(k.back, k.full, 1, true);
       putcell(k.birdies, k.full, 1, false);
