@@ -781,6 +781,9 @@ TEST_F(Rounds, NinesBirdiesEaglesAndTheHolesOfACourse) {
   EXPECT_EQ(hk.front, -1 + -2);
   EXPECT_EQ(hk.back, -1 + -1);
   EXPECT_EQ(hk.birdies, 6 + 5);  // the par 5s but the eagle's
+  // Taro's fives: 45 on each nine of 37, hole 10 (par 4) in the back nine.
+  EXPECT_EQ(f.players[0].kind[0].front, 8);
+  EXPECT_EQ(f.players[0].kind[0].back, 8);
   statsfree(f);
   std::string page = dir + "/stats.html";
   ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
