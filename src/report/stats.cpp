@@ -523,24 +523,37 @@ static void putcell(int64_t sum, int32_t count, int32_t decimals, bool sign, con
 // A figure's rule, in one line of its own.
 static void putdef(const char* name, const char* rule) { putf("<p class=\"def\"><b>%s</b> : %s</p>\r\n", name, rule); }
 
+// A table of a row per player and kind: the header cells head after those
+// of the player and the kind, a row for each kind k of a player with has(k),
+// its cells from cells(k).
+template <typename Has, typename Cells>
+static void kindtable(const StatsFigures& f, const char* head, Has has, Cells cells) {
+  opentable();
+  putf("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th>%s</tr>\r\n", head);
+  for (int32_t i = 0; i < f.nplayers; i++)
+    for (int32_t kind = 0; kind < 2; kind++) {
+      const KindFigures& k = f.players[i].kind[kind];
+      if (!has(k)) continue;
+      putwho(f.players[i], kind);
+      cells(k);
+      puts0("</tr>\r\n");
+    }
+  closetable();
+}
+
 static void playersection(const RoundHistory& h, const StatsFigures& f) {
   puts0("<h2>プレイヤー別</h2>\r\n");
   puts0("<p class=\"small\">18 ホールのラウンド (パーの分かるコース) の平均。短いゲームとパーの分からないラウンドは"
         "「その他」に数えます。ストロークプレイとポイントバトルは別々に平均します。</p>\r\n");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>18H</th><th>平均打数</th><th>平均パー比</th>"
-        "<th>その他</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++)
-    for (int32_t kind = 0; kind < 2; kind++) {
-      const KindFigures& k = f.players[i].kind[kind];
-      if (k.full + k.other == 0) continue;
-      putwho(f.players[i], kind);
-      putf("<td>%d</td>", k.full);
-      putcell(k.strokes, k.full, 1, false);
-      putcell(k.topar, k.full, 1, true);
-      putf("<td>%d</td></tr>\r\n", k.other);
-    }
-  closetable();
+  kindtable(
+      f, "<th>18H</th><th>平均打数</th><th>平均パー比</th><th>その他</th>",
+      [](const KindFigures& k) { return k.full + k.other > 0; },
+      [](const KindFigures& k) {
+        putf("<td>%d</td>", k.full);
+        putcell(k.strokes, k.full, 1, false);
+        putcell(k.topar, k.full, 1, true);
+        putf("<td>%d</td>", k.other);
+      });
   opentable();
   puts0("<tr><th class=\"t\">プレイヤー</th><th>ベスト</th><th class=\"t\">コース</th><th>日付</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
@@ -595,17 +608,12 @@ static void resultsection(const StatsFigures& f) {
   closetable();
 
   puts0("<h2>パー3・パー4・パー5 の平均パー比</h2>\r\n");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>パー3</th><th>パー4</th><th>パー5</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++)
-    for (int32_t kind = 0; kind < 2; kind++) {
-      const KindFigures& k = f.players[i].kind[kind];
-      if (k.parholes[0] + k.parholes[1] + k.parholes[2] == 0) continue;
-      putwho(f.players[i], kind);
-      for (int32_t t = 0; t < 3; t++) putcell(k.partopar[t], k.parholes[t], 2, true);
-      puts0("</tr>\r\n");
-    }
-  closetable();
+  kindtable(
+      f, "<th>パー3</th><th>パー4</th><th>パー5</th>",
+      [](const KindFigures& k) { return k.parholes[0] + k.parholes[1] + k.parholes[2] > 0; },
+      [](const KindFigures& k) {
+        for (int32_t t = 0; t < 3; t++) putcell(k.partopar[t], k.parholes[t], 2, true);
+      });
 }
 
 // Recent form and the handicap-like figure, the two nines and the birdies.
@@ -615,42 +623,25 @@ static void formsection(const StatsFigures& f) {
   putdef("通算", "すべての 18 ホールのラウンドの平均パー比");
   putdef("ハンデ目安", "直近 20 ラウンドのうちパー比の良い 8 ラウンドの平均 (20 ラウンド未満ではその 40 % を切り捨てた数、"
                       "1 以上。3 ラウンド未満は出しません)。公式のハンディキャップではありません");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>直近10</th><th>通算</th>"
-        "<th>ハンデ目安</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++)
-    for (int32_t kind = 0; kind < 2; kind++) {
-      const KindFigures& k = f.players[i].kind[kind];
-      if (k.full == 0) continue;
-      putwho(f.players[i], kind);
-      int64_t sum;
-      int32_t count;
-      formrecent(k, &sum, &count);
-      putcell(sum, count, 1, true);
-      putcell(k.topar, k.full, 1, true);
-      if (!formindex(k, &sum, &count)) count = 0;
-      putcell(sum, count, 1, true);
-      puts0("</tr>\r\n");
-    }
-  closetable();
+  auto played = [](const KindFigures& k) { return k.full > 0; };
+  kindtable(f, "<th>直近10</th><th>通算</th><th>ハンデ目安</th>", played, [](const KindFigures& k) {
+    int64_t sum;
+    int32_t count;
+    formrecent(k, &sum, &count);
+    putcell(sum, count, 1, true);
+    putcell(k.topar, k.full, 1, true);
+    if (!formindex(k, &sum, &count)) count = 0;
+    putcell(sum, count, 1, true);
+  });
 
   puts0("<h2>前半・後半</h2>\r\n");
   putdef("前半・後半", "1-9 番と 10-18 番ホールの、1 ラウンドあたりの平均パー比");
   putdef("バーディ", "パーより 1 打少ないホールの、1 ラウンドあたりの数");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>前半</th><th>後半</th>"
-        "<th>バーディ</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++)
-    for (int32_t kind = 0; kind < 2; kind++) {
-      const KindFigures& k = f.players[i].kind[kind];
-      if (k.full == 0) continue;
-      putwho(f.players[i], kind);
-      putcell(k.front, k.full, 1, true);
-      putcell(k.back, k.full, 1, true);
-      putcell(k.birdies, k.full, 1, false);
-      puts0("</tr>\r\n");
-    }
-  closetable();
+  kindtable(f, "<th>前半</th><th>後半</th><th>バーディ</th>", played, [](const KindFigures& k) {
+    putcell(k.front, k.full, 1, true);
+    putcell(k.back, k.full, 1, true);
+    putcell(k.birdies, k.full, 1, false);
+  });
 }
 
 // A share of the holes in percent with one decimal.
@@ -689,22 +680,16 @@ static void puttsection(const StatsFigures& f) {
        "最後のショットがパットのもの ");
   putshare(c, c.both);
   puts0(")。</p>\r\n");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>ラウンド</th><th>パット</th><th>1パット</th>"
-        "<th>3パット以上</th><th>パーオン</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++)
-    for (int32_t kind = 0; kind < 2; kind++) {
-      const KindFigures& k = f.players[i].kind[kind];
-      if (k.puttrounds == 0) continue;
-      putwho(f.players[i], kind);
-      putf("<td>%d</td>", k.puttrounds);
-      putcell(k.putts, k.puttrounds, 1, false);
-      putcell(k.oneputts, k.puttrounds, 1, false);
-      putcell(k.threeputts, k.puttrounds, 1, false);
-      putcell((int64_t)k.greens * 100, k.puttrounds * 18, 1, false, " %");
-      puts0("</tr>\r\n");
-    }
-  closetable();
+  kindtable(
+      f, "<th>ラウンド</th><th>パット</th><th>1パット</th><th>3パット以上</th><th>パーオン</th>",
+      [](const KindFigures& k) { return k.puttrounds > 0; },
+      [](const KindFigures& k) {
+        putf("<td>%d</td>", k.puttrounds);
+        putcell(k.putts, k.puttrounds, 1, false);
+        putcell(k.oneputts, k.puttrounds, 1, false);
+        putcell(k.threeputts, k.puttrounds, 1, false);
+        putcell((int64_t)k.greens * 100, k.puttrounds * 18, 1, false, " %");
+      });
 }
 
 // Eagles and holes in one of the 18-hole rounds, in date order.
