@@ -12,8 +12,10 @@ fastest and slowest wall-clock time of the whole process (start, read,
 parse, page and link list written, exit) and its median CPU time, which a
 busy machine disturbs less.  Then times `kestocard --stats` on 100 logs
 just below 4 MiB each (generated with 100 seeds: some 6,000 games, all
-different), the whole process: every log read and cut into games, each game
-once, stats.html and rounds.csv written (target: below 1 s).  With --json,
+different, each shot with its ShotData record), the whole process: every log
+read and cut into games, each game once and its shots read, stats.html (with
+putts and greens, recent form, every course's holes) and rounds.csv written
+(target: below 1 s).  With --json,
 also writes those figures to FILE: {"generated": {...}, "full": {...},
 "stats": {...}}, times in milliseconds.
 """

@@ -9,6 +9,7 @@
 #include "config/textfile.h"
 #include "kesto.h"
 #include "gamelog/gamelog.h"
+#include "gamelog/logtags.h"
 
 // One log at a time, never the play-log or live buffer.
 static char glogbuf[LOGBUFSIZE];
@@ -191,6 +192,84 @@ static void takegame(const GameRecord& r, RoundGame& g) {
   startdatetime(g.start, &g.date, &g.time);
 }
 
+// The line at t + pos (the text ends at end and holds no zero byte) as the
+// log's line reader cuts it: its length without the line end, and in *used
+// the bytes it takes with its line end.  Read in place, nothing copied.
+static inline int32_t lineat(const char* t, int32_t pos, int32_t end, int32_t* used) {
+  const char* s = t + pos;
+  int32_t max = end - pos < LINESIZE - 1 ? end - pos : LINESIZE - 1;
+  // The first CR or LF: an LF, then a CR before it.
+  const char* lf = (const char*)memchr(s, '\n', (size_t)max);
+  int32_t i = lf ? (int32_t)(lf - s) : max;
+  const char* cr = (const char*)memchr(s, '\r', (size_t)i);
+  if (cr) i = (int32_t)(cr - s);
+  *used = i;
+  if (i < max) {
+    *used = i + 1;
+    if (pos + i + 1 < end && s[i + 1] == '\n') *used = i + 2;
+  }
+  return i;
+}
+
+static inline bool tagat(const char* s, int32_t len, const char* tag, int32_t n) {
+  return len >= n && memcmp(s, tag, (size_t)n) == 0;
+}
+#define TAGAT(s, len, tag) tagat((s), (len), (tag), (int32_t)sizeof(tag) - 1)
+
+// The shots of the game in t[from, end), the stretch the whole-game parse
+// read for it: its lines are taken as that parse takes them (the start text
+// after a begin marker and the two lines after "*Club Setting*" stand in
+// for their tag line, the ten lines of a ShotData record are never tags).
+// Of a record only the three bytes wanted are read: the hole (byte 12, line
+// 0), the club (byte 40, line 2) and the club variant (byte 157, line 9).
+static void takeshots(const char* t, int32_t from, int32_t end, RoundGame& g) {
+  int32_t pos = from, player = 0, used;
+  while (pos < end) {
+    int32_t len = lineat(t, pos, end, &used);
+    const char* s = t + pos;
+    pos += used;
+    if (used <= 2) continue;
+    if (TAGAT(s, len, "Player") && len >= 8 && s[6] >= '1' && s[6] <= '4' && s[7] == ':') continue;
+    if (TAGAT(s, len, "** PointBattle Begin **") || TAGAT(s, len, "** PointBattle Resume **") ||
+        TAGAT(s, len, "** Stroke Resume **") || TAGAT(s, len, "** Stroke Begin **")) {
+      s = t + pos;
+      len = lineat(t, pos, end, &used);
+      pos += used;
+    }
+    if (TAGAT(s, len, "*Club Setting*")) {
+      for (int32_t k = 0; k < 2; k++) {
+        s = t + pos;
+        len = lineat(t, pos, end, &used);
+        pos += used;
+      }
+    }
+    if (TAGAT(s, len, "*Player")) {
+      int32_t p = len > 7 ? (unsigned char)s[7] & 15 : 0;
+      if (p >= 1 && p <= 4) player = p;
+    } else if (TAGAT(s, len, "ShotData:")) {
+      uint8_t rec[SHOTSIZE] = {};
+      for (int32_t r = 0; r < SHOTLINES; r++) {
+        const char* l = t + pos;
+        int32_t n = pos < end ? lineat(t, pos, end, &used) : (used = 0);
+        pos += used;
+        if (r == 0) rec[12] = (uint8_t)linehex(l, n, 3 * 12);
+        else if (r == 2) rec[40] = (uint8_t)linehex(l, n, 3 * 8);
+        else if (r == 9) rec[157] = (uint8_t)linehex(l, n, 3 * 13);
+      }
+      int32_t hole = rec[12] + 1;
+      if (player == 0 || hole > 18) continue;
+      int32_t p = player - 1, k = hole - 1;
+      if (g.shots[p][k] < 255) g.shots[p][k]++;
+      bool putt = shotclub(rec) >= PUTTCLUB;
+      if (putt) {
+        if (g.putts[p][k] < 255) g.putts[p][k]++;
+        if (!g.firstputt[p][k]) g.firstputt[p][k] = g.shots[p][k];
+      }
+      g.holedputt[p][k] = putt;
+    }
+  }
+}
+
 // Makes the record ready for the next game: course, pars and kind are the
 // game's own.  A kind of -1 tells after the parse that no begin or resume
 // marker was read.
@@ -268,11 +347,12 @@ static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
         if (rec.pointbattle >= 0 || rec.players > 0) memset(rec.name, 0, sizeof rec.name);
         break;
       }
-      int32_t again = lastbegin(glogbuf, pos, rec.readpos);
+      int32_t again = lastbegin(glogbuf, pos, rec.readpos), from = pos;
       if (again > pos) {
         memset(rec.name, 0, sizeof rec.name);
         newgame(rec, again);
         parsegamein(rec, glogbuf, 1, gkesto.courses);  // ends at the same end marker
+        from = again;
       }
       pos = rec.readpos;
       if (rec.pointbattle < 0) continue;  // an end marker without its game
@@ -286,6 +366,8 @@ static void cutlog(RoundHistory& h, RoundLog& l, int32_t len) {
         return;
       }
       l.added += k;
+      // The shots are read only for a game kept: a repeated one has them already.
+      if (k) takeshots(glogbuf, from, rec.readpos, h.games[h.count - 1]);
     }
     if (!z) break;
     pos = stretch;

@@ -3,7 +3,7 @@
 //
 // Memory: one log at a time is read into one fixed buffer of LOGBUFSIZE
 // bytes (a log of that size or more is skipped); each game kept costs one
-// RoundGame (about 560 bytes) and one slot of the same-game table, in arrays
+// RoundGame (about 850 bytes) and one slot of the same-game table, in arrays
 // that grow by doubling.  An allocation the system refuses stops the reading
 // (nomemory); what was read so far stays usable.
 #pragma once
@@ -20,6 +20,15 @@ struct RoundGame {
   char name[4][64];       // players 1 to players
   int8_t par[18];         // the record's pars; 0 = no par
   int8_t stroke[4][18];   // [player - 1][hole - 1]; 0 = not played
+  // The player's ShotData records on each hole, in log order (the player of
+  // a record is that of the "*Player" line before it, its hole is the
+  // record's own): how many (255 stands for 255 or more), how many of them
+  // are putts, the number of the first putt (0 for none) and whether the
+  // last of them, the holed shot, is a putt.
+  uint8_t shots[4][18];
+  uint8_t putts[4][18];
+  uint8_t firstputt[4][18];
+  uint8_t holedputt[4][18];
   int32_t players;        // 1 to 4
   int32_t pointbattle;    // 1 for a point-battle game
   int32_t courseindex;    // course table row the name matches, -1 for none (then no pars)
@@ -28,6 +37,8 @@ struct RoundGame {
   uint32_t order;         // place in the order of first appearance
   uint32_t hash;          // of what makes two games the same
 };
+
+#define PUTTCLUB 70  // club codes from 70 on are the putters, measured in yards
 
 #define ROUNDLOG_READ 0
 #define ROUNDLOG_TOOBIG 1      // LOGBUFSIZE bytes or more: not read

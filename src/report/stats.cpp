@@ -163,8 +163,97 @@ void statsfree(StatsFigures& f) {
   memset(&f, 0, sizeof f);
 }
 
+bool roundputts(const RoundGame& g, int32_t player, int32_t* putts, int32_t* oneputts, int32_t* threeputts,
+                int32_t* greens) {
+  int32_t n = 0, one = 0, three = 0, gir = 0, p = player - 1;
+  for (int32_t k = 0; k < 18; k++) {
+    int32_t s = g.stroke[p][k];
+    if (s == 0) continue;
+    if (g.shots[p][k] != s) return false;
+    int32_t pt = g.putts[p][k], first = g.firstputt[p][k], par = g.par[k];
+    n += pt;
+    one += pt == 1;
+    three += pt >= 3;
+    if (par > 0 && (first ? first <= par - 1 : s <= par - 2)) gir++;
+  }
+  if (putts) *putts = n;
+  if (oneputts) *oneputts = one;
+  if (threeputts) *threeputts = three;
+  if (greens) *greens = gir;
+  return true;
+}
+
+PuttCheck puttcheck(const RoundHistory& h) {
+  PuttCheck c = {0, 0, 0, 0, false};
+  for (int32_t i = 0; i < h.count; i++) {
+    const RoundGame& g = h.games[i];
+    for (int32_t p = 0; p < g.players; p++)
+      for (int32_t k = 0; k < 18; k++) {
+        if (!g.shots[p][k]) continue;
+        bool counted = g.shots[p][k] == g.stroke[p][k], holed = g.holedputt[p][k] != 0;
+        c.holes++;
+        c.counted += counted;
+        c.holed += holed;
+        c.both += counted && holed;
+      }
+  }
+  c.shown = c.holes > 0 && (int64_t)c.both * 10 >= (int64_t)c.holes * 9;
+  return c;
+}
+
+bool formindex(const KindFigures& k, int64_t* sum, int32_t* count) {
+  int32_t n = k.next < INDEXROUNDS ? k.next : INDEXROUNDS;
+  if (n < INDEXLEAST) return false;
+  int32_t take = n == INDEXROUNDS ? INDEXBEST : n * 4 / 10;
+  if (take < 1) take = 1;
+  // The best take of the n to pars: a sort of at most INDEXROUNDS numbers.
+  int32_t v[INDEXROUNDS];
+  memcpy(v, k.last, sizeof v);
+  for (int32_t i = 1; i < n; i++)
+    for (int32_t j = i; j > 0 && v[j] < v[j - 1]; j--) {
+      int32_t t = v[j];
+      v[j] = v[j - 1];
+      v[j - 1] = t;
+    }
+  *sum = 0;
+  for (int32_t i = 0; i < take; i++) *sum += v[i];
+  *count = take;
+  return true;
+}
+
+void formrecent(const KindFigures& k, int64_t* sum, int32_t* count) {
+  int32_t n = k.next < FORMROUNDS ? k.next : FORMROUNDS;
+  *sum = 0;
+  for (int32_t i = 1; i <= n; i++) *sum += k.last[(k.next - i) % INDEXROUNDS];
+  *count = n;
+}
+
+// A full round into its player's figures of its kind.
+static void addfull(KindFigures& k, const RoundGame& g, int32_t p, const RoundRow& r) {
+  int32_t d = r.strokes - r.par;
+  k.full++;
+  k.strokes += r.strokes;
+  k.topar += d;
+  k.last[k.next % INDEXROUNDS] = d;
+  k.next++;
+  for (int32_t h = 0; h < 18; h++) {
+    int32_t hd = g.stroke[p - 1][h] - g.par[h];
+    (h < 9 ? k.front : k.back) += hd;
+    k.birdies += hd == -1;
+  }
+  int32_t putts, one, three, greens;
+  if (roundputts(g, p, &putts, &one, &three, &greens)) {
+    k.puttrounds++;
+    k.putts += putts;
+    k.oneputts += one;
+    k.threeputts += three;
+    k.greens += greens;
+  }
+}
+
 int32_t statsfigures(const RoundHistory& h, StatsFigures& f) {
   memset(&f, 0, sizeof f);
+  f.putt = puttcheck(h);
   for (int32_t i = 0; i < h.count; i++) {
     const RoundGame& g = h.games[i];
     for (int32_t p = 1; p <= g.players; p++) {
@@ -177,8 +266,12 @@ int32_t statsfigures(const RoundHistory& h, StatsFigures& f) {
       pf->rounds++;
       cf->rounds++;
       cf->last = i;  // the games are in date order
+      KindFigures& kf = pf->kind[g.pointbattle ? 1 : 0];
       if (r.full) {
         int32_t d = r.strokes - r.par;
+        addfull(kf, g, p, r);
+        cf->kindfull[g.pointbattle ? 1 : 0]++;
+        cf->kindtopar[g.pointbattle ? 1 : 0] += d;
         pf->full++;
         pf->strokes += r.strokes;
         pf->topar += d;
@@ -198,6 +291,7 @@ int32_t statsfigures(const RoundHistory& h, StatsFigures& f) {
         }
       } else {
         pf->other++;
+        kf.other++;
       }
       for (int32_t k = 0; k < 18; k++) {
         int32_t s = g.stroke[p - 1][k], par = g.par[k];
@@ -207,6 +301,8 @@ int32_t statsfigures(const RoundHistory& h, StatsFigures& f) {
         if (par >= 3 && par <= 5) {
           pf->partopar[par - 3] += d;
           pf->parholes[par - 3]++;
+          kf.partopar[par - 3] += d;
+          kf.parholes[par - 3]++;
         }
         cf->holetopar[k] += d;
         cf->holeplays[k]++;
@@ -237,7 +333,8 @@ int32_t writeroundscsv(const RoundHistory& h, const char* path, uint32_t* error)
   if (!openout(path, error)) return 0;
   puts0("\xEF\xBB\xBF" "start,date,time,course,kind,player,holes,strokes,par,to_par");
   for (int32_t k = 1; k <= 18; k++) putf(",h%d", k);
-  puts0("\r\n");
+  puts0(",putts,gir\r\n");
+  bool putts = puttcheck(h).shown;
   for (int32_t i = 0; i < h.count; i++) {
     const RoundGame& g = h.games[i];
     for (int32_t p = 1; p <= g.players; p++) {
@@ -257,6 +354,15 @@ int32_t writeroundscsv(const RoundHistory& h, const char* path, uint32_t* error)
       for (int32_t k = 0; k < 18; k++) {
         if (g.stroke[p - 1][k]) putf(",%d", g.stroke[p - 1][k]);
         else puts0(",");
+      }
+      // Putts and greens when the club codes read as putts and every hole
+      // of the round has its shots; greens when every par is known too.
+      int32_t n, greens;
+      if (putts && roundputts(g, p, &n, nullptr, nullptr, &greens)) {
+        putf(",%d,", n);
+        if (r.par >= 0) putf("%d", greens);
+      } else {
+        puts0(",,");
       }
       puts0("\r\n");
     }
@@ -288,6 +394,8 @@ static const char kstyle[] =
     ".charts figcaption{font-size:85%;white-space:nowrap;overflow:hidden;text-overflow:ellipsis}\r\n"
     "svg.trend{width:100%;height:auto;display:block}\r\n"
     ".small{font-size:85%}\r\n"
+    ".def{font-size:85%;margin:2px 0}\r\n"
+    "h3{font-size:1em;margin:12px 0 2px}\r\n"
     ".warn{border:1px solid #C00;background:#FFF4F4;padding:2px 8px;margin:8px 0}\r\n"
     "</style>\r\n";
 
@@ -391,29 +499,61 @@ static void logsection(const RoundHistory& h) {
   if (fold) puts0("</details>\r\n");
 }
 
+static const char* const kkindname[2] = {"ストローク", "ポイント"};
+
+// The name and kind cells that begin a row of a player's figures of one kind.
+static void putwho(const PlayerFigures& p, int32_t kind) {
+  puts0("<tr><td class=\"t\">");
+  puttext(p.name, sizeof p.name);
+  putf("</td><td class=\"t\">%s</td>", kkindname[kind]);
+}
+
+// A cell of sum / count, or "-" when count is 0.
+static void putcell(int64_t sum, int32_t count, int32_t decimals, bool sign, const char* unit = "") {
+  puts0("<td>");
+  if (count > 0) {
+    putaverage(sum, count, decimals, sign);
+    puts0(unit);
+  } else {
+    puts0("-");
+  }
+  puts0("</td>");
+}
+
+// A figure's rule, in one line of its own.
+static void putdef(const char* name, const char* rule) { putf("<p class=\"def\"><b>%s</b> : %s</p>\r\n", name, rule); }
+
+// A table of a row per player and kind: the header cells head after those
+// of the player and the kind, a row for each kind k of a player with has(k),
+// its cells from cells(k).
+template <typename Has, typename Cells>
+static void kindtable(const StatsFigures& f, const char* head, Has has, Cells cells) {
+  opentable();
+  putf("<tr><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th>%s</tr>\r\n", head);
+  for (int32_t i = 0; i < f.nplayers; i++)
+    for (int32_t kind = 0; kind < 2; kind++) {
+      const KindFigures& k = f.players[i].kind[kind];
+      if (!has(k)) continue;
+      putwho(f.players[i], kind);
+      cells(k);
+      puts0("</tr>\r\n");
+    }
+  closetable();
+}
+
 static void playersection(const RoundHistory& h, const StatsFigures& f) {
   puts0("<h2>プレイヤー別</h2>\r\n");
   puts0("<p class=\"small\">18 ホールのラウンド (パーの分かるコース) の平均。短いゲームとパーの分からないラウンドは"
-        "「その他」に数えます。</p>\r\n");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th>18H</th><th>平均打数</th><th>平均パー比</th><th>その他</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++) {
-    const PlayerFigures& p = f.players[i];
-    puts0("<tr><td class=\"t\">");
-    puttext(p.name, sizeof p.name);
-    putf("</td><td>%d</td>", p.full);
-    if (p.full) {
-      puts0("<td>");
-      putaverage(p.strokes, p.full, 1, false);
-      puts0("</td><td>");
-      putsigned(p.topar, p.full);
-      puts0("</td>");
-    } else {
-      puts0("<td>-</td><td>-</td>");
-    }
-    putf("<td>%d</td></tr>\r\n", p.other);
-  }
-  closetable();
+        "「その他」に数えます。ストロークプレイとポイントバトルは別々に平均します。</p>\r\n");
+  kindtable(
+      f, "<th>18H</th><th>平均打数</th><th>平均パー比</th><th>その他</th>",
+      [](const KindFigures& k) { return k.full + k.other > 0; },
+      [](const KindFigures& k) {
+        putf("<td>%d</td>", k.full);
+        putcell(k.strokes, k.full, 1, false);
+        putcell(k.topar, k.full, 1, true);
+        putf("<td>%d</td>", k.other);
+      });
   opentable();
   puts0("<tr><th class=\"t\">プレイヤー</th><th>ベスト</th><th class=\"t\">コース</th><th>日付</th></tr>\r\n");
   for (int32_t i = 0; i < f.nplayers; i++) {
@@ -468,22 +608,131 @@ static void resultsection(const StatsFigures& f) {
   closetable();
 
   puts0("<h2>パー3・パー4・パー5 の平均パー比</h2>\r\n");
-  opentable();
-  puts0("<tr><th class=\"t\">プレイヤー</th><th>パー3</th><th>パー4</th><th>パー5</th></tr>\r\n");
-  for (int32_t i = 0; i < f.nplayers; i++) {
-    const PlayerFigures& p = f.players[i];
-    puts0("<tr><td class=\"t\">");
-    puttext(p.name, sizeof p.name);
-    puts0("</td>");
-    for (int32_t k = 0; k < 3; k++) {
-      puts0("<td>");
-      if (p.parholes[k]) putaverage(p.partopar[k], p.parholes[k], 2, true);
-      else puts0("-");
-      puts0("</td>");
+  kindtable(
+      f, "<th>パー3</th><th>パー4</th><th>パー5</th>",
+      [](const KindFigures& k) { return k.parholes[0] + k.parholes[1] + k.parholes[2] > 0; },
+      [](const KindFigures& k) {
+        for (int32_t t = 0; t < 3; t++) putcell(k.partopar[t], k.parholes[t], 2, true);
+      });
+}
+
+// Recent form and the handicap-like figure, the two nines and the birdies.
+static void formsection(const StatsFigures& f) {
+  puts0("<h2>最近の調子</h2>\r\n");
+  putdef("直近10", "最後の 10 ラウンド (10 より少なければそのすべて) の平均パー比");
+  putdef("通算", "すべての 18 ホールのラウンドの平均パー比");
+  putdef("ハンデ目安", "直近 20 ラウンドのうちパー比の良い 8 ラウンドの平均 (20 ラウンド未満ではその 40 % を切り捨てた数、"
+                      "1 以上。3 ラウンド未満は出しません)。公式のハンディキャップではありません");
+  auto played = [](const KindFigures& k) { return k.full > 0; };
+  kindtable(f, "<th>直近10</th><th>通算</th><th>ハンデ目安</th>", played, [](const KindFigures& k) {
+    int64_t sum;
+    int32_t count;
+    formrecent(k, &sum, &count);
+    putcell(sum, count, 1, true);
+    putcell(k.topar, k.full, 1, true);
+    if (!formindex(k, &sum, &count)) count = 0;
+    putcell(sum, count, 1, true);
+  });
+
+  puts0("<h2>前半・後半</h2>\r\n");
+  putdef("前半・後半", "1-9 番と 10-18 番ホールの、1 ラウンドあたりの平均パー比");
+  putdef("バーディ", "パーより 1 打少ないホールの、1 ラウンドあたりの数");
+  kindtable(f, "<th>前半</th><th>後半</th><th>バーディ</th>", played, [](const KindFigures& k) {
+    putcell(k.front, k.full, 1, true);
+    putcell(k.back, k.full, 1, true);
+    putcell(k.birdies, k.full, 1, false);
+  });
+}
+
+// A share of the holes in percent with one decimal.
+static void putshare(const PuttCheck& c, int32_t n) {
+  putf("%d / %d (", n, c.holes);
+  putaverage((int64_t)n * 100, c.holes, 1, false);
+  puts0(" %)");
+}
+
+// Putts and greens in regulation, or why they are not shown.
+static void puttsection(const StatsFigures& f) {
+  puts0("<h2>パット・パーオン</h2>\r\n");
+  const PuttCheck& c = f.putt;
+  if (!c.shown) {
+    puts0("<p class=\"def\">");
+    if (c.holes == 0) {
+      puts0("ログにショットの記録 (ShotData) がないため、パットとパーオンは出していません。");
+    } else {
+      puts0("ショットの記録がパットを示すと言えないため、パットとパーオンは出していません: ");
+      puts0("記録の数が打数と合うホール ");
+      putshare(c, c.counted);
+      puts0("、最後のショットがパット (クラブ番号 70 以上) のホール ");
+      putshare(c, c.holed);
+      puts0("、その両方 ");
+      putshare(c, c.both);
+      puts0(" で、90 % に届きません。");
     }
-    puts0("</tr>\r\n");
+    puts0("</p>\r\n");
+    return;
+  }
+  putdef("パット", "クラブ番号 70 以上 (ヤードで測るクラブ) のショット。1 ラウンドあたりの数");
+  putdef("1パット・3パット以上", "パットが 1 回、3 回以上のホールの、1 ラウンドあたりの数");
+  putdef("パーオン", "パー - 1 打目までに最初のパットを打った (またはパー - 2 打以内にカップインした) ホールの割合");
+  puts0("<p class=\"small\">");
+  putf("ホールごとの記録の数が打数と合うラウンドだけを数えます (ショットの記録のあるホールのうち、記録の数が打数と合い"
+       "最後のショットがパットのもの ");
+  putshare(c, c.both);
+  puts0(")。</p>\r\n");
+  kindtable(
+      f, "<th>ラウンド</th><th>パット</th><th>1パット</th><th>3パット以上</th><th>パーオン</th>",
+      [](const KindFigures& k) { return k.puttrounds > 0; },
+      [](const KindFigures& k) {
+        putf("<td>%d</td>", k.puttrounds);
+        putcell(k.putts, k.puttrounds, 1, false);
+        putcell(k.oneputts, k.puttrounds, 1, false);
+        putcell(k.threeputts, k.puttrounds, 1, false);
+        putcell((int64_t)k.greens * 100, k.puttrounds * 18, 1, false, " %");
+      });
+}
+
+// Eagles and holes in one of the 18-hole rounds, in date order.
+static void eaglesection(const RoundHistory& h) {
+  puts0("<h2>イーグル・ホールインワン</h2>\r\n");
+  putdef("イーグル", "パーより 2 打以上少ないホール (3 打以上少なければアルバトロス)。1 打で入れば、ホールインワン");
+  int32_t n = 0;
+  for (int32_t pass = 0; pass < 2; pass++) {
+    if (pass == 1) {
+      if (n == 0) {
+        puts0("<p>まだありません。</p>\r\n");
+        return;
+      }
+      if (n > LONGLOGLIST) putf("<details><summary>%d 回</summary>\r\n", n);
+      opentable();
+      puts0("<tr><th>日付</th><th class=\"t\">プレイヤー</th><th class=\"t\">コース</th><th>ホール</th><th>パー</th>"
+            "<th>打数</th><th class=\"t\">記録</th></tr>\r\n");
+    }
+    for (int32_t i = 0; i < h.count; i++) {
+      const RoundGame& g = h.games[i];
+      for (int32_t p = 1; p <= g.players; p++) {
+        if (!roundrow(g, p).full) continue;
+        for (int32_t k = 0; k < 18; k++) {
+          int32_t s = g.stroke[p - 1][k], d = s - g.par[k];
+          if (s != 1 && d > -2) continue;
+          if (pass == 0) {
+            n++;
+            continue;
+          }
+          puts0("<tr><td>");
+          putdate(g);
+          puts0("</td><td class=\"t\">");
+          puttext(g.name[p - 1], sizeof g.name[0]);
+          puts0("</td><td class=\"t\">");
+          puttext(g.course, sizeof g.course);
+          putf("</td><td>%d</td><td>%d</td><td>%d</td><td class=\"t\">%s</td></tr>\r\n", k + 1, g.par[k], s,
+               s == 1 ? "ホールインワン" : d <= -3 ? "アルバトロス" : "イーグル");
+        }
+      }
+    }
   }
   closetable();
+  if (n > LONGLOGLIST) puts0("</details>\r\n");
 }
 
 // ---- the trend chart ----------------------------------------------------------
@@ -554,6 +803,10 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
   // A single game has its date under its point, in the middle.
   static const char* const kanchor[3] = {"start", "middle", "end"};
   const int64_t datexat[3] = {10 * CHARTL, xat((ngames - 1) / 2), 10 * (w - CHARTR)};
+  // A date is about 10 * 0.6 em wide: the middle one is left out when it
+  // would touch the first or the last.
+  const int64_t datew = 10 * (10 * CHARTFONT * 6 / 10 + 4);
+  if (datexat[1] - datew / 2 < datexat[0] + datew || datexat[1] + datew / 2 > datexat[2] - datew) datex[1] = -1;
   for (int32_t k = 0; k < 3; k++) {
     if (datex[k] < 0) continue;
     const RoundGame& g = h.games[datex[k]];
@@ -568,14 +821,19 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
     const PlayerFigures& pf = f.players[pick[j]];
     const char* c = kchartcolour[colour + j];
     putf("<g class=\"trend-player\" data-player=\"%d\" data-rounds=\"%d\">\r\n", colour + j, pf.full);
-    // Three passes over the player's rounds: the line, the running average, the points.
-    for (int32_t pass = 0; pass < 3; pass++) {
+    // Four passes over the player's rounds: the line, the running average of
+    // the stroke-play rounds, that of the point-battle rounds (dashed), the
+    // points (those of point battle hollow).
+    for (int32_t pass = 0; pass < 4; pass++) {
+      int32_t kind = pass - 1;
+      if ((pass == 1 || pass == 2) && pf.kind[kind].full == 0) continue;
       if (pass == 0)
         putf("<polyline class=\"trend-line\" fill=\"none\" stroke=\"%s\" stroke-opacity=\"0.45\" stroke-width=\"1\" "
              "points=\"",
              c);
-      else if (pass == 1)
-        putf("<polyline class=\"trend-avg\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\" points=\"", c);
+      else if (pass < 3)
+        putf("<polyline class=\"trend-avg\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\"%s points=\"", c,
+             kind ? " stroke-dasharray=\"5 3\"" : "");
       int32_t window[AVGWINDOW], nwin = 0, x = 0;
       int64_t wsum = 0;
       for (int32_t i = 0; i < h.count; i++) {
@@ -590,18 +848,22 @@ static void drawchart(const RoundHistory& h, const StatsFigures& f, const int32_
           int32_t d = r.strokes - r.par;
           if (pass == 0) {
             putf("%s,%s ", xof(x).t, yof(d, 1).t);
-          } else if (pass == 1) {
+          } else if (pass < 3) {
+            if (g.pointbattle != kind) continue;
             if (nwin == AVGWINDOW) wsum -= window[0], memmove(window, window + 1, sizeof window - sizeof window[0]), nwin--;
             window[nwin++] = d;
             wsum += d;
             putf("%s,%s ", xof(x).t, yof(wsum, nwin).t);
           } else {
-            putf("<circle class=\"trend-point\" cx=\"%s\" cy=\"%s\" r=\"2.5\" fill=\"%s\"/>\r\n", xof(x).t, yof(d, 1).t, c);
+            putf("<circle class=\"trend-point\" cx=\"%s\" cy=\"%s\" r=\"2.5\" fill=\"%s\"", xof(x).t, yof(d, 1).t,
+                 g.pointbattle ? "#fff" : c);
+            if (g.pointbattle) putf(" stroke=\"%s\"", c);
+            puts0("/>\r\n");
           }
         }
         x += any;
       }
-      if (pass < 2) puts0("\"/>\r\n");
+      if (pass < 3) puts0("\"/>\r\n");
     }
     puts0("</g>\r\n");
   }
@@ -653,7 +915,8 @@ static void chartsection(const RoundHistory& h, const StatsFigures& f) {
   lo -= 1;
   hi += 1;
   putf("<p class=\"small\">18 ホールのラウンドのパー比を日付の順に。点がラウンド、太い線は直近 %d "
-       "ラウンドの平均 (移動平均) です。",
+       "ラウンドの平均 (移動平均) です。ストロークプレイとポイントバトルは別々に平均し、ポイントバトルは白抜きの点と"
+       "破線で描きます。",
        AVGWINDOW);
   if (f.nplayers > npick) putf("ラウンドの多い %d 人を表示しています。", npick);
   puts0("</p>\r\n");
@@ -681,7 +944,7 @@ static void coursesection(const RoundHistory& h, const StatsFigures& f) {
   puts0("<h2>コース別</h2>\r\n");
   opentable();
   puts0("<tr><th class=\"t\">コース</th><th>ラウンド</th><th>ベスト</th><th class=\"t\">プレイヤー</th>"
-        "<th>平均パー比</th><th>最終プレイ</th></tr>\r\n");
+        "<th>平均 (ストローク)</th><th>平均 (ポイント)</th><th>最終プレイ</th></tr>\r\n");
   for (int32_t i = 0; i < f.ncourses; i++) {
     const CourseFigures& c = f.courses[i];
     puts0("<tr><td class=\"t\">");
@@ -697,10 +960,9 @@ static void coursesection(const RoundHistory& h, const StatsFigures& f) {
     } else {
       puts0("-</td><td class=\"t\">-");
     }
-    puts0("</td><td>");
-    if (c.full) putsigned(c.topar, c.full);
-    else puts0("-");
-    puts0("</td><td>");
+    puts0("</td>");
+    for (int32_t kind = 0; kind < 2; kind++) putcell(c.kindtopar[kind], c.kindfull[kind], 1, true);
+    puts0("<td>");
     putdate(h.games[c.last]);
     puts0("</td></tr>\r\n");
     // The hardest and easiest holes, from two rounds on.
@@ -712,7 +974,7 @@ static void coursesection(const RoundHistory& h, const StatsFigures& f) {
       if (easy < 0 || a * c.holeplays[easy] < (int64_t)c.holetopar[easy] * an) easy = k;
     }
     if (hard >= 0) {
-      putf("<tr><td class=\"t small\" colspan=\"6\">難しいホール %d (", hard + 1);
+      putf("<tr><td class=\"t small\" colspan=\"7\">難しいホール %d (", hard + 1);
       putsigned(c.holetopar[hard], c.holeplays[hard]);
       putf(")、易しいホール %d (", easy + 1);
       putsigned(c.holetopar[easy], c.holeplays[easy]);
@@ -720,6 +982,88 @@ static void coursesection(const RoundHistory& h, const StatsFigures& f) {
     }
   }
   closetable();
+}
+
+// One player's 18-hole rounds of one kind on a course: strokes per hole.
+struct HoleRow {
+  const char* name;
+  int32_t kind, rounds;
+  int32_t strokes[18];
+};
+
+// Every course: a row of its pars, under it each player's average strokes
+// on every hole (a row per kind), then the list of its rounds.  rows has
+// room for every player in both kinds.
+static void holesection(const RoundHistory& h, const StatsFigures& f, HoleRow* rows) {
+  puts0("<h2>コースのホールごと</h2>\r\n");
+  putdef("ホールの平均", "そのコースの 18 ホールのラウンドでの、ホールごとの平均打数 (パーの行の下)");
+  for (int32_t c = 0; c < f.ncourses; c++) {
+    const CourseFigures& cf = f.courses[c];
+    const int8_t* par = nullptr;
+    int32_t nrows = 0;
+    for (int32_t i = 0; i < h.count; i++) {
+      const RoundGame& g = h.games[i];
+      if (strcmp(g.course, cf.name) != 0) continue;
+      if (g.courseindex >= 0) par = g.par;
+      for (int32_t p = 1; p <= g.players; p++) {
+        if (!roundrow(g, p).full) continue;
+        int32_t kind = g.pointbattle ? 1 : 0, r = 0;
+        while (r < nrows && (rows[r].kind != kind || strcmp(rows[r].name, g.name[p - 1]) != 0)) r++;
+        if (r == nrows) {
+          memset(&rows[r], 0, sizeof rows[r]);
+          rows[r].name = g.name[p - 1];
+          rows[r].kind = kind;
+          nrows++;
+        }
+        rows[r].rounds++;
+        for (int32_t k = 0; k < 18; k++) rows[r].strokes[k] += g.stroke[p - 1][k];
+      }
+    }
+    puts0("<h3>");
+    if (cf.name[0]) puttext(cf.name, sizeof cf.name);
+    else puts0("(コースの行なし)");
+    puts0("</h3>\r\n");
+    if (par && nrows) {
+      opentable();
+      puts0("<tr><th class=\"t\">ホール</th><th></th>");
+      for (int32_t k = 1; k <= 18; k++) putf("<th>%d</th>", k);
+      puts0("</tr>\r\n<tr><th class=\"t\">パー</th><th></th>");
+      for (int32_t k = 0; k < 18; k++) putf("<th>%d</th>", par[k]);
+      puts0("</tr>\r\n");
+      for (int32_t r = 0; r < nrows; r++) {
+        puts0("<tr><td class=\"t\">");
+        puttext(rows[r].name, sizeof h.games[0].name[0]);
+        putf("</td><td class=\"t\">%s</td>", kkindname[rows[r].kind]);
+        for (int32_t k = 0; k < 18; k++) putcell(rows[r].strokes[k], rows[r].rounds, 1, false);
+        puts0("</tr>\r\n");
+      }
+      closetable();
+    }
+    bool fold = cf.rounds > LONGLOGLIST;
+    if (fold) putf("<details><summary>ラウンド %d</summary>\r\n", cf.rounds);
+    opentable();
+    puts0("<tr><th>日付</th><th class=\"t\">プレイヤー</th><th class=\"t\">種類</th><th>ホール</th><th>打数</th>"
+          "<th>パー比</th></tr>\r\n");
+    for (int32_t i = 0; i < h.count; i++) {
+      const RoundGame& g = h.games[i];
+      if (strcmp(g.course, cf.name) != 0) continue;
+      for (int32_t p = 1; p <= g.players; p++) {
+        RoundRow r = roundrow(g, p);
+        if (r.holes == 0) continue;
+        puts0("<tr><td>");
+        putdate(g);
+        puts0("</td><td class=\"t\">");
+        puttext(g.name[p - 1], sizeof g.name[0]);
+        putf("</td><td class=\"t\">%s</td><td>%d</td><td>%d</td><td>", kkindname[g.pointbattle ? 1 : 0], r.holes,
+             r.strokes);
+        if (r.full) putdiff(r.strokes - r.par);
+        else puts0("-");
+        puts0("</td></tr>\r\n");
+      }
+    }
+    closetable();
+    if (fold) puts0("</details>\r\n");
+  }
 }
 
 // Players with the most 18-hole rounds first, then the most rounds; ties
@@ -740,7 +1084,14 @@ int32_t writestatspage(const RoundHistory& h, const char* path, uint32_t* error)
     return 0;
   }
   if (f.nplayers > 1) qsort(f.players, (size_t)f.nplayers, sizeof(PlayerFigures), cmpplayers);
+  HoleRow* rows = (HoleRow*)malloc(sizeof(HoleRow) * 2 * ((size_t)f.nplayers + 1));
+  if (!rows) {
+    statsfree(f);
+    if (error) *error = OS_ERROR_NOT_ENOUGH_MEMORY;
+    return 0;
+  }
   if (!openout(path, error)) {
+    free(rows);
     statsfree(f);
     return 0;
   }
@@ -752,12 +1103,17 @@ int32_t writestatspage(const RoundHistory& h, const char* path, uint32_t* error)
   puts0("</head>\r\n<body>\r\n<h1>成績集計</h1>\r\n");
   summarysection(h, h.count, f.rounds);
   playersection(h, f);
+  formsection(f);
+  puttsection(f);
   resultsection(f);
+  eaglesection(h);
   chartsection(h, f);
   coursesection(h, f);
+  holesection(h, f, rows);
   logsection(h);
   puts0("<p class=\"small\">Created by <a href=\"" KESTO_HOMEPAGE "\">" KESTO_TITLE "</a></p>\r\n");
   puts0("</body>\r\n</html>\r\n");
+  free(rows);
   statsfree(f);
   return closeout(error);
 }

@@ -218,7 +218,10 @@ function lines(rects) {
   return tops.length;
 }
 function measure(f) {
-  var d = f.contentDocument, w = d.documentElement, width = w.clientWidth;
+  var d = f.contentDocument, w = d.documentElement;
+  // Folded lists are measured unfolded, as a reader who opens them sees them.
+  [].forEach.call(d.querySelectorAll('details'), function (e) { e.open = true; });
+  var width = w.clientWidth;
   var r = {frame: +f.width, scroll: w.scrollWidth, client: width, title: d.title, wide: [], wraps: [],
            small: [], overlaps: [], players: [], charts: d.querySelectorAll('svg.trend').length};
   [].forEach.call(d.querySelectorAll('body *'), function (e) {
@@ -299,6 +302,27 @@ def measure_stats(d, widths):
         return []
 
 
+def shots_history(build, out):
+    """Two generated logs (the game's shot records after every stroke, putts
+    with club codes 70 to 72), overlapping by one log's games: putts, greens
+    and every new table are on the page, with more than six players."""
+    logs = []
+    for seed in ("20091207", "20091208"):
+        path = os.path.join(out, "shots-%s.txt" % seed)
+        subprocess.run([os.path.join(build, "kestologgen"), seed, "16", path], check=True)
+        with open(path, "rb") as f:
+            logs.append(f.read())
+    return [logs[0], logs[0] + logs[1]]
+
+
+# Tables of the page that must be there, by a header of theirs, and texts
+# that must be said.
+NEW_TABLES = ("<th>直近10</th>", "<th>ハンデ目安</th>", "<th>前半</th>", "<th>パーオン</th>", "<th>3パット以上</th>",
+              "<th class=\"t\">パー</th>", "<th>平均 (ポイント)</th>")
+DEFINED = ("公式のハンディキャップではありません", "<b>パーオン</b> : ", "<b>ハンデ目安</b> : ", "<b>パット</b> : ",
+           "<b>前半・後半</b> : ", "<b>バーディ</b> : ", "<b>イーグル</b> : ", "<b>ホールの平均</b> : ")
+
+
 def stats_pages(build, d, logs):
     """kestocard --stats on the logs (bytes) in folder d; the CSV's lines."""
     os.makedirs(d)
@@ -317,10 +341,12 @@ def stats_pages(build, d, logs):
 
 
 def check_stats(build, out, docs=None):
-    """kestocard --stats on three generated histories (three players and 60
-    games, one chart; six players and 200 games, a chart each; one round),
-    stats.html at 400 and 1000 pixels: nothing wider than the window, no
-    text broken inside a word, labels of 12 pixels or more that do not
+    """kestocard --stats on four generated histories (three players and 60
+    games, one chart; six players and 200 games, a chart each; one round;
+    the log generator's games with their shot records, where putts and
+    greens are shown), stats.html at 400 and 1000 pixels with every folded
+    list opened: nothing wider than the window, no text broken inside a
+    word (the new tables too), labels of 12 pixels or more that do not
     overlap, every player's rounds drawn as points inside the chart;
     screenshots of the six-player page."""
     rows = stats_pages(build, os.path.join(out, "stats"), stats_history())
@@ -333,7 +359,16 @@ def check_stats(build, out, docs=None):
           % (len(rows) - 2, many_rounds))
     rows = stats_pages(build, os.path.join(out, "stats-one"), one_round_history())
     check(len(rows) == 3, "rounds.csv of one round: %d lines" % len(rows))
-    for name, players in (("stats", 3), ("stats-many", 6), ("stats-one", 1)):
+    rows = stats_pages(build, os.path.join(out, "stats-shots"), shots_history(build, out))
+    head = rows[0].split(",")
+    check(head[28:] == ["putts", "gir"] and all(r.split(",")[28].isdigit() for r in rows[1:-1] if r.split(",")[6] == "18"),
+          "rounds.csv of logs with shot records: putts and gir after the 28 columns, putts on every 18-hole row")
+    with open(os.path.join(out, "stats-shots", "stats.html"), "rb") as f:
+        text = f.read().decode("cp932")
+    missing = [t for t in NEW_TABLES + DEFINED if t not in text]
+    check(not missing, "stats-shots/stats.html: putts, greens, recent form, nines, every course's holes and "
+                       "each figure's one-line rule are there (missing: %s)" % missing)
+    for name, players in (("stats", 3), ("stats-many", 6), ("stats-one", 1), ("stats-shots", 6)):
         d = os.path.join(out, name)
         for m in measure_stats(d, (400, 1000)):
             what = "%s/stats.html at %d px" % (name, m["frame"])

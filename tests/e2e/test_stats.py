@@ -87,7 +87,8 @@ def test_stats_command_without_logs_says_so(ctx):
 
 
 def test_kestocard_exe_stats_matches_native(ctx, native):
-    """kestocard.exe --stats under Wine writes the bytes the native tool writes."""
+    """kestocard.exe --stats under Wine writes the bytes the native tool writes,
+    putts, greens and the handicap-like figure of generated logs included."""
     import subprocess
     exe = ctx.kesto.parent / "kestocard.exe"
     ctx.check(exe.is_file(), f"{exe} is missing")
@@ -113,5 +114,12 @@ def test_kestocard_exe_stats_matches_native(ctx, native):
                                f"({len(want)} bytes)")
     # Averages read as glibc's printf("%+.1f") prints them, on Windows too.
     page = (outs["win"] / "stats.html").read_bytes()
-    ctx.check(b">Tie</td><td>4</td><td>81.2</td><td>+7.2</td>" in page,
+    ctx.check(">Tie</td><td class=\"t\">ストローク</td><td>4</td><td>81.2</td><td>+7.2</td>".encode("cp932") in page,
               "stats.html of kestocard.exe lacks Tie's averages 81.2 and +7.2")
+    # The generated logs carry shot records: putts and greens are shown, and
+    # the handicap-like figure, all written the same on both sides.
+    ctx.check("<th>パーオン</th>".encode("cp932") in page and "<th>ハンデ目安</th>".encode("cp932") in page,
+              "stats.html of kestocard.exe lacks the putts and greens or the handicap-like figure")
+    rows = (outs["win"] / "rounds.csv").read_bytes().decode("utf-8-sig").split("\r\n")
+    ctx.check(rows[0].endswith(",h18,putts,gir") and any(r.split(",")[28:29] != [""] for r in rows[1:-1]),
+              f"rounds.csv of kestocard.exe: {rows[0]!r}, no putts in any row")

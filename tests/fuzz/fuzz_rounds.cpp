@@ -1,6 +1,7 @@
 // Arbitrary bytes as a log read twice into a round history: the second
 // reading finds every game again and adds none; the games come out in date
-// order; a game's pars are its own course's or none; the stretches of zero
+// order; a game's pars are its own course's or none; each hole's putts lie
+// within its shots; the stretches of zero
 // bytes told are runs of zeros, in order, within the log; the texts decode
 // to UTF-8 and CSV fields within their buffers.
 #include <cstdint>
@@ -48,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t k = 1; k <= g.players; k++) {
       RoundRow r = roundrow(g, k);
       if (r.holes < 0 || r.holes > 18 || (r.full && r.par <= 0)) __builtin_trap();
+      // A hole's putts are among its shots, the first of them within them,
+      // and a putt holed only where there is one.
+      for (int32_t j = 0; j < 18; j++) {
+        int32_t n = g.shots[k - 1][j], pt = g.putts[k - 1][j], first = g.firstputt[k - 1][j];
+        if (pt > n || (pt > 0) != (first > 0) || first > n || (g.holedputt[k - 1][j] && pt == 0)) __builtin_trap();
+      }
       sjistoutf8(u, sizeof u, g.name[k - 1], sizeof g.name[0]);
       csvfield(q, sizeof q, u);
     }

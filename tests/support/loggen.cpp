@@ -66,40 +66,51 @@ static void putfloat(uint8_t* rec, int32_t at, float f) {
   for (int i = 0; i < 4; i++) rec[at + i] = (uint8_t)(bits >> (8 * i));
 }
 
-// One shot: the "*Player" line and its ShotData block.
+// One shot: the "*Player" line and its ShotData block.  A hole of strokes
+// shots ends with putts putts (none for a chip-in or a hole in one); left is
+// the player's distance to the hole in decimetres, before and after the shot.
 static void shot(LogRandom& rnd, std::string& out, int32_t player, int32_t hole, int32_t stroke, int32_t strokes,
-                 int32_t length, int32_t par) {
+                 int32_t putts, int32_t& left, int32_t par) {
   add(out, "*Player%d %02d", player, stroke);
   uint8_t rec[160];
   for (int i = 0; i < 160; i++) rec[i] = (uint8_t)rnd.below(256);
-  // Remaining distance before and after the shot, in decimetres.
-  int32_t before = stroke == 1 ? length : length * (strokes - stroke + 1) / strokes;
-  int32_t after;
-  if (stroke == strokes)
-    after = 0;
-  else if (stroke == strokes - 1)
-    after = rnd.range(3, 90);
-  else
-    after = length * (strokes - stroke) / strokes * rnd.range(85, 115) / 100;
-  int32_t club, variant = rnd.below(4);
-  if (before < 250)
+  int32_t approaches = strokes - putts, before = left, after, club;
+  if (stroke <= approaches) {
+    if (stroke == strokes)
+      after = 0;  // holed from off the green
+    else if (stroke == approaches)
+      after = rnd.range(10, 240);  // on the green
+    else
+      after = before * (approaches - stroke) / (approaches - stroke + 1) * rnd.range(85, 115) / 100 + 250;
+    if (stroke == 1 && par >= 4)
+      club = 10;
+    else if (before > 1800)
+      club = 20;
+    else if (before > 900)
+      club = 30;
+    else
+      club = 40 + 10 * rnd.below(3);
+  } else {
+    after = stroke == strokes ? 0 : rnd.range(3, 30);
     club = 70 + rnd.below(3);  // putters
-  else if (stroke == 1 && par >= 4)
-    club = 10;
-  else if (before > 1800)
-    club = 20;
-  else if (before > 900)
-    club = 30;
-  else
-    club = 40 + 10 * rnd.below(3);
+  }
+  left = after;
   rec[0] = (uint8_t)player;
   rec[1] = (uint8_t)stroke;
   rec[12] = (uint8_t)(hole - 1);
   rec[40] = (uint8_t)club;
   putfloat(rec, 106, (float)after / 10.0f);
-  rec[157] = (uint8_t)variant;
+  rec[157] = (uint8_t)rnd.below(4);
   rec[158] = (uint8_t)(club >= 70 ? rnd.range(60, 90) : rnd.range(80, 120));
   out += logshotblock(rec);
+}
+
+// The putts of a hole of strokes shots: mostly two, some one or three, now
+// and then none (a chip-in); never all of them.
+static int32_t puttsof(LogRandom& rnd, int32_t strokes) {
+  int32_t x = rnd.below(100);
+  int32_t k = x < 3 ? 0 : x < 25 ? 1 : x < 90 ? 2 : 3;
+  return k < strokes - 1 ? k : strokes - 1;
 }
 
 static void game(LogRandom& rnd, std::string& out, LogGenGame& g, int32_t index) {
@@ -143,17 +154,19 @@ static void game(LogRandom& rnd, std::string& out, LogGenGame& g, int32_t index)
     int32_t length = hp == 3 ? rnd.range(1200, 2000) : hp == 4 ? rnd.range(3000, 4200) : rnd.range(4300, 5200);
     add(out, "*Hole %2d", h);
     add(out, " Par%d %dm Wind %dm", hp, length / 10, rnd.below(8));
-    int32_t strokes[4] = {0, 0, 0, 0};
+    int32_t strokes[4] = {0, 0, 0, 0}, left[4];
     int32_t most = 0;
     for (int32_t p = 0; p < g.players; p++) {
       strokes[p] = score(rnd, hp);
       g.stroke[p][h - 1] = (int8_t)strokes[p];
+      g.putts[p][h - 1] = (int8_t)puttsof(rnd, strokes[p]);
+      left[p] = length;
       if (strokes[p] > most) most = strokes[p];
     }
     // Players take turns until each has holed out.
     for (int32_t s = 1; s <= most; s++)
       for (int32_t p = 0; p < g.players; p++)
-        if (s <= strokes[p]) shot(rnd, out, p + 1, h, s, strokes[p], length, hp);
+        if (s <= strokes[p]) shot(rnd, out, p + 1, h, s, strokes[p], g.putts[p][h - 1], left[p], hp);
     if (g.pointbattle) {
       int32_t best = 99;
       for (int32_t p = 0; p < g.players; p++)

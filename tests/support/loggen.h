@@ -17,6 +17,7 @@ struct LogGenGame {
   int32_t lasthole;         // hole the game ended on
   int32_t course;           // row of kbuiltincourses whose name the log gives; -1 for an unknown course
   int8_t stroke[4][18];     // score per player and hole; 0 = not played in this game
+  int8_t putts[4][18];      // of those strokes, putts (club codes 70 to 72): the last ones of the hole
   std::string name[4];      // player names (Shift-JIS)
   std::string coursename;   // course name as written
   std::string start;        // start text

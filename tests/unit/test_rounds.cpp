@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "report/cp932.h"
 #include "report/rounds.h"
 #include "report/stats.h"
+#include "loggen.h"
 #include "support.h"
 
 namespace {
@@ -166,15 +168,15 @@ TEST_F(Rounds, CsvRowsInDateOrder) {
   std::string csv = readfile(out);
   std::string x =
       "\xEF\xBB\xBFstart,date,time,course,kind,player,holes,strokes,par,to_par,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,"
-      "h12,h13,h14,h15,h16,h17,h18\r\n"
+      "h12,h13,h14,h15,h16,h17,h18,putts,gir\r\n"
       "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Taro,18,90,74,16,"
-      "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5\r\n"
+      "5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,5,,\r\n"
       "no date,,,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,pointbattle,Hanako,18,72,74,-2,"
-      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n"
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,,\r\n"
       "2009/04/05 20:00,2009-04-05,20:00,\xE3\x83\xAD\xE3\x83\x9A\xE5\x80\xB6\xE6\xA5\xBD\xE9\x83\xA8,stroke,"
-      "\"Ka,ne \"\"K\"\"\",9,36,37,-1,4,4,4,4,4,4,4,4,4,,,,,,,,,\r\n"
+      "\"Ka,ne \"\"K\"\"\",9,36,37,-1,4,4,4,4,4,4,4,4,4,,,,,,,,,,,\r\n"
       "2009/04/06 08:00,2009-04-06,08:00,Practice Links,stroke,Taro,18,72,,,"
-      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4\r\n";
+      "4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,,\r\n";
   EXPECT_EQ(csv, x);
 }
 
@@ -469,6 +471,340 @@ TEST_F(Rounds, CsvTextFieldsNeverBecomeFormulas) {
   std::string html = readfile(page);
   EXPECT_NE(html.find(">=1+2<"), std::string::npos);
   EXPECT_EQ(html.find("'=1+2"), std::string::npos);
+}
+
+// ---- shots, putts and greens ---------------------------------------------------
+
+// ロペ倶楽部's pars, hole 1 to 18.
+const int kpar[18] = {5, 4, 5, 3, 4, 4, 4, 3, 5, 4, 3, 5, 4, 3, 5, 4, 4, 5};
+
+// A ShotData block of a shot on hole (1-18) with club (byte 40) and variant (byte 157).
+std::string shotrec(int hole, int club, int variant = 0) {
+  uint8_t rec[160] = {};
+  for (int i = 0; i < 160; i++) rec[i] = (uint8_t)(i * 37 + 11);  // bytes nobody reads
+  rec[12] = (uint8_t)(hole - 1);
+  rec[40] = (uint8_t)club;
+  rec[157] = (uint8_t)variant;
+  return logshotblock(rec);
+}
+
+// A hole played with approaches shots of club 40 and then putts shots of club 70.
+std::vector<int> hole(int approaches, int putts) {
+  std::vector<int> c(approaches, 40);
+  c.insert(c.end(), putts, 70);
+  return c;
+}
+
+// A game of Taro on ロペ倶楽部 (or course): hole k (1 to holes.size()) played
+// with the clubs holes[k - 1], a "*Player" line and a ShotData record a shot;
+// strokes[k - 1], when given and not 0, is the count the last "*Player" line
+// gives instead of the number of shots.
+std::string clubgame(const std::string& start, const std::vector<std::vector<int>>& holes, bool pb = false,
+                     const std::vector<int>& strokes = {}, const std::string& course = kcourse) {
+  std::string s = "Player1:Taro\r\n";
+  s += pb ? "** PointBattle Begin **\r\n" : "** Stroke Begin **\r\n";
+  s += start + "\r\n*Club Setting*\r\nName: " + course + "\r\nTee:  1\r\n";
+  char b[32];
+  for (size_t k = 0; k < holes.size(); k++) {
+    snprintf(b, sizeof b, "*Hole %2d\r\n", (int)k + 1);
+    s += b;
+    int n = (int)holes[k].size();
+    for (int i = 0; i < n; i++) {
+      snprintf(b, sizeof b, "*Player1 %02d\r\n", i == n - 1 && k < strokes.size() && strokes[k] ? strokes[k] : i + 1);
+      s += b + shotrec((int)k + 1, holes[k][i]);
+    }
+  }
+  return s + (pb ? "** PointBattle End **\r\n" : "** Stroke End **\r\n");
+}
+
+// Every hole of ロペ倶楽部 on the green in regulation and two putts (par).
+std::vector<std::vector<int>> parround() {
+  std::vector<std::vector<int>> r;
+  for (int k = 0; k < 18; k++) r.push_back(hole(kpar[k] - 2, 2));
+  return r;
+}
+
+// The edges of each definition on one round: a first putt exactly at par - 1
+// is a green, at par it is not; a chip-in has no putt and is no green; a hole
+// in one is; three putts; club 69 is no putter, 70 is.
+TEST_F(Rounds, PuttsAndGreensOfEveryKindOfHole) {
+  std::vector<std::vector<int>> r = parround();
+  r[0] = hole(3, 2);              // par 5: first putt at 4 = par - 1: a green
+  r[1] = hole(3, 1);              // par 4: first putt at 4 = par: no green, one putt
+  r[2] = hole(4, 0);              // par 5: a chip-in for par, no putt, no green
+  r[3] = {10};                    // par 3: a hole in one, a green without a putt
+  r[4] = hole(2, 3);              // par 4: a green, three putts
+  r[5] = {10, 40, 69, 70};        // par 4: club 69 is the third shot, an approach: no green
+  r[6] = {10, 30, 71};            // par 4: a birdie putt of club 71 (30 with variant 0 stays 30)
+  // A round of pars after it: the chip-in and the hole in one are 2 holes
+  // of 36 without a putt, so putts are shown.
+  roundsaddlog(h, log("a.txt", clubgame("2009/05/01 10:00", r) + clubgame("2009/05/02 10:00", parround())).c_str());
+  ASSERT_EQ(h.count, 2);
+  roundssort(h);
+  const RoundGame& g = h.games[0];
+  EXPECT_EQ(g.shots[0][2], 4);
+  EXPECT_EQ(g.putts[0][2], 0);
+  EXPECT_EQ(g.holedputt[0][2], 0);
+  EXPECT_EQ(g.firstputt[0][0], 4);
+  EXPECT_EQ(g.firstputt[0][5], 4);
+  int32_t putts, one, three, greens;
+  ASSERT_TRUE(roundputts(g, 1, &putts, &one, &three, &greens));
+  // Holes 8-18 two putts each (22), then 2+1+0+0+3+1+1.
+  EXPECT_EQ(putts, 22 + 8);
+  EXPECT_EQ(one, 3);
+  EXPECT_EQ(three, 1);
+  // Greens: holes 8-18, hole 1, the hole in one, hole 5, hole 7.
+  EXPECT_EQ(greens, 11 + 4);
+
+  StatsFigures f;
+  ASSERT_EQ(statsfigures(h, f), 1);
+  EXPECT_EQ(f.putt.holes, 36);
+  EXPECT_EQ(f.putt.counted, 36);
+  EXPECT_EQ(f.putt.holed, 34);  // the chip-in and the hole in one end without a putt
+  EXPECT_TRUE(f.putt.shown);
+  const KindFigures& k = f.players[0].kind[0];
+  EXPECT_EQ(k.puttrounds, 2);
+  EXPECT_EQ(k.putts, 30 + 36);
+  EXPECT_EQ(k.greens, 15 + 18);
+  statsfree(f);
+
+  std::string rows = csvrows(h, dir);
+  EXPECT_NE(rows.find(",30,15\r\n"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",36,18\r\n"), std::string::npos) << rows;
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  // 66 putts in 2 rounds, 3 one-putt and 1 three-putt holes, 33 of 36 greens.
+  EXPECT_NE(html.find(">Taro</td><td class=\"t\">ストローク</td><td>2</td><td>33.0</td><td>1.5</td><td>0.5</td>"
+                      "<td>91.7 %</td>"),
+            std::string::npos);
+  // The hole in one is listed with its date and course.
+  EXPECT_NE(html.find("<tr><td>2009-05-01</td><td class=\"t\">Taro</td><td class=\"t\">ロペ倶楽部</td><td>4</td>"
+                      "<td>3</td><td>1</td><td class=\"t\">ホールインワン</td></tr>"),
+            std::string::npos);
+}
+
+// A hole whose records are fewer than its strokes leaves the round without
+// putts; a record before any "*Player" line or of a hole beyond 18 counts
+// nowhere; a repeated game keeps its shots.
+TEST_F(Rounds, ShotsBelongToThePlayerBeforeThemAndTheirOwnHole) {
+  std::vector<std::vector<int>> r = parround();
+  std::string text = clubgame("2009/05/01 10:00", r, false, {6});  // hole 1: 5 records, 6 strokes
+  text.insert(text.find("*Hole  1"), shotrec(2, 70) + shotrec(30, 70));
+  roundsaddlog(h, log("a.txt", text).c_str());
+  roundsaddlog(h, log("b.txt", text).c_str());
+  ASSERT_EQ(h.count, 1);
+  const RoundGame& g = h.games[0];
+  EXPECT_EQ(g.shots[0][0], 5);
+  EXPECT_EQ(g.stroke[0][0], 6);
+  EXPECT_EQ(g.shots[0][1], 4);
+  EXPECT_FALSE(roundputts(g, 1, nullptr, nullptr, nullptr, nullptr));
+  std::string rows = csvrows(h, dir);
+  EXPECT_NE(rows.find(",4,4,5,,\r\n"), std::string::npos) << rows;  // holes 16-18, then no putts
+}
+
+// The 90 % rule: putts are shown with 9 of 10 holes ending in a putt, left
+// out (with the counts that failed) with 16 of 18 and with no record at all.
+TEST_F(Rounds, PuttsAreLeftOutWhenLessThanNinetyPercentEndInAPutt) {
+  std::vector<std::vector<int>> r = parround();
+  r.resize(10);
+  r[0] = hole(5, 0);
+  roundsaddlog(h, log("a.txt", clubgame("2009/05/01 10:00", r)).c_str());
+  PuttCheck c = puttcheck(h);
+  EXPECT_EQ(c.holes, 10);
+  EXPECT_EQ(c.both, 9);
+  EXPECT_TRUE(c.shown);
+  std::string rows = csvrows(h, dir);
+  // A short round: its putts, and its greens, as its pars are known.
+  EXPECT_NE(rows.find(",,,,,,,,,18,9\r\n"), std::string::npos) << rows;
+  roundsfree(h);
+
+  r = parround();
+  r[0] = hole(5, 0);
+  r[8] = hole(6, 0);
+  roundsaddlog(h, log("b.txt", clubgame("2009/05/02 10:00", r)).c_str());
+  c = puttcheck(h);
+  EXPECT_EQ(c.holes, 18);
+  EXPECT_EQ(c.counted, 18);
+  EXPECT_EQ(c.holed, 16);
+  EXPECT_FALSE(c.shown);
+  rows = csvrows(h, dir);
+  EXPECT_NE(rows.find(",4,5,,\r\n"), std::string::npos) << rows;
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  EXPECT_NE(html.find("18 / 18 (100.0 %)"), std::string::npos);
+  EXPECT_NE(html.find("16 / 18 (88.9 %)"), std::string::npos);
+  EXPECT_EQ(html.find("<th>パーオン</th>"), std::string::npos);
+  roundsfree(h);
+
+  roundsaddlog(h, log("c.txt", game("2009/05/03 10:00", kcourse, 1, 18, {"Taro"}, fours)).c_str());
+  EXPECT_EQ(puttcheck(h).holes, 0);
+  EXPECT_FALSE(puttcheck(h).shown);
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  EXPECT_NE(readfile(page).find("ShotData) がないため"), std::string::npos);
+}
+
+// The generator's putts, counted by the history: an independent record of
+// every hole's putts against what the log's records give.
+TEST_F(Rounds, PuttsOfGeneratedLogsAreTheGeneratorsOwn) {
+  std::vector<LogGenGame> info;
+  std::string text = loggen(20091207, 20, &info);
+  ASSERT_EQ(roundsaddtext(h, "gen", text.data(), (uint32_t)text.size()), ROUNDLOG_READ);
+  int64_t want = 0, got = 0;
+  int32_t holes = 0, holed = 0;
+  for (const LogGenGame& g : info)
+    for (int p = 0; p < g.players; p++)
+      for (int k = 0; k < 18; k++)
+        if (g.stroke[p][k]) {
+          want += g.putts[p][k];
+          holes++;
+          holed += g.putts[p][k] > 0;
+        }
+  for (int32_t i = 0; i < h.count; i++)
+    for (int32_t p = 1; p <= h.games[i].players; p++) {
+      int32_t n = 0;
+      ASSERT_TRUE(roundputts(h.games[i], p, &n, nullptr, nullptr, nullptr)) << i;
+      got += n;
+    }
+  EXPECT_EQ(got, want);
+  PuttCheck c = puttcheck(h);
+  EXPECT_EQ(c.holes, holes);
+  EXPECT_EQ(c.counted, holes);
+  EXPECT_EQ(c.holed, holed);
+  EXPECT_TRUE(c.shown);
+}
+
+// n rounds of Taro's on ロペ倶楽部 (par 74) of the given to pars, a day apart.
+int gextra;
+int extrafours(int, int h) { return h <= gextra ? 5 : 4; }  // 72 (-2) and gextra strokes more
+std::string formrounds(const std::vector<int>& topar, int day0, bool pb = false) {
+  std::string s;
+  char start[32];
+  for (size_t i = 0; i < topar.size(); i++) {
+    gextra = topar[i] + 2;
+    snprintf(start, sizeof start, "2009/%02d/%02d 10:00", 1 + (day0 + (int)i) / 28, 1 + (day0 + (int)i) % 28);
+    s += game(start, kcourse, 1, 18, {"Taro"}, extrafours, pb);
+  }
+  return s;
+}
+
+std::string indexof(const KindFigures& k) {
+  int64_t sum;
+  int32_t count;
+  if (!formindex(k, &sum, &count)) return "none";
+  char b[16];
+  fmtsigned(b, sizeof b, sum, count);
+  return b + std::string("/") + std::to_string(count);
+}
+
+// The handicap-like figure: none below 3 rounds, the best one of 3, the best
+// 7 of 19 (40 % rounded down), the best 8 of the last 20 only; recent form
+// over the last 10; point-battle rounds counted apart.
+TEST_F(Rounds, HandicapLikeFigureAndRecentForm) {
+  auto figures = [&](const std::string& text) {
+    roundsfree(h);
+    roundsaddlog(h, log("f.txt", text).c_str());
+    roundssort(h);
+    StatsFigures f;
+    EXPECT_EQ(statsfigures(h, f), 1);
+    std::string t = indexof(f.players[0].kind[0]);
+    int64_t sum;
+    int32_t count;
+    formrecent(f.players[0].kind[0], &sum, &count);
+    char b[16];
+    fmtsigned(b, sizeof b, sum, count);
+    t += " " + std::string(b) + "/" + std::to_string(count) + " pb " + indexof(f.players[0].kind[1]);
+    statsfree(f);
+    return t;
+  };
+  EXPECT_EQ(figures(formrounds({3, -2}, 0)), "none +0.5/2 pb none");
+  EXPECT_EQ(figures(formrounds({3, -2, 1}, 0)), "-2.0/1 +0.7/3 pb none");
+  std::vector<int> v;
+  for (int i = 0; i < 19; i++) v.push_back(16 - i);  // +16 down to -2
+  // Best 7: -2..+4 (7 / 7); the last 10: +7 down to -2.
+  EXPECT_EQ(figures(formrounds(v, 0)), "+1.0/7 +2.5/10 pb none");
+  v.push_back(-2);
+  // -2, -2, -1 .. +4: 5 / 8; the last 10: +6 down to -2, -2.
+  EXPECT_EQ(figures(formrounds(v, 0)), "+0.6/8 +1.6/10 pb none");
+  // 25 rounds, the first five the best: only the last 20 count.
+  std::vector<int> w(5, -2);
+  w.insert(w.end(), 20, 8);
+  // Point-battle rounds far better do not move the stroke figures.
+  EXPECT_EQ(figures(formrounds(w, 0) + formrounds({-2, -2, -2}, 40, true)), "+8.0/8 +8.0/10 pb -2.0/1");
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  EXPECT_NE(html.find("公式のハンディキャップではありません"), std::string::npos);
+  EXPECT_NE(html.find(">Taro</td><td class=\"t\">ストローク</td><td>+8.0</td><td>+6.0</td><td>+8.0</td>"),
+            std::string::npos);
+  EXPECT_NE(html.find(">Taro</td><td class=\"t\">ポイント</td><td>-2.0</td><td>-2.0</td><td>-2.0</td>"),
+            std::string::npos);
+  // The chart's running average: one line a kind, point battle dashed over
+  // its hollow points.
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = 0; (at = html.find(what, at)) != std::string::npos; at++) n++;
+    return n;
+  };
+  EXPECT_EQ(count("class=\"trend-avg\""), 2u);
+  EXPECT_EQ(count("stroke-dasharray=\"5 3\""), 1u);
+  EXPECT_EQ(count("class=\"trend-point\""), 28u);
+  EXPECT_EQ(count("fill=\"#fff\""), 3u);
+  // The stroke-play average ends at +8, on the last stroke-play point (the
+  // 25th), not pulled down by the point-battle rounds after it.
+  size_t avg = html.find("points=\"", html.find("class=\"trend-avg\"")) + 8;
+  std::string pts = html.substr(avg, html.find('"', avg) - avg);
+  pts = pts.substr(0, pts.size() - 1);
+  std::string last = pts.substr(pts.rfind(' ') + 1);
+  size_t at = 0;
+  for (int i = 0; i < 25; i++) at = html.find("class=\"trend-point\"", at) + 1;
+  size_t cx = html.find("cx=\"", at) + 4, cy = html.find("cy=\"", at) + 4;
+  EXPECT_EQ(last, html.substr(cx, html.find('"', cx) - cx) + "," + html.substr(cy, html.find('"', cy) - cy));
+}
+
+// The two nines, birdies per round, the eagles list and a course's holes.
+TEST_F(Rounds, NinesBirdiesEaglesAndTheHolesOfACourse) {
+  // fives: Taro 90 (+16: +8 and +8), Hanako 72 (-2); threeonfirst: a 3 on
+  // the par 5 first, an eagle, then fours.
+  roundsaddlog(h, log("a.txt", game("2009/04/05 20:00", kcourse, 1, 18, {"Taro", "Hanako"}, fives) +
+                                   game("2009/04/06 20:00", kcourse, 1, 18, {"Hanako"}, threeonfirst) +
+                                   game("2009/04/07 20:00", kcourse, 1, 9, {"Hanako"}, fours))
+                      .c_str());
+  roundssort(h);
+  StatsFigures f;
+  ASSERT_EQ(statsfigures(h, f), 1);
+  ASSERT_STREQ(f.players[1].name, "Hanako");
+  const KindFigures& hk = f.players[1].kind[0];
+  EXPECT_EQ(hk.full, 2);
+  // Pars 37 and 37: fours give -1 a nine; the 3 one less.
+  EXPECT_EQ(hk.front, -1 + -2);
+  EXPECT_EQ(hk.back, -1 + -1);
+  EXPECT_EQ(hk.birdies, 6 + 5);  // the par 5s but the eagle's
+  // Taro's fives: 45 on each nine of 37, hole 10 (par 4) in the back nine.
+  EXPECT_EQ(f.players[0].kind[0].front, 8);
+  EXPECT_EQ(f.players[0].kind[0].back, 8);
+  statsfree(f);
+  std::string page = dir + "/stats.html";
+  ASSERT_EQ(writestatspage(h, page.c_str(), nullptr), 1);
+  std::string html = readfile(page);
+  EXPECT_NE(html.find(">Hanako</td><td class=\"t\">ストローク</td><td>-1.5</td><td>-1.0</td><td>5.5</td>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<td>2009-04-06</td><td class=\"t\">Hanako</td><td class=\"t\">ロペ倶楽部</td><td>1</td>"
+                      "<td>5</td><td>3</td><td class=\"t\">イーグル</td>"),
+            std::string::npos);
+  // The course: pars, then each player's average on every hole; its rounds
+  // with the short one.
+  EXPECT_NE(html.find("<tr><th class=\"t\">パー</th><th></th><th>5</th><th>4</th><th>5</th><th>3</th>"),
+            std::string::npos);
+  EXPECT_NE(html.find(">Hanako</td><td class=\"t\">ストローク</td><td>3.5</td><td>4.0</td>"), std::string::npos);
+  EXPECT_NE(html.find(">Taro</td><td class=\"t\">ストローク</td><td>5.0</td><td>5.0</td>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><td>2009-04-07</td><td class=\"t\">Hanako</td><td class=\"t\">ストローク</td><td>9</td>"
+                      "<td>36</td><td>-</td></tr>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<tr><td>2009-04-05</td><td class=\"t\">Taro</td><td class=\"t\">ストローク</td><td>18</td>"
+                      "<td>90</td><td>+16</td></tr>"),
+            std::string::npos);
 }
 
 // "成績集計" in the main window, with the program folder in a temporary folder.
