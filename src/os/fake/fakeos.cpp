@@ -49,16 +49,12 @@ void fakereset() {
   gfake.windowsdir = "C:\\WINDOWS";
 }
 
-// Index of the window last looked at: walks down the list ask for it and for
-// the one below it, one after the other.
-static size_t gwinhint;
-
 static FakeWindow* findwin(OsWin w) {
-  if (gwinhint < gfake.windows.size() && gfake.windows[gwinhint].id == w)
-    return gfake.windows[gwinhint].alive ? &gfake.windows[gwinhint] : nullptr;
+  if (gfake.winhint < gfake.windows.size() && gfake.windows[gfake.winhint].id == w)
+    return gfake.windows[gfake.winhint].alive ? &gfake.windows[gfake.winhint] : nullptr;
   for (size_t i = 0; i < gfake.windows.size(); i++)
     if (gfake.windows[i].id == w && gfake.windows[i].alive) {
-      gwinhint = i;
+      gfake.winhint = i;
       return &gfake.windows[i];
     }
   return nullptr;
@@ -435,9 +431,6 @@ int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
   return 1;
 }
 
-// Open searches: the matches not yet told, by handle - 1.
-static std::vector<std::vector<OsFindData>> gfinds;
-
 OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
   std::string hp = hostpath(pattern);
   size_t cut = hp.rfind('/');
@@ -464,20 +457,20 @@ OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
   std::vector<OsFindData> rev(found.rbegin(), found.rend());
   *fd = rev.back();
   rev.pop_back();
-  gfinds.push_back(rev);
-  return (OsHandle)gfinds.size();
+  gfake.finds.push_back(rev);
+  return (OsHandle)gfake.finds.size();
 }
 
 int osfindnextfile(OsHandle h, OsFindData* fd) {
-  if (h == 0 || h > gfinds.size() || gfinds[h - 1].empty()) return 0;
-  *fd = gfinds[h - 1].back();
-  gfinds[h - 1].pop_back();
+  if (h == 0 || h > gfake.finds.size() || gfake.finds[h - 1].empty()) return 0;
+  *fd = gfake.finds[h - 1].back();
+  gfake.finds[h - 1].pop_back();
   return 1;
 }
 
 int osfindclose(OsHandle h) {
-  if (h == 0 || h > gfinds.size()) return 0;
-  gfinds[h - 1].clear();
+  if (h == 0 || h > gfake.finds.size()) return 0;
+  gfake.finds[h - 1].clear();
   return 1;
 }
 
@@ -636,8 +629,8 @@ OsWin osgetwindow(OsWin w, uint32_t cmd) {
   windowcall("osgetwindow");
   if (cmd != OS_GW_HWNDNEXT) return 0;
   if (!findwin(w)) return 0;
-  for (size_t i = gwinhint + 1; i < gfake.windows.size(); i++) {
-    gwinhint = i;
+  for (size_t i = gfake.winhint + 1; i < gfake.windows.size(); i++) {
+    gfake.winhint = i;
     gfake.getwindowcalls++;
     if (gfake.windows[i].alive) return gfake.windows[i].id;
   }
@@ -899,13 +892,12 @@ OsHandle osglobalalloc(uint32_t size) {
   gfake.allocs++;
   if (gfake.allocfailat && gfake.allocs >= gfake.allocfailat) return 0;
   if (gfake.allocrefuse && gfake.allocs == gfake.allocrefuse) return 0;
-  static OsHandle next = 0x10000;
-  next += 8;
-  gfake.blocks.push_back(FakeBlock{next, std::vector<uint8_t>(size, 0xCD), 0});
+  gfake.lastblock += 8;
+  gfake.blocks.push_back(FakeBlock{gfake.lastblock, std::vector<uint8_t>(size, 0xCD), 0});
   uint64_t total = 0;
   for (auto& b : gfake.blocks) total += b.bytes.size();
   if (total > gfake.peakbytes) gfake.peakbytes = total;
-  return next;
+  return gfake.lastblock;
 }
 
 void* osgloballock(OsHandle m) {
@@ -1115,19 +1107,17 @@ int osgetwindowmodulename(OsWin w, char* buf, int n) {
 
 // ---- painting ------------------------------------------------------------------
 
-static OsWin gpainting;
-
 OsHandle osbeginpaint(OsWin w) {
   if (!findwin(w)) return 0;
   gfake.paints++;
-  gpainting = w;
+  gfake.painting = w;
   return 0xDC000000u + (OsHandle)w;
 }
 
-void osendpaint(OsWin, OsHandle) { gpainting = 0; }
+void osendpaint(OsWin, OsHandle) { gfake.painting = 0; }
 
 static FakeDraw& newdraw(char kind) {
-  gfake.draws.push_back(FakeDraw{gpainting, kind, {0, 0, 0, 0}, 0, 0, std::string(), {0, 0, 0, 0}});
+  gfake.draws.push_back(FakeDraw{gfake.painting, kind, {0, 0, 0, 0}, 0, 0, std::string(), {0, 0, 0, 0}});
   return gfake.draws.back();
 }
 

@@ -285,6 +285,12 @@ struct FakeDesktop {
   int (*onanswer)(const FakeMessageBox& box) = nullptr;
   // ---- what is held: for checks at the end --------------------------------
   std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
+  // ---- the fake's own bookkeeping, back to its start with the rest ----------
+  const OsHandlers* handlers = nullptr;  // the program's, handed over with the main window
+  size_t winhint = 0;     // index of the window last looked at
+  std::vector<std::vector<OsFindData>> finds;  // open searches: the matches not yet told, by handle - 1
+  OsWin painting = 0;     // the window between osbeginpaint and osendpaint
+  OsHandle lastblock = 0x10000;  // handle of the last movable block allocated
 };
 
 extern FakeDesktop gfake;
