@@ -3,9 +3,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
+
+#include "kesto.h"
+#include "os/fake/fakeos.h"
 
 std::string maketempdir() {
   char tmpl[] = "/tmp/kestotest.XXXXXX";
@@ -30,4 +34,9 @@ bool writefile(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   f << bytes;
   return (bool)f;
+}
+
+void kestoreset() {
+  memset(&gkesto, 0, sizeof gkesto);
+  fakereset();
 }

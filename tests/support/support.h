@@ -8,3 +8,8 @@ std::string maketempdir();
 void removetree(const std::string& dir);
 std::string readfile(const std::string& path);
 bool writefile(const std::string& path, const std::string& bytes);
+
+// Puts the program's record gkesto back to its start (all zero, as it is when
+// the program starts) and the fake desktop back to its start (fakereset).
+// Every test fixture starts from here, so no test sees what another left.
+void kestoreset();

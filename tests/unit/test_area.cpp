@@ -150,12 +150,7 @@ class Area : public ::testing::Test {
   OsWin main = 0, game = 0, dlg = 0;
 
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.area, 0, sizeof gkesto.area);
-    memset(&gkesto.frame, 0, sizeof gkesto.frame);
-    gkesto.framerectread = 0;
+    kestoreset();
     gkesto.setlayered = (void*)&fakereset;  // looked up at start-up
     dir = maketempdir();
     gfake.cwd = dir;

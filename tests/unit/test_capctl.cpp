@@ -75,12 +75,7 @@ class CapCtl : public ::testing::Test {
   OsWin main = 0;
 
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.burst, 0, sizeof gkesto.burst);
-    gkesto.chosenwin = 0;
-    gkesto.framerectread = 0;
+    kestoreset();
     dir = maketempdir();
     gfake.cwd = dir;
     std::string gamedir = dir + "/GOLFDUKE_game_folder_of_the_capture_tests";

@@ -166,12 +166,7 @@ class Sequence {
   }
 
   void begin() {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.burst, 0, sizeof gkesto.burst);
-    gkesto.chosenwin = 0;
-    gkesto.framerectread = 0;
+    kestoreset();
     gfake.cwd = dir;
     gfake.onanswer = [](const FakeMessageBox& b) { return gseq->answer(b); };
     // Memory for about 100 frames of the area above the 64 MiB reserve.

@@ -18,13 +18,8 @@ namespace {
 class Capture : public ::testing::Test {
  protected:
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    gkesto.chosenwin = 0;
-    gkesto.framerectread = 0;
+    kestoreset();
     gkesto.mw.countsperms = 10000;
-    gkesto.burst.starttime = 0;
     gkesto.burst.diskthreshold = 250;
   }
   // Grabs one frame; the block stays for the test to read.

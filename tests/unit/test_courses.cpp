@@ -15,7 +15,7 @@ class ConfigCourses : public ::testing::Test {
  protected:
   std::string dir;
   void SetUp() override {
-    fakereset();
+    kestoreset();
     initcourses();
     dir = maketempdir();
     ASSERT_FALSE(dir.empty());

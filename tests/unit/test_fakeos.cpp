@@ -13,7 +13,7 @@ class FakeFaults : public ::testing::Test {
  protected:
   std::string dir;
   void SetUp() override {
-    fakereset();
+    kestoreset();
     dir = maketempdir();
   }
   void TearDown() override { removetree(dir); }

@@ -8,6 +8,7 @@
 #include "kesto.h"
 #include "report/htmflow.h"
 #include "loggen.h"
+#include "support.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void putlog(const std::string& text) {
 class GamelogGame : public ::testing::Test {
  protected:
   void SetUp() override {
-    memset(&gkesto.game, 0, sizeof gkesto.game);
+    kestoreset();
     initcourses();
   }
 };

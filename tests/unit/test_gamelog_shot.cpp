@@ -7,6 +7,7 @@
 
 #include "kesto.h"
 #include "loggen.h"
+#include "support.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ const uint8_t k50m[4] = {0x00, 0x00, 0x48, 0x42};
 
 class GamelogShot : public ::testing::Test {
  protected:
-  void SetUp() override { memset(&gkesto.shot, 0, sizeof gkesto.shot); }
+  void SetUp() override { kestoreset(); }
 };
 
 }  // namespace

@@ -29,10 +29,7 @@ class MainWindow : public ::testing::Test {
  protected:
   std::string dir;
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.burst, 0, sizeof gkesto.burst);  // nothing of an earlier test's burst
+    kestoreset();
     dir = maketempdir();
     gfake.cwd = dir;
   }
@@ -131,9 +128,7 @@ TEST_F(MainWindow, DefaultedAreaChoiceOrLockOnIsNeverComplete) {
     SCOPED_TRACE(drop);
     std::string text = full;
     text.erase(text.find(drop), strlen(drop));
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    kestoreset();
     open(text.c_str());
     ASSERT_TRUE(gkesto.set.loadmask & LM_SELECTCAPKEY);
     ASSERT_TRUE(gkesto.set.loadmask & LM_DEFAULTED);
@@ -217,7 +212,7 @@ TEST_F(MainWindow, EndSequenceRespectsSaveCourseAndReportsFailure) {
   EXPECT_EQ(readfile(dir + "/golfcourse.txt"), "");
 
   // A course file that cannot be created is reported and the program still ends.
-  fakereset();
+  kestoreset();
   gfake.cwd = dir;
   remove((dir + "/loginit.txt").c_str());
   open();
@@ -247,7 +242,7 @@ TEST_F(MainWindow, DialogsThatCannotOpenSayWhich) {
 }
 
 TEST(FreeDisk, FigureTruncatesInOrderAndClamps) {
-  fakereset();
+  kestoreset();
   gfake.bps = 512;
   gfake.spc = 8;
   gfake.freeclusters = 2621440;  // 10 GiB
@@ -268,7 +263,7 @@ TEST(FreeDisk, FigureTruncatesInOrderAndClamps) {
 }
 
 TEST(StartUp, SecondCopyHandsOverAndEnds) {
-  fakereset();
+  kestoreset();
   OsWin first = fakeaddwindow(KESTO_CLASS, KESTO_TITLE, 0, 0, 10, 10);
   fakeaddwindow("Other", "other", 0, 0, 10, 10);
   gfake.mutexexists = 1;
@@ -278,8 +273,7 @@ TEST(StartUp, SecondCopyHandsOverAndEnds) {
 }
 
 TEST(StartUp, LongFolderIsRefusedWithAMessage) {
-  fakereset();
-  memset(&gkesto.set, 0, sizeof gkesto.set);
+  kestoreset();
   gfake.cwd = "C:\\" + std::string(495, 'a');  // 498 bytes: golfcourse.txt would not fit
   EXPECT_EQ(kestomain(1), 0);
   ASSERT_EQ(gfake.boxes.size(), 1u);
@@ -295,7 +289,7 @@ TEST(StartUp, LongFolderIsRefusedWithAMessage) {
 }
 
 TEST(StartUp, MissingLayeredWindowsEndsAfterWindowCreated) {
-  fakereset();
+  kestoreset();
   std::string dir = maketempdir();
   gfake.cwd = dir;
   gfake.procaddressfails = 1;
@@ -339,7 +333,7 @@ TEST_F(MainWindow, ACourseFileHeldAtStartIsKeptAtExit) {
 
   // Read whole, even a read at a time bringing less than asked, the file is
   // the table's and is written back at exit.
-  fakereset();
+  kestoreset();
   gfake.cwd = dir;
   gfake.shortreads = -1;
   open(kreadcourses);
@@ -353,7 +347,7 @@ TEST_F(MainWindow, ACourseFileHeldAtStartIsKeptAtExit) {
   EXPECT_NE(written.find("COURSENO: 103,"), std::string::npos);
 
   // One longer than the reader takes gives it its first part and is kept.
-  fakereset();
+  kestoreset();
   gfake.cwd = dir;
   std::string longfile = kusercourses + std::string(70000, '#') + "\r\n";
   writefile(courses, longfile);
@@ -406,7 +400,7 @@ TEST_F(MainWindow, AnUnreadableLoginitIsToldAndNothingIsReplacedByDefaults) {
 
   // 設定保存 is the user's own: it writes loginit.txt, and the area
   // dialog's 保存 asks no more after it.
-  fakereset();
+  kestoreset();
   gfake.cwd = dir;
   gfake.locked.push_back(ini);
   open();
@@ -432,7 +426,7 @@ TEST_F(MainWindow, AnUnreadableLoginitIsToldAndNothingIsReplacedByDefaults) {
   // written as ever; so is it with READ_COURSE=0 and SAVE_COURSE=1.
   for (int firstrun = 1; firstrun >= 0; firstrun--) {
     SCOPED_TRACE(firstrun);
-    fakereset();
+    kestoreset();
     gfake.cwd = dir;
     remove(ini.c_str());
     writefile(courses, kusercourses);
@@ -456,7 +450,6 @@ TEST_F(MainWindow, TheSessionEndingMidPageLeavesTheEarlierPage) {
   ASSERT_TRUE(getcwd(olddir, sizeof olddir));
   ASSERT_EQ(chdir(dir.c_str()), 0);
   open();
-  memset(&gkesto.page, 0, sizeof gkesto.page);
   strcpy(gkesto.page.name, "log20090405_2107.html");
   writefile(dir + "/log20090405_2107.html", "the earlier page");
   ASSERT_EQ(mkhtm(&gkesto, 1, 0), 0);

@@ -16,7 +16,7 @@ OsHandle openread(const std::string& path) {
 }
 
 TEST(PlayLog, LoadsWholeFileBelowTheLimitOnly) {
-  fakereset();
+  kestoreset();
   std::string dir = maketempdir();
   std::string path = dir + "/golf.txt";
 
@@ -56,7 +56,7 @@ TEST(PlayLog, LoadsWholeFileBelowTheLimitOnly) {
 // A read that fails or comes short never leaves the bytes of one log under
 // the length and time of another: the loaded log is then empty.
 TEST(PlayLog, ShortReadLeavesNoMixOfTwoLogs) {
-  fakereset();
+  kestoreset();
   std::string dir = maketempdir();
   std::string good = dir + "/golfwatch.txt", bad = dir + "/golf.txt";
   ASSERT_TRUE(writefile(good, std::string(3000, 'A')));

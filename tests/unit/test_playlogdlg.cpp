@@ -50,13 +50,8 @@ class PlayLogDialog : public ::testing::Test {
   std::string dir, log;  // program folder (also the current one), the log in it
   char olddir[4096];
   void SetUp() override {
-    fakereset();
+    kestoreset();
     initcourses();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.game, 0, sizeof gkesto.game);
-    memset(&gkesto.page, 0, sizeof gkesto.page);
-    memset(gkesto.logpath, 0, sizeof gkesto.logpath);
     ASSERT_TRUE(getcwd(olddir, sizeof olddir));
     dir = maketempdir();
     ASSERT_FALSE(dir.empty());

@@ -46,10 +46,8 @@ class Flow : public ::testing::Test {
   std::string dir;
   char olddir[4096];
   void SetUp() override {
-    fakereset();
+    kestoreset();
     initcourses();
-    memset(&gkesto.game, 0, sizeof gkesto.game);
-    memset(&gkesto.page, 0, sizeof gkesto.page);
     ASSERT_TRUE(getcwd(olddir, sizeof olddir));
     dir = maketempdir();
     ASSERT_EQ(chdir(dir.c_str()), 0);

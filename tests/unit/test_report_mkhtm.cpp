@@ -101,9 +101,8 @@ class Writer : public ::testing::Test {
   std::string dir;
   char olddir[4096];
   void SetUp() override {
-    fakereset();
+    kestoreset();
     initcourses();
-    memset(&gkesto.page, 0, sizeof gkesto.page);
     ASSERT_TRUE(getcwd(olddir, sizeof olddir));
     dir = maketempdir();
     ASSERT_EQ(chdir(dir.c_str()), 0);

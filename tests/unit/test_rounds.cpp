@@ -59,7 +59,7 @@ class Rounds : public ::testing::Test {
   std::string dir;
   RoundHistory h;
   void SetUp() override {
-    fakereset();
+    kestoreset();
     initcourses();
     memset(&h, 0, sizeof h);
     dir = maketempdir();
@@ -813,9 +813,7 @@ class StatsCommand : public ::testing::Test {
   std::string dir;
   char olddir[4096];
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
+    kestoreset();
     ASSERT_TRUE(getcwd(olddir, sizeof olddir));
     dir = maketempdir();
     ASSERT_EQ(chdir(dir.c_str()), 0);

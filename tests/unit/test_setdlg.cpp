@@ -45,10 +45,7 @@ class SettingsDialog : public ::testing::Test {
   std::string dir, game, golf;  // program folder, game folder, its golf.txt (host paths)
   std::string wgame, wgolf;      // the same as the program names them
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(gkesto.logpath, 0, sizeof gkesto.logpath);
+    kestoreset();
     dir = maketempdir();
     ASSERT_FALSE(dir.empty());
     gfake.cwd = dir;
@@ -425,7 +422,7 @@ TEST_F(Backup, FailedCopiesAreNamed) {
 }
 
 TEST(Folders, LookCreateLookAgain) {
-  fakereset();
+  kestoreset();
   std::string dir = maketempdir();
   std::string sub = dir + "\\a";
   EXPECT_FALSE(folderexists(sub.c_str()));

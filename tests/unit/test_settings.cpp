@@ -15,11 +15,10 @@ class ConfigSettings : public ::testing::Test {
  protected:
   std::string dir;
   void SetUp() override {
-    fakereset();
+    kestoreset();
     dir = maketempdir();
     ASSERT_FALSE(dir.empty());
     Settings& s = gkesto.set;
-    memset(&s, 0, sizeof s);
     snprintf(s.home, PATHSIZE, "%s", dir.c_str());
     snprintf(s.inifile, PATHSIZE, "%s\\loginit.txt", dir.c_str());
     snprintf(s.gamelog, PATHSIZE, "%s\\golf.txt", dir.c_str());

@@ -40,10 +40,7 @@ class Watch : public ::testing::Test {
   OsWin main = 0;
 
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.shot, 0, sizeof gkesto.shot);
+    kestoreset();
     dir = maketempdir();
     gfake.cwd = dir;
     // A game folder whose path passes the settings' test for the game's log.

@@ -5,12 +5,9 @@
 #include "os/fake/fakeos.h"
 #include "res/resource.h"
 
-// The program's handlers, handed over with the main window.
-static const OsHandlers* ghandlers;
-
 static const OsDialogHandlers* handlersfor(int templ) {
-  if (!ghandlers || !templ) return nullptr;
-  for (const OsDialogHandlers& d : ghandlers->dialogs)
+  if (!gfake.handlers || !templ) return nullptr;
+  for (const OsDialogHandlers& d : gfake.handlers->dialogs)
     if (d.templ == templ) return &d;
   return nullptr;
 }
@@ -24,7 +21,7 @@ static const OsDialogHandlers* dialogof(OsWin w) {
 }
 
 static void maincommand(int id, int code) {
-  if (ghandlers && ghandlers->main.command) ghandlers->main.command(id, code);
+  if (gfake.handlers && gfake.handlers->main.command) gfake.handlers->main.command(id, code);
 }
 
 // The edit controls whose changes the program follows notify their window.
@@ -69,7 +66,7 @@ static void destroyed(OsWin w) {
 
 // Created like CreateDialogParam does it: WM_CREATE, then WM_INITDIALOG.
 OsWin oscreatemaindialog(const OsHandlers* handlers) {
-  ghandlers = handlers;
+  gfake.handlers = handlers;
   if (gfake.createmainfails) return 0;
   OsWin w = fakeaddwindow(KESTO_CLASS, "", 10, 10, 10 + 414, 10 + 176);
   gfake.editchange = editchanged;

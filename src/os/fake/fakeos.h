@@ -6,6 +6,13 @@
 // the modeless dialogs whose handlers exist (the settings dialog).  Files and
 // folders are real ones on the host: backslashes in paths become slashes.
 // Holds no Japanese literal.
+//
+// The calls live in files by subject, as the Windows side's do: files.cpp
+// (files and disk), windows.cpp (windows, dialog items, timers, message
+// boxes, the open-file dialog), area.cpp (the capture area's controls, mouse,
+// menu and painting), clipboard.cpp (clipboard, bitmaps, screen grabs),
+// fakemain.cpp (the main window and the modeless dialogs' handlers) and
+// fakeos.cpp (the rest: start-up, processes, clock, memory, the reset).
 #pragma once
 
 #include <string>
@@ -121,12 +128,49 @@ struct FakeMenuEntry {
   std::string text;
 };
 
+// The whole desktop.  Every field has its start value here: fakereset()
+// puts them all back.  Grouped by subject; the scripted failures of every
+// subject are together under "faults".
 struct FakeDesktop {
+  // ---- files and disk ----------------------------------------------------------
+  // Files and folders are real ones on the host (host paths: backslashes
+  // become slashes).
+  std::string cwd;          // current directory as the program sees it (Windows form); empty: the real one
+  std::string windowsdir = "C:\\WINDOWS";  // osgetwindowsdirectory
+  // disk figures returned by osgetdiskfreespace: 10 GiB free in 4 KiB clusters
+  uint32_t spc = 8, bps = 512, freeclusters = 2621440, totalclusters = 26214400;
+  std::string lastdiskroot;  // the root last asked about
+  std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
+  std::vector<std::vector<OsFindData>> finds;  // open searches: the matches not yet told, by handle - 1
+
+  // ---- clipboard ---------------------------------------------------------------
+  int clipboardopen = 0;
+  int clipboardempties = 0;
+  int clipboardhasimage = 0;
+  // clipboard images and the one the clipboard holds (0: none)
+  std::vector<FakeImage> images;
+  OsHandle clipimage = 0;
+  long rowsfetched = 0;      // osgetbitmaprows calls that fetched rows
+  // osgetclipboardsequencenumber: grows at every change of the clipboard;
+  // clipseqzero: the system keeps none (always 0)
+  uint32_t clipseq = 1;
+  int clipseqzero = 0;
+
+  // ---- screen and grabs --------------------------------------------------------
+  int screenw = 1280, screenh = 1024;
+  // screen grabs: how many, and the last rectangle asked for
+  long grabs = 0;
+  long grabsok = 0;          // grabs that copied the screen's rows: frames
+  int32_t lastgrab[4] = {0, 0, 0, 0};
+
+  // ---- windows -----------------------------------------------------------------
   std::vector<FakeWindow> windows;  // z-order: index 0 is the top
-  OsWin foreground;
-  std::vector<FakeMessageBox> boxes;     // every message box shown
-  std::vector<int> answers;              // scripted answers, taken in order; IDOK when none
-  std::vector<FakeTimer> timers;         // running timers
+  OsWin foreground = 0;
+  OsWin nextid = 0x100;
+  size_t winhint = 0;        // index of the window last looked at
+  long getwindowcalls = 0;   // windows stepped over by osgetwindow
+  int lastgettextsize = 0;   // buffer size of the last osgetwindowtext
+  // dialog items
   struct Item {
     OsWin dlg;
     int id;
@@ -136,99 +180,86 @@ struct FakeDesktop {
     int sel = -1;                   // its selection
   };
   std::vector<Item> items;
-  int clipboardopen;
-  int clipboardempties;
-  int clipboardhasimage;
-  uint16_t keystate[256];
-  int screenw, screenh;
-  int64_t perffreq, perfcount;
-  OsTime localtime;
-  // disk figures returned by osgetdiskfreespace; diskfails makes it fail
-  uint32_t spc, bps, freeclusters, totalclusters;
-  int diskfails;
-  std::string lastdiskroot;
-  std::string cwd;          // current directory as the program sees it (Windows form); empty: the real one
-  int mutexexists;          // oscreatemutex reports ERROR_ALREADY_EXISTS
-  int mutexfails;           // oscreatemutex returns 0
-  int registerfails;
-  int createmainfails;
-  int loadlibraryfails;
-  int procaddressfails;
-  std::vector<int> dialogsfail;  // templates whose creation fails (all without handlers)
-  std::vector<FakeOpenCall> opencalls;      // every open-file dialog shown
-  std::vector<FakeOpenAnswer> openanswers;  // scripted, taken in order; a cancel when none
-  uint32_t dlgerror;                        // oscommdlgextendederror
-  int mkdirfails;                           // oscreatedirectory fails
-  int quitposted;
-  int quitcode;
-  uint32_t lasterror;
-  OsWin nextid;
-  int copyfails;            // oscopyfile fails
-  int readfails;            // osreadfile fails (after reading what it could)
-  long getwindowcalls;      // windows stepped over by osgetwindow
-  int lastgettextsize;      // buffer size of the last osgetwindowtext
-  // files whose opens with write access fail, as when another program holds
-  // them open without write sharing (host paths)
-  std::vector<std::string> writelocked;
-  std::vector<std::string> locked;  // files no open gets into (host paths)
-  // clipboard images and the one the clipboard holds (0: none)
-  std::vector<FakeImage> images;
-  OsHandle clipimage;
-  long rowsfetched;          // osgetbitmaprows calls that fetched rows
-  // screen grabs: how many, and the last rectangle asked for
-  long grabs;
-  long grabsok = 0;          // grabs that copied the screen's rows: frames
-  int32_t lastgrab[4];
-  long grabfails = 0;        // the next n grabs make no bitmap (planes 0); negative: every grab
-  long blitfails = 0;        // the next n grabs copy nothing from the screen (BitBlt fails)
-  // physical memory and movable blocks
-  uint32_t availphys;
-  std::vector<FakeBlock> blocks;  // live blocks
-  long allocs;               // blocks ever allocated
-  long allocfailat;          // the allocation with this number (from 1) and later ones fail; 0: none
-  uint64_t peakbytes;        // largest total of live block bytes
-  // the progress bar: last range, colour and position sent
-  uint32_t pbrangelo, pbrangehi, pbcolor, pbpos;
   std::vector<OsWin> unstyled;      // controls whose visual styles were turned off
+  // the progress bar: last range, colour and position sent
+  uint32_t pbrangelo = 0, pbrangehi = 0, pbcolor = 0, pbpos = 0;
   std::vector<std::pair<OsWin, int>> posted;  // WM_COMMAND posted, not yet delivered
+  std::vector<FakeMenuEntry> sysmenu;  // entries appended to system menus
+  // The program's handlers, handed over with the main window.
+  const OsHandlers* handlers = nullptr;
   // Called after a dialog item's text is set, as the edit control's EN_CHANGE.
-  void (*editchange)(OsWin dlg, int id);
-  std::string windowsdir;           // osgetwindowsdirectory; "C:\\WINDOWS" after a reset
-  std::vector<std::string> programs;  // programs that start (Windows paths as the program names them)
-  int shellopenfails;                 // osshellopen finds no program for the file
-  std::vector<FakeProcess> started;   // every process started
-  std::vector<FakeProcess> opened;    // every file handed to osshellopen, opened or not
-  // The capture area windows.
+  void (*editchange)(OsWin dlg, int id) = nullptr;
+  // Called back, as the system would send the message to the window:
+  void (*oncommand)(OsWin w, int id, int code, intptr_t lp) = nullptr;  // WM_COMMAND by SendMessage
+  void (*onmoved)(OsWin w, int sized) = nullptr;                        // WM_MOVE (0), WM_SIZE (1)
+  void (*onforeground)(OsWin w) = nullptr;                              // the window takes the focus
+  void (*ondestroy)(OsWin w) = nullptr;                                 // WM_DESTROY
+
+  // ---- the capture area's windows: controls, mouse, painting, menus ------------
   std::vector<FakeUpDown> updowns;
-  OsWin capture;                      // the window that has the mouse
-  int32_t cursor[2];                  // the cursor in screen pixels
+  OsWin capture = 0;                  // the window that has the mouse
+  int32_t cursor[2] = {0, 0};         // the cursor in screen pixels
+  OsWin painting = 0;                 // the window between osbeginpaint and osendpaint
   std::vector<FakeDraw> draws;        // every drawing call
-  long paints;                        // osbeginpaint calls
-  int rectfails;                      // osrectangle fails
+  long paints = 0;                    // osbeginpaint calls
   std::vector<std::pair<OsWin, std::vector<int32_t>>> invalidated;  // window and rectangle (empty: all)
   std::vector<FakeMenu> menus;        // every popup menu shown
-  int menuanswer;                     // the entry chosen in the next menu, 0 for none
-  int layeredfails;                   // SetLayeredWindowAttributes fails
-  uint32_t layeredkey, layeredflags;  // its last call
-  OsWin layeredwin;
+  int menuanswer = 0;                 // the entry chosen in the next menu, 0 for none
+  uint32_t layeredkey = 0, layeredflags = 0;  // SetLayeredWindowAttributes' last call
+  OsWin layeredwin = 0;
   std::vector<std::pair<OsWin, int32_t>> cuts;  // oscuttoband calls
-  // Called back, as the system would send the message to the window:
-  void (*oncommand)(OsWin w, int id, int code, intptr_t lp);  // WM_COMMAND by SendMessage
-  void (*onmoved)(OsWin w, int sized);                        // WM_MOVE (0), WM_SIZE (1)
-  void (*onforeground)(OsWin w);                              // the window takes the focus
-  void (*ondestroy)(OsWin w);                                 // WM_DESTROY
-  std::vector<FakeMenuEntry> sysmenu;  // entries appended to system menus
-  int sysmenufails;                    // osgetsystemmenu finds none
 
-  // ---- faults ---------------------------------------------------------------
-  // Counts of "the next n calls fail": 0 none, a negative count every call
-  // until the test sets it back to 0.  Failing calls set the last error.
+  // ---- timers ------------------------------------------------------------------
+  std::vector<FakeTimer> timers;         // running timers
+
+  // ---- message boxes and the open-file dialog ----------------------------------
+  std::vector<FakeMessageBox> boxes;     // every message box shown
+  std::vector<int> answers;              // scripted answers, taken in order; IDOK when none
+  // Called when a message box is shown, after it is logged in boxes.
+  void (*onbox)(const FakeMessageBox& box) = nullptr;
+  // When set, the user's answer to each message box (after onbox); the
+  // scripted answers are not taken then.
+  int (*onanswer)(const FakeMessageBox& box) = nullptr;
+  std::vector<FakeOpenCall> opencalls;      // every open-file dialog shown
+  std::vector<FakeOpenAnswer> openanswers;  // scripted, taken in order; a cancel when none
+  uint32_t dlgerror = 0;                    // oscommdlgextendederror
+
+  // ---- clock and keys ----------------------------------------------------------
+  int64_t perffreq = 10000000, perfcount = 0;
+  OsTime localtime = OsTime{2026, 12, 2, 8, 12, 34, 56, 0};
+  uint16_t keystate[256] = {};
+
+  // ---- memory ------------------------------------------------------------------
+  uint32_t availphys = 1073741824u;  // physical memory: 1 GiB
+  std::vector<FakeBlock> blocks;  // live movable blocks
+  OsHandle lastblock = 0x10000;   // handle of the last block allocated
+  long allocs = 0;                // blocks ever allocated
+  uint64_t peakbytes = 0;         // largest total of live block bytes
+  long lockcalls = 0;             // osgloballock calls so far
+
+  // ---- start-up, the message loop and processes -------------------------------
+  int quitposted = 0;
+  int quitcode = -1;
+  uint32_t lasterror = 0;
+  std::vector<std::string> programs;  // programs that start (Windows paths as the program names them)
+  std::vector<FakeProcess> started;   // every process started
+  std::vector<FakeProcess> opened;    // every file handed to osshellopen, opened or not
+  // Windows' shutdown block reason of the main window (ShutdownBlockReasonCreate),
+  // empty when none; blockcalls counts the creates.
+  std::string blockreason;
+  int blockcalls = 0;
+
+  // ---- faults ------------------------------------------------------------------
+  // Flags fail every call while set.  Counts of "the next n calls fail": 0
+  // none, a negative count every call until the test sets it back to 0.
+  // Failing calls set the last error.
   //
-  // The disk: bytes that oswritefile and oscopyfile may still put on it (all
-  // files together); -1 for no limit.  A write that does not fit writes the
-  // bytes that do, reports them in *put and fails with OS_ERROR_DISK_FULL, as
-  // Windows does on a full disk; the room is not given back when files
-  // shrink or go.  oscopyfile that runs out removes its partial copy.
+  // Files and disk.  diskroom: bytes that oswritefile and oscopyfile may
+  // still put on the disk (all files together); -1 for no limit.  A write
+  // that does not fit writes the bytes that do, reports them in *put and
+  // fails with OS_ERROR_DISK_FULL, as Windows does on a full disk; the room
+  // is not given back when files shrink or go.  oscopyfile that runs out
+  // removes its partial copy.
   int64_t diskroom = -1;
   long writefails = 0;    // oswritefile writes nothing and fails (OS_ERROR_WRITE_FAULT)
   long flushfails = 0;    // osflushfilebuffers fails (OS_ERROR_WRITE_FAULT)
@@ -243,31 +274,30 @@ struct FakeDesktop {
   long closefails = 0;
   // osreadfile brings half the bytes asked (at least one) and succeeds.
   long shortreads = 0;
+  int readfails = 0;      // osreadfile fails (after reading what it could)
+  int copyfails = 0;      // oscopyfile fails
+  int mkdirfails = 0;     // oscreatedirectory fails
+  int diskfails = 0;      // osgetdiskfreespace fails
   // Paths (host form) no program may write: an open with write access,
   // osmovefileex from or onto one, osdeletefile and oscopyfile onto one fail
   // with OS_ERROR_ACCESS_DENIED.  An entry ending in '/' denies everything
   // under that folder.
   std::vector<std::string> denied;
-  // Another program holds the clipboard: osopenclipboard fails (a count, as
-  // above; -1 until released by setting it to 0).
+  // files whose opens with write access fail, as when another program holds
+  // them open without write sharing (host paths)
+  std::vector<std::string> writelocked;
+  std::vector<std::string> locked;  // files no open gets into (host paths)
+  //
+  // Clipboard and screen.  Another program holds the clipboard:
+  // osopenclipboard fails (a count, as above; -1 until released by setting
+  // it to 0).
   long clipboardheld = 0;
-  // osgetclipboardsequencenumber: grows at every change of the clipboard;
-  // clipseqzero: the system keeps none (always 0)
-  uint32_t clipseq = 1;
-  int clipseqzero = 0;
-  // Windows' shutdown block reason of the main window (ShutdownBlockReasonCreate),
-  // empty when none; blockcalls counts the creates.
-  std::string blockreason;
-  int blockcalls = 0;
-  // Memory: allocfailat (above) refuses that allocation and every later one;
-  // allocrefuse refuses only the allocation with this number (from 1);
-  // lockfailat refuses only the osgloballock call with this number (from 1).
-  long allocrefuse = 0;
-  long lockfailat = 0;
-  long lockcalls = 0;     // osgloballock calls so far
-  // A window gone between two calls: vanishwin is destroyed (as by
-  // fakeclosewindow) just before the vanishafter-th further window call (1:
-  // the next), counting only calls named vanishon when that is set
+  long grabfails = 0;        // the next n grabs make no bitmap (planes 0); negative: every grab
+  long blitfails = 0;        // the next n grabs copy nothing from the screen (BitBlt fails)
+  //
+  // Windows.  A window gone between two calls: vanishwin is destroyed (as
+  // by fakeclosewindow) just before the vanishafter-th further window call
+  // (1: the next), counting only calls named vanishon when that is set
   // ("osgetwindowrect").  Window calls are those that take or return a
   // window: osgetwindowrect, osgetwindowtext, ossetwindowtext, osfindwindow,
   // osgetforegroundwindow, ossetforegroundwindow, osgetwindow, osmovewindow,
@@ -275,16 +305,30 @@ struct FakeDesktop {
   OsWin vanishwin = 0;
   long vanishafter = 0;
   std::string vanishon;
+  std::vector<int> dialogsfail;  // templates whose creation fails (all without handlers)
+  int rectfails = 0;             // osrectangle fails
+  int layeredfails = 0;          // SetLayeredWindowAttributes fails
+  int sysmenufails = 0;          // osgetsystemmenu finds none
+  //
+  // Memory.  allocfailat refuses that allocation (numbered from 1) and every
+  // later one; allocrefuse refuses only the allocation with this number;
+  // lockfailat refuses only the osgloballock call with this number.
+  long allocfailat = 0;
+  long allocrefuse = 0;
+  long lockfailat = 0;
+  //
+  // Start-up and processes.
+  int mutexexists = 0;       // oscreatemutex reports ERROR_ALREADY_EXISTS
+  int mutexfails = 0;        // oscreatemutex returns 0
+  int registerfails = 0;
+  int createmainfails = 0;
+  int loadlibraryfails = 0;
+  int procaddressfails = 0;
+  int shellopenfails = 0;    // osshellopen finds no program for the file
+  //
   // Called with the call's name before each window call, osopenclipboard and
   // osmessagebox, to script anything at that moment.
   void (*oncall)(const char* call) = nullptr;
-  // Called when a message box is shown, after it is logged in boxes.
-  void (*onbox)(const FakeMessageBox& box) = nullptr;
-  // When set, the user's answer to each message box (after onbox); the
-  // scripted answers are not taken then.
-  int (*onanswer)(const FakeMessageBox& box) = nullptr;
-  // ---- what is held: for checks at the end --------------------------------
-  std::vector<std::pair<OsHandle, std::string>> openfiles;  // open file handles and their host paths
 };
 
 extern FakeDesktop gfake;
