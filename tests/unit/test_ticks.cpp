@@ -23,10 +23,7 @@ class Ticks : public ::testing::Test {
  protected:
   std::string dir;
   void SetUp() override {
-    fakereset();
-    memset(&gkesto.set, 0, sizeof gkesto.set);
-    memset(&gkesto.mw, 0, sizeof gkesto.mw);
-    memset(&gkesto.burst, 0, sizeof gkesto.burst);
+    kestoreset();
     gswept = 0;
     dir = maketempdir();
     gfake.cwd = dir;
