@@ -77,6 +77,10 @@ int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
   return AppendMenuW((HMENU)menu, flags, (UINT_PTR)id, (flags & OS_MF_SEPARATOR) ? nullptr : w) ? 1 : 0;
 }
 
+int oscheckmenuitem(OsHandle menu, uint32_t id, int checked) {
+  return CheckMenuItem((HMENU)menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED)) != (DWORD)-1;
+}
+
 // ---- messages --------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
