@@ -467,7 +467,6 @@ void livelogread(int32_t upto) {
   readboard(gkesto.livebuf, upto);
   int32_t b = livefiletext(LiveBoardTxt, after, (int32_t)sizeof after);
   if (a != b || (b >= 0 && memcmp(before, after, (size_t)b) != 0)) glive.pending |= BOARDFILES;
-  writepending();
 }
 
 void livetick() { writepending(); }
@@ -477,9 +476,9 @@ void livefromlog(int32_t len) {
   if (len < 0) len = 0;
   if (len > LOGBUFSIZE - 1) len = LOGBUFSIZE - 1;
   const char* buf = gkesto.livebuf;
-  // The shot parse reads a stretch of at most 1000 lines: the log goes in
-  // pieces that end before a tag line (the lines of a record start with a
-  // hexadecimal digit, never with '*').
+  // The log goes in pieces that end before a tag line (the lines of a record
+  // start with a hexadecimal digit, never with '*'), small enough that every
+  // record of a piece is listed (a record and its "*Player" line are 12 lines).
   static StretchShots recs;
   LiveShot s;
   memset(&s, 0, sizeof s);
@@ -488,7 +487,7 @@ void livefromlog(int32_t len) {
   while (pos < len) {
     int32_t n = getloglinen(line, buf + pos, len - pos);
     if (n == 0) break;
-    if (lines >= 500 && line[0] == '*') {
+    if (lines >= 12 * (STRETCHSHOTS - 4) && line[0] == '*') {
       parseshots(s, recs, buf, from, pos);
       for (int32_t i = recs.count > STRETCHSHOTS ? recs.count - STRETCHSHOTS : 0; i < recs.count; i++)
         liveshot(recs.shot[i % STRETCHSHOTS]);

@@ -50,7 +50,8 @@ void livestart();
 void livegamestarted(int32_t len, int whole);
 void liveshot(const LiveShot& s);
 void livelogread(int32_t upto);
-// Every work tick: text files whose replacement was refused are tried again.
+// After the watcher's events of a work tick: the text files changed by them
+// are replaced, and those refused before are tried again.
 void livetick();
 // The whole log text in the live buffer (len bytes): its shots and its last
 // game, as kestocard --live reads a log.
