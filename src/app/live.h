@@ -15,6 +15,7 @@
 enum LiveFile { LiveShotTxt, LiveBoardTxt, LivePlayerTxt, LiveHoleTxt, LiveClubTxt, LivePowerTxt,
                 LiveRemainingTxt, LiveToParTxt, LIVEFILES };
 extern const char* const klivefiles[LIVEFILES];
+#define LIVEFILETEXT 2048  // the longest text of a file (board.txt: four lines)
 
 struct LiveState {
   int32_t seq;           // shots read since KESTO started

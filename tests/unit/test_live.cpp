@@ -149,7 +149,9 @@ TEST_F(Live, SeveralShotsInOneStepAreSeveralShotsInOrder) {
   EXPECT_EQ(clubs, (std::vector<int>{10, 50, 70}));
   EXPECT_EQ(last, (std::vector<int>{0, 0, 1}));
   for (int32_t i = 0; i < ev.count; i++)
-    if (ev.ev[i].kind == WatchShot && ev.ev[i].value) EXPECT_EQ(ev.ev[i].shown.club, 0);
+    if (ev.ev[i].kind == WatchShot && ev.ev[i].value) {
+      EXPECT_EQ(ev.ev[i].shown.club, 0);
+    }
 
   // Through the tick: each one counted, the last one's own values in the files.
   append(shot(1, 4, 5, 50, 123.4f, 85) + shot(1, 5, 5, 10, 250.0f, 120) + shot(1, 6, 5, 72, 1.0f, 12) +
