@@ -1,4 +1,4 @@
-// The live state and its text files.  The board is the whole-game parse of
+// The live state, its JSON and the texts of its files.  The board is the whole-game parse of
 // golf.txt as the watcher mirrors it in the live buffer, from the begin
 // marker of the game in progress; names and texts go to UTF-8 through the
 // CP932 table.

@@ -288,6 +288,10 @@ TEST_F(Live, ARefusedMoveIsRetriedAndNeverLeavesAPartialFile) {
   EXPECT_EQ(live("shot.txt"), kbom + "Taro  H1  Club 50  75.0%  " + u8"残り 80.0m\r\n");
   EXPECT_FALSE(exists(shotpath + ".tmp"));
   EXPECT_TRUE(gfake.boxes.empty());
+  // Nothing new, nothing written.
+  int32_t written = glive.written;
+  tick(2);
+  EXPECT_EQ(glive.written, written);
 
   // A write that fails half way: the temporary goes, the file stays whole.
   before = live("shot.txt");
