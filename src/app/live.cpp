@@ -22,20 +22,17 @@ const char* const klivefiles[LIVEFILES] = {"shot.txt",  "board.txt", "player.txt
 
 
 void livereset() {
-  LiveSettings keep = glive.set;
-  int32_t bad = glive.setbad, line = glive.setbadline, unread = glive.setunread;
-  uint32_t err = glive.seterror;
-  int32_t told = glive.settold;
-  memset(&glive, 0, sizeof glive);
-  glive.set = keep;
-  glive.setbad = bad;
-  glive.setbadline = line;
-  glive.setunread = unread;
-  glive.seterror = err;
-  glive.settold = told;
+  // The game and its last shot go; the count of shots, the settings, the
+  // files' fortunes and the dialog stay.
+  glive.hasshot = 0;
+  memset(&glive.shot, 0, sizeof glive.shot);
+  memset(&glive.game, 0, sizeof glive.game);
+  glive.hasgame = 0;
+  glive.gamepos = 0;
+  glive.parsed = 0;
+  glive.haspars = 0;
+  memset(glive.par, 0, sizeof glive.par);
 }
-
-// ---- the board ------------------------------------------------------------
 
 // A game begins in the stretch a parse read: a begin marker or a player's line.
 static bool begun(const GameRecord& g) { return g.start[0] != 0 || g.players > 0; }
@@ -353,6 +350,7 @@ void livelogread(int32_t upto) {
 
 void livefromlog(int32_t len) {
   livereset();
+  glive.seq = 0;
   if (len < 0) len = 0;
   if (len > LOGBUFSIZE - 1) len = LOGBUFSIZE - 1;
   const char* buf = gkesto.livebuf;

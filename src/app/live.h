@@ -43,7 +43,8 @@ struct LiveState {
 };
 extern LiveState glive;
 
-// Back to start: no shot, no game, nothing pending (the settings stay).
+// A new game is followed: no shot, no game (the count of shots, the
+// settings, the files waiting and the dialog stay).
 void livereset();
 // Start-up: reads live.txt in the program folder (a missing file: all off).
 void livestart();

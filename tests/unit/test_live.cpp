@@ -410,6 +410,11 @@ TEST_F(Live, TheDialogShowsTheFolderAndOpensIt) {
   ossendcommand(d, IDC_LIVE_FILES);
   EXPECT_EQ(glive.set.files, 1);
   EXPECT_NE(readfile(dir + "/live.txt").find("FILES=1"), std::string::npos);
+  // A new game followed keeps the count of shots and the open dialog.
+  glive.seq = 7;
+  livegamestarted(0, 1);
+  EXPECT_EQ(glive.seq, 7);
+  EXPECT_EQ(glive.dlg, d);
   ossendcommand(d, IDC_LIVE_END);
   EXPECT_EQ(glive.dlg, (OsWin)0);
   EXPECT_FALSE(fakefinddialog(IDD_LIVE));
