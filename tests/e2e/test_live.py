@@ -159,3 +159,27 @@ def test_live_text_files_follow_a_generated_game(ctx, native):  # noqa: F811
     print(f"live shot.txt latency over {len(latencies)} shots: median {median:.0f} ms, max {max(latencies):.0f} ms")
     ctx.check(median <= 1200, f"shot.txt changed {median:.0f} ms (median) after the append; {latencies}")
     ctx.no_msgbox(300)
+
+
+IDM_LIVEFILES, IDM_LIVESETTINGS = 0x1F20, 0x1F30
+IDC_LIVE_FOLDER, IDC_LIVE_FILES, IDC_LIVE_END = 1201, 1203, 2
+
+
+def test_live_settings_dialog_and_menu(ctx):
+    """配信の設定… opens its dialog under Windows' dialog manager: it shows the
+    folder of the files, its switch writes live.txt, 閉じる closes it; the
+    menu entry switches the files back off."""
+    setup_game(ctx)
+    h = start_watching(ctx)
+    ctx.probe_ok("syscmd", h, IDM_LIVESETTINGS)
+    d = ctx.find("#32770", "配信の設定", 5000)
+    want = (ctx.winpath(ctx.folder) + "\\live").encode("cp932")
+    ctx.wait_text(d, IDC_LIVE_FOLDER, want, 3000)
+    ctx.probe_ok("click", d, IDC_LIVE_FILES)
+    live = ctx.folder / "live.txt"
+    ctx.wait_until(lambda: live.exists() and b"FILES=1\r\n" in live.read_bytes(), 5, "live.txt was not written with FILES=1")
+    ctx.probe_ok("click", d, IDC_LIVE_END)
+    ctx.no_window("#32770", "配信の設定", 1500)
+    ctx.probe_ok("syscmd", h, IDM_LIVEFILES)
+    ctx.wait_until(lambda: b"FILES=0\r\n" in live.read_bytes(), 5, "the menu entry did not switch the files off")
+    ctx.no_msgbox(300)

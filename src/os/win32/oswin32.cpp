@@ -584,7 +584,7 @@ static bool ismodeless(HWND h) {
   return false;
 }
 
-// The settings and play-log dialogs: every message they answer goes to
+// The settings, play-log and live dialogs: every message they answer goes to
 // their handlers.  The close box arrives as WM_CLOSE, Esc as IDCANCEL.
 template <int TEMPL>
 static INT_PTR CALLBACK forwardproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
@@ -623,6 +623,7 @@ OsWin oscreatedialog(int templ, OsWin owner) {
   switch (templ) {
     case IDD_SETTINGS: proc = forwardproc<IDD_SETTINGS>; break;
     case IDD_PLAYLOG: proc = forwardproc<IDD_PLAYLOG>; break;
+    case IDD_LIVE: proc = forwardproc<IDD_LIVE>; break;
     case IDD_AREA: proc = oswin32areaproc; keys = false; break;
     case IDD_FRAME: proc = oswin32frameproc; keys = false; break;
     default: break;
