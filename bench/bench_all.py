@@ -4,7 +4,8 @@
     bench_all.py DIR
 
 DIR holds the --json files of the benchmarks: bench.json (scripts/bench.sh:
-kesto_bench and kestocard), watch.json (bench/watch_latency.py),
+kesto_bench and kestocard), watch.json (bench/watch_latency.py), live.json
+(bench/live_latency.py),
 capture.json (bench/capture_burst.py), startup.json (bench/startup.py), and
 steps.txt, one line "<seconds> <exit code> <name>" per benchmark run. A
 benchmark whose file is missing shows as not measured. Figures off their
@@ -93,6 +94,28 @@ def rows_kestocard(data, off=None):
     return rows
 
 
+LIVE_LIMIT_MS = 1200  # median from an append to live\\shot.txt holding it
+
+
+def rows_live(data, off, failed):
+    if not data:
+        return [("text files for streaming (bench/live_latency.py)", None, "not measured", "")]
+    rows = []
+    for interval, f in sorted(data.get("intervals", {}).items(), key=lambda kv: int(kv[0])):
+        if "error" in f or "median" not in f:
+            rows.append((f"append to shot.txt, INTERVAL={interval}", None, f"failed: {f.get('error', 'none shown')[:60]}", ""))
+            failed.append(f"shot.txt at INTERVAL={interval}")
+            continue
+        ok = f["median"] <= LIVE_LIMIT_MS and not f.get("partial_reads")
+        if not ok:
+            off.append(f"shot.txt at INTERVAL={interval}: {f['median']:.0f} ms, {f.get('partial_reads')} partial reads")
+        rows.append((f"append to live\\shot.txt, INTERVAL={interval} ({f['count']} shots)", ms(f["median"], 0),
+                     f"max {ms(f['max'], 0)}, {f.get('missed', 0)} never in the file, "
+                     f"{f.get('partial_reads', 0)} partial reads",
+                     f"<= {LIVE_LIMIT_MS} ms {'ok' if ok else 'MISSED'}"))
+    return rows
+
+
 def rows_watch(data, off, failed):
     if not data:
         return [("game watcher (bench/watch_latency.py)", None, "not measured", "")]
@@ -166,7 +189,7 @@ def main():
         ("Log parsing and scorecard page (kesto_bench, native, real time)", rows_kesto_bench(bench.get("kesto_bench"))),
         ("Scorecard tool, whole process (native)", rows_kestocard(bench.get("kestocard"), off)),
         ("kesto.exe under Wine on Xvfb (ja_JP.UTF-8)", rows_startup(load(d, "startup.json"))
-         + rows_watch(load(d, "watch.json"), off, failed) + rows_capture(load(d, "capture.json"), off)),
+         + rows_watch(load(d, "watch.json"), off, failed) + rows_live(load(d, "live.json"), off, failed) + rows_capture(load(d, "capture.json"), off)),
     ]
     head = ("figure", "median", "spread and other figures", "target")
     allrows = [r for _, rows in sections for r in rows]

@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -52,6 +52,8 @@ printf 'Player1:A,"B"\r\n** Stroke Begin **\r\n2009/4/5 9:07\r\n*Hole  1\r\n*Pla
 "$GEN" --settings 5 "$FUZZ/corpus/settings/gen5"
 "$GEN" --settings 6 "$FUZZ/corpus/settings/gen6"
 printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
+printf '// live.txt\r\nFILES=1\r\nSERVER=0\r\nPORT=8089\r\n' >"$FUZZ/corpus/livesettings/written"
+printf 'FILES=2\nPORT=65536\nSERVER=\n' >"$FUZZ/corpus/livesettings/damaged"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
@@ -80,6 +82,7 @@ maxlen() {
     capture) echo 64 ;;
     watch) echo 16384 ;;
     rounds) echo 1048576 ;;
+    livesettings) echo 4096 ;;
   esac
 }
 

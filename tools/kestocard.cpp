@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "kesto.h"
+#include "app/live.h"
 #include "config/course.h"
 #include "config/textfile.h"
 #include "os/console/console.h"
@@ -21,6 +22,7 @@
 static const char kusage[] =
     "usage: kestocard [--courses golfcourse.txt] [--short yes|no] [--links] LOG...\n"
     "       kestocard --stats [--courses golfcourse.txt] LOG...\n"
+    "       kestocard --live [--courses golfcourse.txt] LOG\n"
     "Writes the scorecard page of each play log (golf.txt or a saved copy) into the\n"
     "current folder, named log<year><month><day>_<hour><minute>.html after the log's\n"
     "last-write time: the same page that KESTO's \"HTM作成\" writes for that log.\n"
@@ -33,6 +35,9 @@ static const char kusage[] =
     "                  of all the logs (each game once, however many logs hold\n"
     "                  it): stats.html and rounds.csv (UTF-8, for spreadsheets)\n"
     "                  in the current folder, as KESTO's \"成績集計\" writes them\n"
+    "  --live          instead of a page, the live state at the end of the log\n"
+    "                  as KESTO's streaming would hold it after following the\n"
+    "                  whole log: one line of JSON (UTF-8) on standard output\n"
     "  --help          show this text\n"
     "The name of each page written goes to standard output; notices, questions\n"
     "and answers go to standard error.  The exit status is 0 when every page was\n"
@@ -124,6 +129,34 @@ static int onelog(const char* path) {
   return 0;
 }
 
+// --live: the log as the watcher's live buffer holds it, then the state as JSON.
+static int live(const char* path) {
+  OsHandle f = oscreatefile(path, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
+  if (f == OS_BADFILE || f == 0) {
+    complain(path, "cannot open the log");
+    return 1;
+  }
+  uint32_t size = osgetfilesize(f), got = 0, error = 0;
+  int ok = size != OS_INVALID_FILE_SIZE && size < LOGBUFSIZE && readall(f, gkesto.livebuf, size, &got, &error);
+  osclosehandle(f);
+  if (!ok) {
+    complain(path, size != OS_INVALID_FILE_SIZE && size >= LOGBUFSIZE
+                       ? "the log is too large (KESTO follows logs below 0x400000 = 4194304 bytes)"
+                       : "cannot read the log");
+    return 1;
+  }
+  gkesto.livebuf[size] = 0;
+  livefromlog((int32_t)size);
+  static char json[16384];
+  if (livejson(json, (int32_t)sizeof json) < 0) {
+    complain(path, "the state does not fit its buffer");
+    return 1;
+  }
+  conpututf8(1, json);
+  conpututf8(1, "\n");
+  return 0;
+}
+
 // --stats: every log into one round history, then the page and the CSV.
 static int stats(char** logs, int nlogs) {
   static RoundHistory h;
@@ -180,7 +213,7 @@ static int usage(const char* why) {
 
 int conmain(int argc, char** argv) {
   const char* courses = nullptr;
-  bool links = false, statsmode = false;
+  bool links = false, statsmode = false, livemode = false;
   // Options may come anywhere; the logs are gathered at the front of argv.
   int nlogs = 0;
   bool optionsdone = false;
@@ -208,6 +241,8 @@ int conmain(int argc, char** argv) {
       links = true;
     } else if (strcmp(a, "--stats") == 0) {
       statsmode = true;
+    } else if (strcmp(a, "--live") == 0) {
+      livemode = true;
     } else {
       char b[96];
       snprintf(b, sizeof b, "unknown option %.60s", a);
@@ -229,6 +264,10 @@ int conmain(int argc, char** argv) {
   }
 
   int status = 0;
+  if (livemode) {
+    if (nlogs != 1 || statsmode || links) return usage("--live takes one log, without --stats or --links");
+    return live(argv[0]);
+  }
   if (statsmode)
     status = stats(argv, nlogs);
   else

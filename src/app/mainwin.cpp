@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/capctl.h"
+#include "app/live.h"
 #include "app/statscmd.h"
 #include "app/ticks.h"
 #include "app/watch.h"
@@ -64,6 +65,7 @@ void mainwincreate(OsWin w) {
   gkesto.set.courseunread = 0;
   gkesto.set.coursekeep = 0;
   gkesto.set.loadmask = readsettings();
+  livestart();
   // Complete only with every capture key found: a defaulted area choice or
   // lock-on also fills in its key's bit.
   if ((gkesto.set.loadmask & LM_CAPTUREKEYS) == LM_CAPTUREKEYS && !(gkesto.set.loadmask & LM_DEFAULTED))
@@ -73,7 +75,8 @@ void mainwincreate(OsWin w) {
   // user's: golfcourse.txt is never replaced by it.
   if (gkesto.set.iniunread) gkesto.set.coursekeep = 1;
   // Told once the window is up, over it.
-  if (gkesto.set.iniunread || gkesto.set.courseunread) ospostcommand(w, IDC_STARTNOTICE);
+  if (gkesto.set.iniunread || gkesto.set.courseunread || glive.setunread || glive.setbad)
+    ospostcommand(w, IDC_STARTNOTICE);
 
   ossetwindowtext(w, KESTO_TITLE);
 
@@ -91,6 +94,7 @@ void mainwincreate(OsWin w) {
   resetburst();
   mw.freemb = freediskmb(gkesto.set.homeread);
   statsmenu(w);
+  livemenu(w);
 }
 
 void mainwininitdialog() {
@@ -208,6 +212,7 @@ static void startnotice() {
                 "組み込みのコース表を使います。終了時に golfcourse.txt は保存しません。");
     osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
   }
+  if (livestartnotice(b, (int)sizeof b)) osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
 }
 
 // The end sequence proper: nothing of a burst is left in memory by now.
@@ -355,11 +360,15 @@ static void routewatch(const WatchEvents& events) {
     switch (e.kind) {
       case WatchFieldText: ossetdlgitemtext(m, e.id, e.text); break;
       case WatchFieldNumber: ossetdlgitemint(m, e.id, e.value, e.sign); break;
-      case WatchShot: showshot(e.shot); break;
+      case WatchShot:
+        liveshot(e.shot);
+        if (e.value) showshot(e.shown);
+        break;
+      case WatchLogRead: livelogread(e.value); break;
       case WatchMessage: osmessagebox(m, e.text, e.caption, e.type); break;
       case WatchStopTicks: stoptimers(); break;
       case WatchStartTicks: starttimers(); break;
-      case WatchGameStarted:
+      case WatchGameStarted: livegamestarted(e.value, e.sign); break;
       case WatchGameEnded:
       case WatchLogCopied: break;
     }
@@ -394,6 +403,7 @@ void mainwintimer(int id) {
   }
   watchstep(events);
   routewatch(events);
+  livetick();
 }
 
 void mainwindestroy() { endnow(AskOrDiscard); }

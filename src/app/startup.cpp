@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kesto.h"
+#include "app/live.h"
 #include "app/mainwin.h"
 #include "app/statscmd.h"
 #include "capture/area.h"
@@ -25,6 +26,7 @@ static int joinpath(char* dst, const char* folder, const char* name) {
 // with the main window and calls nothing of the program but what it lists.
 static void setdlgcmd(OsWin d, int id, int, intptr_t) { setdlgcommand(d, id); }
 static void playlogcmd(OsWin d, int id, int, intptr_t) { playlogcommand(d, id); }
+static int syscmd(int id) { return mainwinsyscommand(id) || livesyscommand(id); }
 static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, code); }
 
 // Each dialog's row lists, in order: init, command, close, timer, focus,
@@ -33,7 +35,7 @@ static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, 
 #define NONE nullptr
 const OsHandlers kestohandlers = {
     {mainwincreate, mainwininitdialog, mainwincommand, mainwintimer, mainwinclose, mainwinqueryend,
-     mainwinendsession, mainwindestroy, mainwinsyscommand},
+     mainwinendsession, mainwindestroy, syscmd},
     {
         {IDD_SETTINGS, setdlginit, setdlgcmd, setdlgclose, NONE, NONE, NONE, NONE, NONE,  //
          NONE, NONE, NONE, NONE, NONE, NONE},
@@ -41,6 +43,8 @@ const OsHandlers kestohandlers = {
          NONE, NONE, NONE, NONE, NONE, NONE},
         {IDD_AREA, areadlginit, areadlgcommand, areadlgclose, areadlgtimer, areadlgfocus, areadlgactivate,
          areadlgpaint, areadlgdestroyed,  //
+         NONE, NONE, NONE, NONE, NONE, NONE},
+        {IDD_LIVE, livedlginit, livedlgcommand, livedlgclose, NONE, NONE, NONE, NONE, livedlgdestroyed,  //
          NONE, NONE, NONE, NONE, NONE, NONE},
         {IDD_FRAME, frameinit, framecmd, NONE, NONE, framefocus, NONE, framepaint, framedestroyed,  //
          framelbuttondown, framemousemove, framelbuttonup, framerbuttondown, framerbuttonup, framemoved},

@@ -220,7 +220,8 @@ static void gamefound(const IntervalRow& pace) {
   ws.logsize = size;
   shownumber(IDC_LOGSIZE, size);
   status("golf.txt 監視中");
-  happened(WatchGameStarted);
+  WatchEvent* started = addevent(WatchGameStarted);
+  if (started) started->value = (int32_t)size;
   // What is in the file now is never shown: following starts at its end.
   ws.readpos = size;
   if (size >= LOGBUFSIZE) {
@@ -230,10 +231,10 @@ static void gamefound(const IntervalRow& pace) {
     toolarge(size);
     return;
   }
-  // Only what the game appends from now on is shown: these bytes are never
-  // parsed, so a short read here costs nothing.
+  // Only what the game appends from now on is shown as a shot; the game so
+  // far is read for the live board when the buffer holds it whole.
   uint32_t error = 0;
-  readwhole(&error);
+  if (readwhole(&error) == (int32_t)size && started) started->sign = 1;
 }
 
 // The game window has no title any more: the game has ended.
@@ -290,15 +291,28 @@ static int follownew(const IntervalRow& pace) {
   // finished is left for the next read, so a shot is never shown half read.
   uint32_t end = (uint32_t)shotstretchend(gkesto.livebuf, (int32_t)from, (int32_t)ws.newsize);
   if (end == from) return 1;
-  int32_t st = parseshot(gkesto.shot, gkesto.livebuf, (int32_t)from, (int32_t)end);
+  // Every record of the stretch is a shot of its own; the main window shows
+  // the state after the whole stretch, as the last of them carries.
+  static StretchShots recs;
+  int32_t st = parseshots(gkesto.shot, recs, gkesto.livebuf, (int32_t)from, (int32_t)end);
   if (st == SHOTSTATUS) {
-    if (WatchEvent* ev = addevent(WatchShot)) ev->shot = gkesto.shot;
+    int32_t first = recs.count > STRETCHSHOTS ? recs.count - STRETCHSHOTS : 0;
+    for (int32_t i = first; i < recs.count; i++) {
+      WatchEvent* ev = addevent(WatchShot);
+      if (!ev) continue;
+      ev->shot = recs.shot[i % STRETCHSHOTS];
+      if (i == recs.count - 1) {
+        ev->value = 1;
+        ev->shown = gkesto.shot;
+      }
+    }
   }
   setnumber(IDC_STATUS, st, 1);
   if (st == LINELIMITSTATUS) ws.ticks = 2 * pace.backoff;
   setnumber(IDC_PLAYER, gkesto.shot.player, 1);
   setnumber(IDC_HOLE, gkesto.shot.hole, 1);
   ws.readpos = end;
+  if (WatchEvent* ev = addevent(WatchLogRead)) ev->value = (int32_t)end;
   return 1;
 }
 

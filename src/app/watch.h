@@ -14,11 +14,15 @@
 enum WatchEventKind {
   WatchFieldText,    // a text field of the main window: id, text
   WatchFieldNumber,  // a number field: id, value, sign (1: signed)
-  WatchShot,         // a shot was read: shot (club, power, distance left)
+  WatchShot,         // a ShotData record was read: shot (its own club, power,
+                     // distance left); one each, in order; the last of a step
+                     // has value 1 and shown, the shot as the main window shows it
+  WatchLogRead,      // the live buffer holds golf.txt's whole lines up to value
   WatchMessage,      // a message for the user: text, caption, type
   WatchStopTicks,    // the ticks stop (a message follows, or the watcher gave up)
   WatchStartTicks,   // the ticks start again, with the interval row in force
-  WatchGameStarted,  // golf.txt is followed from its end
+  WatchGameStarted,  // golf.txt is followed from its end, value: its length;
+                     // sign 1 when the live buffer holds it whole up to there
   WatchGameEnded,    // the game's window closed
   WatchLogCopied,    // golfwatch.txt was replaced by a copy of golf.txt
 };
@@ -32,6 +36,7 @@ struct WatchEvent {
   const char* text;      // kept in the list's text space
   const char* caption;
   LiveShot shot;         // the shot as read
+  LiveShot shown;        // WatchShot with value 1: the main window's shot
 };
 
 #define WATCHEVENTS 64

@@ -66,6 +66,15 @@ uint32_t linehex(const char* line, int32_t len, int32_t at);
 // Parses the live buffer buf (golf.txt at its own offsets, LOGBUFSIZE bytes)
 // from offset from to offset to into the shot record s.
 int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to);
+// Every ShotData record of a stretch, each with its own club, power and
+// distance left, as a "*Player" line after it does not touch them.
+#define STRETCHSHOTS 32
+struct StretchShots {
+  int32_t count;              // records read; the last STRETCHSHOTS are kept
+  LiveShot shot[STRETCHSHOTS];  // record i at shot[i % STRETCHSHOTS]
+};
+// As parseshot, also listing every record read in rec (its count set to 0 first).
+int32_t parseshots(LiveShot& s, StretchShots& rec, const char* buf, int32_t from, int32_t to);
 // The end of what the game has finished writing in the stretch of the live
 // buffer from offset from to offset to: the stretch without a last line that
 // has no line end yet and without a ShotData record that lacks some of its

@@ -61,7 +61,8 @@ int32_t shotclub(const uint8_t* rec) {
   return club;
 }
 
-int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to) {
+static int32_t parsestretch(LiveShot& s, StretchShots* out, const char* buf, int32_t from, int32_t to) {
+  if (out) out->count = 0;
   if (from < 0) from = 0;
   if (to > LOGBUFSIZE - 1) to = LOGBUFSIZE - 1;
   if (from >= to) return 0;
@@ -97,11 +98,20 @@ int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to) {
           s.club = shotclub(s.shot);
           s.power = s.shot[158];
           status = 3;
+          if (out) out->shot[out->count++ % STRETCHSHOTS] = s;
         }
       }
     }
     if (pos >= to) return status;
   }
+}
+
+int32_t parseshot(LiveShot& s, const char* buf, int32_t from, int32_t to) {
+  return parsestretch(s, nullptr, buf, from, to);
+}
+
+int32_t parseshots(LiveShot& s, StretchShots& rec, const char* buf, int32_t from, int32_t to) {
+  return parsestretch(s, &rec, buf, from, to);
 }
 
 int32_t shotstretchend(const char* buf, int32_t from, int32_t to) {

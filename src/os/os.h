@@ -284,7 +284,7 @@ struct OsDialogHandlers {
   void (*rbuttonup)(OsWin d);                         // client and frame area
   void (*moved)(OsWin d, int sized);                  // WM_MOVE (0), WM_SIZE (1)
 };
-#define OS_DIALOGS 4
+#define OS_DIALOGS 5
 struct OsHandlers {
   OsMainHandlers main;
   OsDialogHandlers dialogs[OS_DIALOGS];  // templ 0 ends the list early
@@ -402,6 +402,9 @@ OsHandle osgetsystemmenu(OsWin w);
 // (OS_MF_SEPARATOR, id and text unused).  A system menu's ids are below
 // 0xF000 with the low four bits 0, as WM_SYSCOMMAND masks them.  1 or 0.
 int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text);
+#define OS_MF_CHECKED 0x8u
+// Like CheckMenuItem by command: the entry id checked (1) or not (0).  1 or 0.
+int oscheckmenuitem(OsHandle menu, uint32_t id, int checked);
 
 // ---- searching a folder --------------------------------------------------------
 #define OS_FILE_ATTRIBUTE_DIRECTORY 0x10u

@@ -88,3 +88,13 @@
 #define IDD_SETTINGS 104
 #define IDD_AREA 108
 #define IDD_FRAME 110
+
+// "配信の設定…": the streaming settings dialog, and the system menu's entries.
+#define IDD_LIVE 112
+#define IDC_LIVE_END 2          // "閉じる"
+#define IDC_LIVE_FOLDER 1201    // the folder of the text files
+#define IDC_LIVE_OPEN 1202      // "フォルダを開く"
+#define IDC_LIVE_FILES 1203     // "配信用テキストファイルを書く"
+#define IDC_LIVE_STATE 1204     // files written, failures and the last reason
+#define IDM_LIVEFILES 0x1F20    // "配信用テキストファイル" (checked when FILES=1)
+#define IDM_LIVESETTINGS 0x1F30 // "配信の設定…"

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "app/live.h"
 #include "kesto.h"
 #include "os/fake/fakeos.h"
 
@@ -38,5 +39,6 @@ bool writefile(const std::string& path, const std::string& bytes) {
 
 void kestoreset() {
   memset(&gkesto, 0, sizeof gkesto);
+  memset(&glive, 0, sizeof glive);
   fakereset();
 }

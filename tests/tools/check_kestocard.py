@@ -5,7 +5,9 @@ stream, and logs at the size limit.  Run by ctest:
     check_kestocard.py --build BUILD_DIR
 """
 import argparse
+import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -133,6 +135,31 @@ def main():
               "--stats takes the pars of --courses")
         check("big.txt : " in page("stats.html").decode("cp932"), "stats.html lists the skipped log")
         os.remove(os.path.join(work, "stats.html"))
+        # --live: the board at the end of generated logs is the last table of their scorecard page.
+        gen = os.path.join(build, "kestologgen")
+        for seed in range(1, 9):
+            log = "gen%d.txt" % seed
+            subprocess.run([gen, str(seed), "3", os.path.join(work, log)], check=True, stdout=subprocess.DEVNULL)
+            rc, out, err = run("--live", log)
+            check(rc == 0 and out.endswith("\n") and out.count("\n") == 1, "--live prints one line (%d %s)" % (rc, err))
+            state = json.loads(out)
+            rc, out, err = run("--short", "yes", log)
+            table = page(out.split()[-1]).decode("cp932").split("<table")[-1]
+            rows = []
+            for row in re.findall(r"<tr>(.*?)</tr>", table, re.S):
+                cells = [re.sub(r"<[^>]*>", "", c).strip() for c in re.findall(r"<td[^>]*>(.*?)</td>", row, re.S)]
+                if cells and cells[0] not in ("\u30db\u30fc\u30eb", "PAR"):
+                    rows.append(cells)
+            board = state["board"]
+            check([r[0] for r in rows] == [b["name"] for b in board],
+                  "--live names as the page's last table (seed %d): %s %s" % (seed, [r[0] for r in rows], board))
+            for r, b in zip(rows, board):
+                if b["to_par"] is not None:
+                    check(int(r[-1]) == b["to_par"], "--live to-par as the page (seed %d): %s %s" % (seed, r, b))
+                check(sum(1 for x in r[1:19] if x) == b["thru"], "--live thru as the page (seed %d): %s %s" % (seed, r, b))
+            check(state["game"]["ended"] is True and state["seq"] > 0, "--live at a log's end (seed %d)" % seed)
+        rc, out, err = run("--live", "a.txt", "b.txt")
+        check(rc == 2 and "--live takes one log" in err, "--live with two logs: status 2")
         rc, out, err = run("--stats", "unended.txt")
         check(rc == 1 and out == "" and "no finished game" in err and not os.path.exists(os.path.join(work, "stats.html")),
               "--stats without a finished game writes nothing, status 1")

@@ -829,7 +829,7 @@ class StatsCommand : public ::testing::Test {
 };
 
 TEST_F(StatsCommand, InTheSystemMenuReadsEveryLogAndShowsThePage) {
-  ASSERT_EQ(gfake.sysmenu.size(), 2u);
+  ASSERT_GE(gfake.sysmenu.size(), 2u);  // the streaming entries follow
   EXPECT_EQ(gfake.sysmenu[1].id, (uint32_t)IDM_STATS);
   EXPECT_EQ(gfake.sysmenu[1].text, "成績集計");
   EXPECT_EQ(mainwinsyscommand(0xF060), 0);  // SC_CLOSE is the system's

@@ -547,11 +547,11 @@ TEST_F(Watch, AStepListsWhatHappenedInOrderAndDrawsNothing) {
   gkesto.mw.watch.ticks = A() - 1;
   watchstep(ev);
   EXPECT_EQ(item(IDC_CLUB), clubbefore);  // nothing drawn by the step
-  // Log lengths, the shot, then status, player and hole.
+  // Log lengths, the shot, then status, player and hole, and how far the log is read.
   std::string k = kinds();
   ASSERT_EQ(k, std::string() + (char)('a' + WatchFieldNumber) + (char)('a' + WatchFieldNumber) +
                    (char)('a' + WatchShot) + (char)('a' + WatchFieldNumber) + (char)('a' + WatchFieldNumber) +
-                   (char)('a' + WatchFieldNumber));
+                   (char)('a' + WatchFieldNumber) + (char)('a' + WatchLogRead));
   EXPECT_EQ(ev.ev[2].shot.club, 7);
   EXPECT_EQ(ev.ev[5].id, IDC_HOLE);
   EXPECT_EQ(ev.lost, 0);

@@ -19,6 +19,8 @@ static void writeall(int stream, const char* s, size_t n) {
 
 void conputarg(int stream, const char* arg) { writeall(stream, arg, strlen(arg)); }
 
+void conpututf8(int stream, const char* utf8) { writeall(stream, utf8, strlen(utf8)); }
+
 void conputs(int stream, const char* sjis) {
   static iconv_t cd = (iconv_t)-1;
   static bool tried = false;

@@ -16,3 +16,6 @@ int conmain(int argc, char** argv);
 void conputs(int stream, const char* sjis);
 // Writes an argument as the tool received it (a path, say) to the stream.
 void conputarg(int stream, const char* arg);
+// Writes UTF-8 bytes to the stream as they are (JSON for other programs),
+// whatever the terminal's encoding.
+void conpututf8(int stream, const char* utf8);

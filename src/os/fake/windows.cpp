@@ -339,3 +339,13 @@ int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
   gfake.sysmenu.push_back(FakeMenuEntry{(OsWin)(menu & ~SYSMENUBIT), flags, id, text ? text : ""});
   return 1;
 }
+
+int oscheckmenuitem(OsHandle menu, uint32_t id, int checked) {
+  if (!(menu & SYSMENUBIT)) return 0;
+  for (FakeMenuEntry& e : gfake.sysmenu)
+    if (e.win == (OsWin)(menu & ~SYSMENUBIT) && e.id == id) {
+      e.flags = checked ? e.flags | OS_MF_CHECKED : e.flags & ~OS_MF_CHECKED;
+      return 1;
+    }
+  return 0;
+}

@@ -77,6 +77,10 @@ int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text) {
   return AppendMenuW((HMENU)menu, flags, (UINT_PTR)id, (flags & OS_MF_SEPARATOR) ? nullptr : w) ? 1 : 0;
 }
 
+int oscheckmenuitem(OsHandle menu, uint32_t id, int checked) {
+  return CheckMenuItem((HMENU)menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED)) != (DWORD)-1;
+}
+
 // ---- messages --------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
@@ -580,7 +584,7 @@ static bool ismodeless(HWND h) {
   return false;
 }
 
-// The settings and play-log dialogs: every message they answer goes to
+// The settings, play-log and live dialogs: every message they answer goes to
 // their handlers.  The close box arrives as WM_CLOSE, Esc as IDCANCEL.
 template <int TEMPL>
 static INT_PTR CALLBACK forwardproc(HWND h, UINT msg, WPARAM wp, LPARAM) {
@@ -619,6 +623,7 @@ OsWin oscreatedialog(int templ, OsWin owner) {
   switch (templ) {
     case IDD_SETTINGS: proc = forwardproc<IDD_SETTINGS>; break;
     case IDD_PLAYLOG: proc = forwardproc<IDD_PLAYLOG>; break;
+    case IDD_LIVE: proc = forwardproc<IDD_LIVE>; break;
     case IDD_AREA: proc = oswin32areaproc; keys = false; break;
     case IDD_FRAME: proc = oswin32frameproc; keys = false; break;
     default: break;

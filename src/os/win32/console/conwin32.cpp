@@ -63,6 +63,10 @@ void conputs(int stream, const char* sjis) {
 // The arguments are Shift-JIS already (see wmain).
 void conputarg(int stream, const char* arg) { conputs(stream, arg); }
 
+void conpututf8(int stream, const char* utf8) {
+  writeall(GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), utf8, (DWORD)strlen(utf8));
+}
+
 // An argument as Shift-JIS, exactly: nullptr when some character of it has
 // no Shift-JIS form.  A best-fit character would name another file, so none
 // is taken, and the text must come back the same from Shift-JIS.
