@@ -205,8 +205,7 @@ def one_round_history():
 # caption or a log line on more than one line; elsewhere a run of letters,
 # digits and signs on more than one line), the chart labels' sizes and
 # overlaps, and for each player of the chart the points drawn inside it.
-STATS_PROBE = """<!DOCTYPE html><html><body style="margin:0">
-%(frames)s<pre id="out"></pre>
+STATS_PROBE = """<!DOCTYPE html><html><head>
 <script>
 function lines(rects) {
   var tops = [];
@@ -272,15 +271,16 @@ function measure(f) {
   });
   return r;
 }
-var frames = document.querySelectorAll('iframe'), done = 0, out = [];
-[].forEach.call(frames, function (f, i) {
-  f.onload = function () {
-    out[i] = measure(f);
-    if (++done == frames.length) document.getElementById('out').textContent = JSON.stringify(out);
-  };
-  f.src = 'stats.html';
-});
-</script></body></html>
+// Each frame is measured in its own load event, which comes before the
+// probe's: the DOM is dumped after the probe's load event, so it always
+// holds every frame's figures, however slowly the machine lays them out.
+var done = 0, out = [];
+function framed(f) {
+  out[+f.getAttribute('data-i')] = measure(f);
+  if (++done == %(count)d) document.getElementById('out').textContent = JSON.stringify(out);
+}
+</script></head><body style="margin:0"><pre id="out"></pre>
+%(frames)s</body></html>
 """
 
 
@@ -288,11 +288,12 @@ def measure_stats(d, widths):
     """stats.html in folder d measured in frames of the given widths."""
     import html
     import json
-    frames = "".join('<iframe width="%d" style="width:%dpx;height:30000px;border:0;display:block"></iframe>\n'
-                     % (w, w) for w in widths)
+    frames = "".join('<iframe data-i="%d" src="stats.html" onload="framed(this)" width="%d" '
+                     'style="width:%dpx;height:30000px;border:0;display:block"></iframe>\n'
+                     % (i, w, w) for i, w in enumerate(widths))
     with open(os.path.join(d, "probe.html"), "w", encoding="utf-8") as f:
-        f.write(STATS_PROBE % {"frames": frames})
-    dom = chromium("--allow-file-access-from-files", "--virtual-time-budget=20000", "--window-size=1100,1000",
+        f.write(STATS_PROBE % {"frames": frames, "count": len(widths)})
+    dom = chromium("--allow-file-access-from-files", "--window-size=1100,1000",
                    "--dump-dom", "file://" + os.path.join(d, "probe.html"))
     start, end = dom.find('<pre id="out">'), dom.find("</pre>")
     try:
