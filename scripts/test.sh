@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: native unit
-# tests, the scorecard pages of kestocard in headless Chromium, the same unit
-# tests under AddressSanitizer/UBSan, the fuzz targets for a bounded
-# time, and the end-to-end tests of kesto.exe under Wine in two locales.
+# tests, the scorecard pages of kestocard and the overlay page in headless
+# Chromium, the same unit tests under AddressSanitizer/UBSan, the fuzz targets
+# for a bounded time, and the end-to-end tests of kesto.exe under Wine in two
+# locales.
 # Ends with one summary line "total: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -56,6 +57,20 @@ if [ -x build/native/kestocard ]; then
   fi
 else
   failed=$((failed + 1)); notes+=("browser: kestocard not built")
+fi
+
+stage "the overlay page in headless Chromium"
+overlay_build=()
+[ -x build/native/kestocard ] && overlay_build=(--build build/native)
+python3 tests/browser/check_overlay.py "${overlay_build[@]}" 2>&1 | tee build/overlay.log
+line=$(grep -E '^overlay: [0-9]+ passed, [0-9]+ failed' build/overlay.log | tail -n 1)
+if [ -n "$line" ]; then
+  p=$(echo "$line" | sed -E 's/^overlay: ([0-9]+) passed.*/\1/')
+  f=$(echo "$line" | sed -E 's/^overlay: [0-9]+ passed, ([0-9]+) failed.*/\1/')
+  passed=$((passed + p)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || notes+=("overlay: $f failed")
+else
+  failed=$((failed + 1)); notes+=("overlay: did not run")
 fi
 
 stage "sanitizer build and unit tests"

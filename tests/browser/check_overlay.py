@@ -3,7 +3,7 @@
 stand-in of KESTO's page server (livemock.py) and read through the DevTools
 protocol (cdp.py) after each event.
 
-    check_overlay.py [--build build/native]
+    check_overlay.py [--build build/native] [--page overlay.html]
 
 With --build, the hostile player names come from that build's
 `kestocard --live`, so they are escaped exactly as KESTO escapes them.
@@ -21,7 +21,7 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cdp  # noqa: E402
-from livemock import PAGE, LiveMock  # noqa: E402
+import livemock  # noqa: E402
 
 passed = 0
 failed = 0
@@ -87,7 +87,7 @@ def connected(page, mock, timeout=10):
 @group
 def static_page():
     """The file itself: one self-contained UTF-8 page that never writes markup."""
-    with open(PAGE, "rb") as f:
+    with open(livemock.PAGE, "rb") as f:
         raw = f.read()
     try:
         text = raw.decode("utf-8")
@@ -106,7 +106,7 @@ def static_page():
 
 @group
 def scorebug_and_board(browser):
-    mock = LiveMock().start()
+    mock = livemock.LiveMock().start()
     try:
         page = browser.open(mock.url())
         connected(page, mock)
@@ -204,7 +204,7 @@ def scorebug_and_board(browser):
 
 @group
 def views_and_scale(browser):
-    mock = LiveMock().start()
+    mock = livemock.LiveMock().start()
     try:
         mock.game(game(hole=3))
         mock.board(BOARD)
@@ -268,7 +268,7 @@ def hostile_state(build):
 @group
 def markup_stays_text(browser, build):
     state = hostile_state(build)
-    mock = LiveMock().start()
+    mock = livemock.LiveMock().start()
     try:
         mock.game(state["game"])
         mock.board(state["board"])
@@ -301,7 +301,7 @@ def markup_stays_text(browser, build):
 
 @group
 def reconnects(browser):
-    mock = LiveMock().start()
+    mock = livemock.LiveMock().start()
     port = mock.port
     try:
         mock.game(game(hole=2))
@@ -310,6 +310,15 @@ def reconnects(browser):
         page = browser.open(mock.url())
         page.wait_for(BUG + ".dataset.seq === '1'")
         page.evaluate("window.__was = %s" % BUG)
+        page.wait_for(BUG + ".getAnimations({subtree: true}).length === 0", 4)
+        # A stream lost, the server staying: the browser connects again and
+        # gets the same state, which is no new shot.
+        mock.drop()
+        page.wait_for("kesto.connects === 2 && kesto.connected", 10)
+        page.wait_for("performance.getEntriesByType('resource').filter(e => e.name.endsWith('/live.json')).length >= 2", 5)
+        browser.pump(0.3)
+        check(page.evaluate("kesto.shots.length === 1 && !%s.getAnimations({subtree: true}).length" % BUG),
+              "a stream lost and taken up again: the same shot is not shown as new")
         mock.stop()
         page.wait_for("!kesto.connected", 10)
         check(page.evaluate(SHOWN + "('overlay')"), "a short loss of KESTO keeps the overlay")
@@ -317,7 +326,7 @@ def reconnects(browser):
         check(True, "KESTO gone for a few seconds: the overlay hides")
 
         # KESTO started again on the same port counts its shots from 0.
-        mock = LiveMock(port=port)
+        mock = livemock.LiveMock(port=port)
         mock.game(game(start="2009/04/05 22:00:00", hole=1))
         mock.board([row(1, "Hanako", [], 0)])
         mock.shot(shot("Hanako", hole=1, club=11))
@@ -326,7 +335,9 @@ def reconnects(browser):
         page.wait_for(BUG + ".dataset.seq === '1' && %s('bug-name') === 'Hanako'" % TEXT, 20)
         check(True, "the page connects again by itself and shows the new state (%.1f s)" % (time.monotonic() - t))
         check(page.evaluate("__was === %s" % BUG), "the same scorebug element")
-        check(page.wait_for("kesto.connects === 2 && kesto.connected", 5), "one more connect")
+        check(page.evaluate("kesto.shots.map(s => s.seq).join()") == "1,1",
+              "the new KESTO's first shot is new, though its seq is the old one's")
+        check(page.wait_for("kesto.connects === 3 && kesto.connected", 5), "one more connect")
         check(mock.count("/live.json") >= 1, "/live.json is fetched again on the reconnect")
         mock.shot(shot("Hanako", hole=1, club=12))
         page.wait_for(BUG + ".dataset.seq === '2'")
@@ -342,7 +353,7 @@ def refused_then_served(browser):
     """A server that answers /events with 503 (too many connections): the
     browser's EventSource gives up, the page starts it again, waiting longer
     each time."""
-    mock = LiveMock().start()
+    mock = livemock.LiveMock().start()
     try:
         mock.refuse = 3
         mock.game(game(hole=4))
@@ -364,7 +375,10 @@ def refused_then_served(browser):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", help="a native build with kestocard, for the hostile names")
+    ap.add_argument("--page", help="the page to check instead of src/app/overlay.html")
     args = ap.parse_args()
+    if args.page:
+        livemock.PAGE = os.path.abspath(args.page)
     static_page()
     try:
         browser = cdp.Browser()

@@ -29,8 +29,8 @@ def dumps(v):
 
 
 class LiveMock:
-    def __init__(self, page=PAGE, port=0):
-        self.page = page
+    def __init__(self, page=None, port=0):
+        self.page = page or PAGE
         self.port = port
         self.lock = threading.Lock()
         self.seq = 0
@@ -164,6 +164,12 @@ class LiveMock:
         self.thread = threading.Thread(target=self.server.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
         self.thread.start()
         return self
+
+    def drop(self):
+        """Ends every open stream, the server staying (a connection lost)."""
+        with self.lock:
+            for q in self.streams:
+                q.put(None)
 
     def stop(self):
         """Stops listening and ends every open stream, as KESTO quitting does."""
