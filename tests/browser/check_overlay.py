@@ -111,6 +111,8 @@ def scorebug_and_board(browser):
         page = browser.open(mock.url())
         connected(page, mock)
         check(not page.evaluate(SHOWN + "('overlay')"), "no game: nothing shows")
+        bg = page.evaluate("[document.documentElement, document.body].map(e => getComputedStyle(e).backgroundColor)")
+        check(bg == ["rgba(0, 0, 0, 0)"] * 2, "the page's background is transparent: %s" % bg)
         check(page.wait_for("performance.getEntriesByType('resource').some(e => e.name.endsWith('/live.json'))", 5),
               "the page fetches /live.json once connected")
         names = page.evaluate("performance.getEntriesByType('resource').map(e => e.name)")
