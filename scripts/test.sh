@@ -29,6 +29,19 @@ count_ctest() {
   [ "$f" -eq 0 ] || notes+=("$2: $f failed")
 }
 
+# Adds the counts of the summary line "<what>: N passed, N failed" of a log.
+count_summary() {
+  local what=$1 log=$2 line p f
+  line=$(grep -E "^$what: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)); notes+=("$what: did not run"); return
+  fi
+  p=$(echo "$line" | sed -E "s/^$what: ([0-9]+) passed.*/\\1/")
+  f=$(echo "$line" | sed -E "s/^$what: [0-9]+ passed, ([0-9]+) failed.*/\\1/")
+  passed=$((passed + p)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || notes+=("$what: $f failed")
+}
+
 stage "packages"
 bash scripts/install-deps.sh || { echo "total: 0 passed, 1 failed"; exit 1; }
 # Each Wine prefix takes about 700 MB: the free space goes in the log.
@@ -63,15 +76,7 @@ stage "the overlay page in headless Chromium"
 overlay_build=()
 [ -x build/native/kestocard ] && overlay_build=(--build build/native)
 python3 tests/browser/check_overlay.py "${overlay_build[@]}" 2>&1 | tee build/overlay.log
-line=$(grep -E '^overlay: [0-9]+ passed, [0-9]+ failed' build/overlay.log | tail -n 1)
-if [ -n "$line" ]; then
-  p=$(echo "$line" | sed -E 's/^overlay: ([0-9]+) passed.*/\1/')
-  f=$(echo "$line" | sed -E 's/^overlay: [0-9]+ passed, ([0-9]+) failed.*/\1/')
-  passed=$((passed + p)); failed=$((failed + f))
-  [ "$f" -eq 0 ] || notes+=("overlay: $f failed")
-else
-  failed=$((failed + 1)); notes+=("overlay: did not run")
-fi
+count_summary overlay build/overlay.log
 
 stage "sanitizer build and unit tests"
 if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit kestocard kestologgen; then

@@ -21,21 +21,9 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import cdp  # noqa: E402
+import check_pages  # noqa: E402  (its check() and counts)
 import livemock  # noqa: E402
-
-passed = 0
-failed = 0
-
-
-def check(ok, what):
-    global passed, failed
-    if ok:
-        passed += 1
-        print("ok    " + what)
-    else:
-        failed += 1
-        print("FAIL  " + what)
-    return ok
+from check_pages import check  # noqa: E402
 
 
 def group(fn):
@@ -393,8 +381,8 @@ def main():
             markup_stays_text(browser, args.build)
             reconnects(browser)
             refused_then_served(browser)
-    print("overlay: %d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
+    print("overlay: %d passed, %d failed" % (check_pages.passed, check_pages.failed))
+    return 1 if check_pages.failed else 0
 
 
 if __name__ == "__main__":
