@@ -10,6 +10,14 @@ ended by a NUL byte), so no port and no websocket library are needed.
         name = page.evaluate("document.getElementById('bug-name').textContent")
         page.screenshot("overlay.png")
 
+The overlay page keeps window.kesto: .connected, .connects, .state (the last
+game, shot and board) and .shots, [{seq, at}] of the last 200 shots with the
+time each was put on the scorebug (Date.now(), ms), so a test that notes when
+it appended a shot can read the latency from the page:
+
+        page.wait_for("kesto.shots.some(s => s.seq === %d)" % seq, timeout=5)
+        at = page.evaluate("kesto.shots.find(s => s.seq === %d).at" % seq) / 1000.0
+
 Every wait has a deadline: wait_for polls an expression until it is truthy
 and raises Timeout (with the last value) when the deadline passes.  Errors
 thrown in the page are collected in page.exceptions, console lines in
