@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: native unit
-# tests, the scorecard pages of kestocard in headless Chromium, the same unit
-# tests under AddressSanitizer/UBSan, the fuzz targets for a bounded
-# time, and the end-to-end tests of kesto.exe under Wine in two locales.
+# tests, the scorecard pages of kestocard and the overlay page in headless
+# Chromium, the same unit tests under AddressSanitizer/UBSan, the fuzz targets
+# for a bounded time, and the end-to-end tests of kesto.exe under Wine in two
+# locales.
 # Ends with one summary line "total: N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,19 @@ count_ctest() {
   p=$((total - f))
   passed=$((passed + p)); failed=$((failed + f))
   [ "$f" -eq 0 ] || notes+=("$2: $f failed")
+}
+
+# Adds the counts of the summary line "<what>: N passed, N failed" of a log.
+count_summary() {
+  local what=$1 log=$2 line p f
+  line=$(grep -E "^$what: [0-9]+ passed, [0-9]+ failed" "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1)); notes+=("$what: did not run"); return
+  fi
+  p=$(echo "$line" | sed -E "s/^$what: ([0-9]+) passed.*/\\1/")
+  f=$(echo "$line" | sed -E "s/^$what: [0-9]+ passed, ([0-9]+) failed.*/\\1/")
+  passed=$((passed + p)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || notes+=("$what: $f failed")
 }
 
 stage "packages"
@@ -57,6 +71,12 @@ if [ -x build/native/kestocard ]; then
 else
   failed=$((failed + 1)); notes+=("browser: kestocard not built")
 fi
+
+stage "the overlay page in headless Chromium"
+overlay_build=()
+[ -x build/native/kestocard ] && overlay_build=(--build build/native)
+python3 tests/browser/check_overlay.py "${overlay_build[@]}" 2>&1 | tee build/overlay.log
+count_summary overlay build/overlay.log
 
 stage "sanitizer build and unit tests"
 if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit kestocard kestologgen; then
