@@ -22,9 +22,16 @@ HOSTILE = "K&A'B#1%41 表ソ"
 def test_burst_viewer_of_a_real_burst(ctx):
     if not shutil.which("chromium"):
         ctx.skip("no chromium")
-    ctx.folder = ctx.folder / HOSTILE
-    ctx.folder.mkdir()
+    # The stand-in game stays outside (golf.txt's path must fit a line of
+    # loginit.txt); KESTO's own folder is the hostile one.
+    base = ctx.folder
     cap.prepare(ctx, interval=7, pages=100)
+    ctx.folder = base / HOSTILE
+    ctx.folder.mkdir()
+    ini = (base / "loginit.txt").read_bytes()
+    home = ("HOME=" + ctx.winpath(base) + "\r\n").encode("cp932")
+    ctx.check(home in ini, "no HOME line")
+    (ctx.folder / "loginit.txt").write_bytes(ini.replace(home, ("HOME=" + ctx.winpath(ctx.folder) + "\r\n").encode("cp932")))
     h, g = cap.start(ctx)
     cap.check_box(ctx, h, 1021, 1)
     ctx.probe_ok("clipbmp", 64, 64, "stripes")

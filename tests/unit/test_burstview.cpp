@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "app/burstmenu.h"
+#include "app/startup.h"
 #include "capture/lastburst.h"
 #include "kesto.h"
 #include "os/fake/fakeos.h"
@@ -172,6 +173,20 @@ TEST_F(BurstViewer, TheMenuOpensTheLastBurstsViewer) {
   ASSERT_EQ(gfake.boxes.size(), 2u);
   EXPECT_NE(gfake.boxes[1].text.find("d06_0000_00_00"), std::string::npos) << gfake.boxes[1].text;
   EXPECT_EQ(burstsyscommand(IDM_LIVESETTINGS), 0);
+}
+
+// A program folder whose name ends with ソ (second byte 0x5C): its last
+// byte is no separator to strip, so loginit.txt and the bursts are found in
+// it; real trailing backslashes still go.
+TEST_F(BurstViewer, AProgramFolderEndingInATrailByte5CIsKept) {
+  const std::string folder = "Z:\\K&'#% \x95\x5c\x83\x5c";
+  ASSERT_TRUE(setpaths(folder.c_str()));
+  EXPECT_EQ(std::string(gkesto.set.home), folder);
+  EXPECT_EQ(std::string(gkesto.set.inifile), folder + "\\loginit.txt");
+  ASSERT_TRUE(setpaths((folder + "\\\\").c_str()));
+  EXPECT_EQ(std::string(gkesto.set.home), folder);
+  ASSERT_TRUE(setpaths("C:\\"));
+  EXPECT_EQ(std::string(gkesto.set.home), "C:");
 }
 
 }  // namespace
