@@ -36,19 +36,25 @@ from cdppipe import Browser  # noqa: E402
 SPAN_TOLERANCE = 0.05
 
 
-def bmp(w, h, rgb):
-    """A 24-bit bottom-up BMP of one colour with a bar whose place moves."""
+def bmpfile(w, h, colour):
+    """A 24-bit bottom-up BMP whose pixel (x, y), y counted from the top, is
+    colour(x, y) as (red, green, blue)."""
     pad = (4 - (w * 3) % 4) % 4
     rows = []
-    for y in range(h):
+    for y in range(h - 1, -1, -1):
         row = bytearray()
         for x in range(w):
-            c = rgb if (x // 4) % 2 else (255 - rgb[0], 255 - rgb[1], 255 - rgb[2])
+            c = colour(x, y)
             row += bytes((c[2], c[1], c[0]))
         rows.append(bytes(row) + b"\0" * pad)
     img = b"".join(rows)
     return (b"BM" + struct.pack("<IHHI", 54 + len(img), 0, 0, 54) +
             struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(img), 0, 0, 0, 0) + img)
+
+
+def bmp(w, h, rgb):
+    """Stripes of one colour and its inverse."""
+    return bmpfile(w, h, lambda x, y: rgb if (x // 4) % 2 else (255 - rgb[0], 255 - rgb[1], 255 - rgb[2]))
 
 
 def logline(n, ms):
@@ -195,29 +201,21 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
 def scene(k, w=320, h=200):
     """Frame k of a made-up swing: sky, green, a power gauge filling and the
     ball on its way (a 24-bit BMP)."""
-    pad = (4 - (w * 3) % 4) % 4
     power = min(1.0, k / 14)
     t = max(0, k - 16)
     bx, by = 40 + t * 18, 150 - t * 14 + t * t // 2
-    rows = []
-    for y in range(h - 1, -1, -1):  # bottom-up
-        row = bytearray()
-        for x in range(w):
-            if 170 <= y < 184 and 20 <= x < 300:
-                c = (230, 60, 40) if x - 20 < power * 280 else (60, 60, 70)
-                if x in (20, 299) or y in (170, 183):
-                    c = (240, 240, 240)
-            elif abs(x - bx) < 4 and abs(y - by) < 4:
-                c = (255, 255, 255)
-            elif y < 120:
-                c = (90 + y // 2, 150 + y // 3, 230)
-            else:
-                c = (40, 140 - (y - 120) // 2, 50)
-            row += bytes((c[2], c[1], c[0]))
-        rows.append(bytes(row) + b"\0" * pad)
-    img = b"".join(rows)
-    return (b"BM" + struct.pack("<IHHI", 54 + len(img), 0, 0, 54) +
-            struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(img), 0, 0, 0, 0) + img)
+
+    def colour(x, y):
+        if 170 <= y < 184 and 20 <= x < 300:
+            if x in (20, 299) or y in (170, 183):
+                return (240, 240, 240)
+            return (230, 60, 40) if x - 20 < power * 280 else (60, 60, 70)
+        if abs(x - bx) < 4 and abs(y - by) < 4:
+            return (255, 255, 255)
+        if y < 120:
+            return (90 + y // 2, 150 + y // 3, 230)
+        return (40, 140 - (y - 120) // 2, 50)
+    return bmpfile(w, h, colour)
 
 
 def picture(kestocard, out):
