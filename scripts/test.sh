@@ -59,15 +59,7 @@ fi
 stage "scorecard pages in headless Chromium"
 if [ -x build/native/kestocard ]; then
   python3 tests/browser/check_pages.py --build build/native 2>&1 | tee build/browser.log
-  line=$(grep -E '^browser: [0-9]+ passed, [0-9]+ failed' build/browser.log | tail -n 1)
-  if [ -n "$line" ]; then
-    p=$(echo "$line" | sed -E 's/^browser: ([0-9]+) passed.*/\1/')
-    f=$(echo "$line" | sed -E 's/^browser: [0-9]+ passed, ([0-9]+) failed.*/\1/')
-    passed=$((passed + p)); failed=$((failed + f))
-    [ "$f" -eq 0 ] || notes+=("browser: $f failed")
-  else
-    failed=$((failed + 1)); notes+=("browser: did not run")
-  fi
+  count_summary browser build/browser.log
 else
   failed=$((failed + 1)); notes+=("browser: kestocard not built")
 fi
@@ -77,6 +69,14 @@ overlay_build=()
 [ -x build/native/kestocard ] && overlay_build=(--build build/native)
 python3 tests/browser/check_overlay.py "${overlay_build[@]}" 2>&1 | tee build/overlay.log
 count_summary overlay build/overlay.log
+
+stage "burst viewer in headless Chromium"
+if [ -x build/native/kestocard ]; then
+  python3 tests/browser/check_viewer.py --build build/native 2>&1 | tee build/viewer.log
+  count_summary viewer build/viewer.log
+else
+  failed=$((failed + 1)); notes+=("viewer: kestocard not built")
+fi
 
 stage "sanitizer build and unit tests"
 if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit kestocard kestologgen; then

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/capctl.h"
+#include "app/burstmenu.h"
 #include "app/live.h"
 #include "app/statscmd.h"
 #include "app/ticks.h"
@@ -95,6 +96,7 @@ void mainwincreate(OsWin w) {
   mw.freemb = freediskmb(gkesto.set.homeread);
   statsmenu(w);
   livemenu(w);
+  burstmenu(w);
 }
 
 void mainwininitdialog() {
