@@ -215,6 +215,16 @@ class Page:
             self.browser.pump(interval)
             self._take()
 
+    def key(self, key, code=None, vk=0):
+        """A real key press as the browser's input sees it (down and up)."""
+        text = key if len(key) == 1 else ""
+        for t in ("keyDown", "keyUp"):
+            p = {"type": t if text or t == "keyUp" else "rawKeyDown", "key": key, "code": code or key,
+                 "windowsVirtualKeyCode": vk, "nativeVirtualKeyCode": vk}
+            if text and t == "keyDown":
+                p["text"] = text
+            self.send("Input.dispatchKeyEvent", p)
+
     def screenshot(self, path, clip=None):
         """A PNG of the viewport (or of clip: {"x", "y", "width", "height"})."""
         p = {"format": "png"}

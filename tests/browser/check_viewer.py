@@ -4,7 +4,7 @@
 Makes burst folders of BMP frames and a burst log (one in a folder whose name
 carries & ' # % and blanks), has the native kestocard write their viewers
 (--viewer), deletes one frame, and drives each page with real key presses
-over the DevTools pipe (cdppipe.py):
+over the DevTools pipe (cdp.py):
 
 - every frame loads, and stepping with the arrow keys shows frame n's number,
   its time from the first frame and its Tic exactly as the log has them;
@@ -31,7 +31,7 @@ import tempfile
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cdppipe import Browser  # noqa: E402
+from cdp import Browser  # noqa: E402
 
 SPAN_TOLERANCE = 0.05
 
@@ -123,20 +123,20 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
     n = len(frames)
     spans = {}
     with Browser() as b:
-        page = b.open(file_url(os.path.join(folder, "index.html")), width=900, height=700)
-        page.wait("window.kestoViewer")
+        page = b.open(file_url(os.path.join(folder, "index.html")), width=900, height=700, transparent=False)
+        page.wait_for("window.kestoViewer")
         tag = os.path.basename(folder.rstrip("/"))
-        check(page.eval("window.kestoViewer.count") == n, "%s: the page lists the log's %d frames" % (tag, n))
+        check(page.evaluate("window.kestoViewer.count") == n, "%s: the page lists the log's %d frames" % (tag, n))
         if name is not None:
-            shown = page.eval("document.getElementById('folder').textContent")
+            shown = page.evaluate("document.getElementById('folder').textContent")
             check(shown == name, "%s: the heading shows the folder as it is (%r)" % (tag, shown))
-            check(not page.eval("!!document.querySelector('h1 *, #folder *')"), "%s: no markup came from the name" % tag)
+            check(not page.evaluate("!!document.querySelector('h1 *, #folder *')"), "%s: no markup came from the name" % tag)
         # Stepping: every frame loads (or is told missing) and shows the log's figures.
         bad = []
         for k in range(n):
             if k:
                 page.key("ArrowRight", vk=0x27)
-            s = page.eval(WAIT_FRAME)
+            s = page.evaluate(WAIT_FRAME)
             num = k + 1
             want_missing = num in deleted
             ok = (s["i"] == k and s["pos"] == "%d / %d" % (num, n) and s["time"] == str(frames[k][2]) and
@@ -148,16 +148,16 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
         check(not bad, "%s: stepping with the arrow keys: each frame loads and shows its number, time and Tic"
               " as the log has them%s" % (tag, (" (first bad: %r)" % (bad[0],)) if bad else ""))
         page.key("ArrowRight", vk=0x27)
-        check(page.eval("window.kestoViewer.i") == n - 1, "%s: ArrowRight stops at the last frame" % tag)
+        check(page.evaluate("window.kestoViewer.i") == n - 1, "%s: ArrowRight stops at the last frame" % tag)
         page.key("Home", vk=0x24)
         page.key("ArrowLeft", vk=0x25)
-        check(page.eval("window.kestoViewer.i") == 0, "%s: Home goes to frame 1, ArrowLeft stays there" % tag)
+        check(page.evaluate("window.kestoViewer.i") == 0, "%s: Home goes to frame 1, ArrowLeft stays there" % tag)
         page.key("End", vk=0x23)
-        check(page.eval("document.getElementById('pos').textContent") == "%d / %d" % (n, n), "%s: End shows the last frame" % tag)
+        check(page.evaluate("document.getElementById('pos').textContent") == "%d / %d" % (n, n), "%s: End shows the last frame" % tag)
         mid = n // 2
-        page.eval("(function(){var s=document.getElementById('slider');s.value='%d';"
+        page.evaluate("(function(){var s=document.getElementById('slider');s.value='%d';"
                   "s.dispatchEvent(new Event('input'));})()" % (mid + 1))
-        check(page.eval("document.getElementById('time').textContent") == str(frames[mid][2]),
+        check(page.evaluate("document.getElementById('time').textContent") == str(frames[mid][2]),
               "%s: the slider shows frame %d at its time" % (tag, mid + 1))
         # Playing: Space from frame 1 to the last frame, measured in the page.
         span = frames[-1][2]
@@ -166,8 +166,8 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
             page.key("Home", vk=0x24)
             page.key(keys[rate][0], code="Digit" + keys[rate][0], vk=keys[rate][1])
             page.key(" ", code="Space", vk=0x20)
-            page.wait("!window.kestoViewer.playing", timeout=span / rate / 1000 * 2 + 20)
-            trace = page.eval("window.kestoViewer.trace")
+            page.wait_for("!window.kestoViewer.playing", timeout=span / rate / 1000 * 2 + 20)
+            trace = page.evaluate("window.kestoViewer.trace")
             measured = trace[-1][1] - trace[0][1]
             spans[rate] = (measured, span / rate)
             err = abs(measured - span / rate) / (span / rate) if span else 0
@@ -176,7 +176,7 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
                   " %d frames shown)" % (tag, rate, n, measured, span / rate, err * 100, len(trace)))
             if deleted and rate == rates[0]:
                 gone = [d - 1 for d in deleted]
-                check(all(page.eval("!!window.kestoViewer.missing[%d]" % g) for g in gone) and trace[-1][0] == n - 1,
+                check(all(page.evaluate("!!window.kestoViewer.missing[%d]" % g) for g in gone) and trace[-1][0] == n - 1,
                       "%s: the deleted frame %s is told missing and playing goes on to the end" % (tag, list(deleted)))
         # Loop: still playing after the end, Space pauses.
         page.key("1", code="Digit1", vk=0x31)
@@ -184,16 +184,16 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
         page.key("End", vk=0x23)
         page.key("ArrowLeft", vk=0x25)
         page.key(" ", code="Space", vk=0x20)
-        page.wait("window.kestoViewer.trace.length>0 && window.kestoViewer.trace[0][0]===0", timeout=30)
-        check(page.eval("window.kestoViewer.playing"), "%s: with loop on, playing starts again from frame 1" % tag)
+        page.wait_for("window.kestoViewer.trace.length>0 && window.kestoViewer.trace[0][0]===0", timeout=30)
+        check(page.evaluate("window.kestoViewer.playing"), "%s: with loop on, playing starts again from frame 1" % tag)
         page.key(" ", code="Space", vk=0x20)
-        check(not page.eval("window.kestoViewer.playing"), "%s: Space pauses" % tag)
+        check(not page.evaluate("window.kestoViewer.playing"), "%s: Space pauses" % tag)
         if shot:
             page.key("l", code="KeyL", vk=0x4C)
             page.key("Home", vk=0x24)
             for _ in range(min(n - 1, 7)):
                 page.key("ArrowRight", vk=0x27)
-            page.eval(WAIT_FRAME)
+            page.evaluate(WAIT_FRAME)
             page.screenshot(shot)
     return spans
 
@@ -237,12 +237,12 @@ def picture(kestocard, out):
         subprocess.run([os.path.abspath(kestocard), "--viewer", "C:\\KESTO\\cap200904\\d05_1403_22_18"], cwd=root,
                        check=True, capture_output=True, timeout=60)
         with Browser() as b:
-            page = b.open(file_url(os.path.join(folder, "index.html")), width=760, height=350)
-            page.wait("window.kestoViewer")
-            page.eval("(function(){document.querySelector('#stage').style.minHeight='0';})()")
+            page = b.open(file_url(os.path.join(folder, "index.html")), width=760, height=350, transparent=False)
+            page.wait_for("window.kestoViewer")
+            page.evaluate("(function(){document.querySelector('#stage').style.minHeight='0';})()")
             for _ in range(17):
                 page.key("ArrowRight", vk=0x27)
-            page.eval(WAIT_FRAME)
+            page.evaluate(WAIT_FRAME)
             page.screenshot(out)
     finally:
         shutil.rmtree(root, ignore_errors=True)
