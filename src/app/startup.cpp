@@ -7,6 +7,7 @@
 #include "kesto.h"
 #include "app/live.h"
 #include "app/mainwin.h"
+#include "app/server.h"
 #include "app/statscmd.h"
 #include "capture/area.h"
 #include "config/setdlg.h"
@@ -35,7 +36,7 @@ static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, 
 #define NONE nullptr
 const OsHandlers kestohandlers = {
     {mainwincreate, mainwininitdialog, mainwincommand, mainwintimer, mainwinclose, mainwinqueryend,
-     mainwinendsession, mainwindestroy, syscmd},
+     mainwinendsession, mainwindestroy, syscmd, serversocket},
     {
         {IDD_SETTINGS, setdlginit, setdlgcmd, setdlgclose, NONE, NONE, NONE, NONE, NONE,  //
          NONE, NONE, NONE, NONE, NONE, NONE},

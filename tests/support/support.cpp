@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "app/live.h"
+#include "app/server.h"
+#include "app/ticks.h"
 #include "kesto.h"
 #include "os/fake/fakeos.h"
 
@@ -40,5 +42,8 @@ bool writefile(const std::string& path, const std::string& bytes) {
 void kestoreset() {
   memset(&gkesto, 0, sizeof gkesto);
   memset(&glive, 0, sizeof glive);
+  memset(&gserver, 0, sizeof gserver);
+  // The server's housekeeping is not left to a later test's window.
+  removehousekeeper(serverhousekeeping);
   fakereset();
 }
