@@ -244,12 +244,17 @@ static void answer(int32_t k, const RequestVerdict& v) {
 static void readconn(int32_t k) {
   ServerConn& c = gserver.conn[k];
   if (c.state != ConnReading) {
-    // Past the head nothing the client sends is read: taken and let go.
+    // Past the head nothing the client sends is read: taken and let go,
+    // at most 64 KiB an event.
     static char scratch[4096];
-    int n = osrecv(c.s, scratch, (int)sizeof scratch);
-    if (n == 0 || (n == OS_SOCKET_ERROR && oswsagetlasterror() != OS_WSAEWOULDBLOCK)) {
-      if (c.state == ConnAnswering) c.clientclosed = 1;
-      else closeconn(k);
+    for (int i = 0; i < 16; i++) {
+      int n = osrecv(c.s, scratch, (int)sizeof scratch);
+      if (n > 0) continue;
+      if (n == 0 || oswsagetlasterror() != OS_WSAEWOULDBLOCK) {
+        if (c.state == ConnAnswering) c.clientclosed = 1;
+        else closeconn(k);
+      }
+      break;
     }
     return;
   }

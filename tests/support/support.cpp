@@ -12,6 +12,7 @@
 #include "app/server.h"
 #include "app/ticks.h"
 #include "kesto.h"
+#include "loggen.h"
 #include "os/fake/fakeos.h"
 
 std::string maketempdir() {
@@ -46,4 +47,29 @@ void kestoreset() {
   // The server's housekeeping is not left to a later test's window.
   removehousekeeper(serverhousekeeping);
   fakereset();
+}
+
+std::string logshot(int player, int stroke, int hole, int club, float metres, int power) {
+  uint8_t rec[SHOTSIZE];
+  for (int i = 0; i < SHOTSIZE; i++) rec[i] = (uint8_t)(i * 5);
+  rec[12] = (uint8_t)(hole - 1);
+  rec[40] = (uint8_t)club;
+  memcpy(rec + 106, &metres, 4);
+  rec[157] = 0;
+  rec[158] = (uint8_t)power;
+  char line[32];
+  snprintf(line, sizeof line, "*Player%d %02d\r\n", player, stroke);
+  return line + logshotblock(rec);
+}
+
+std::string logbegin(const std::vector<std::string>& names, const std::string& course) {
+  std::string s = "*Game Setting*\r\nMode:Stroke Players:" + std::to_string(names.size()) + "\r\n";
+  for (size_t i = 0; i < names.size(); i++) s += "Player" + std::to_string(i + 1) + ":" + names[i] + "\r\n";
+  return s + "** Stroke Begin **\r\n2009/04/05 20:00:00\r\n*Club Setting*\r\nName: " + course + "\r\nTee:  2\r\n";
+}
+
+std::string loghole(int h) {
+  char line[48];
+  snprintf(line, sizeof line, "*Hole %2d\r\n Par4 325m Wind 0m\r\n", h);
+  return line;
 }

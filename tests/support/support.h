@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A fresh folder under /tmp; removetree removes only such folders.
 std::string maketempdir();
@@ -14,3 +15,10 @@ bool writefile(const std::string& path, const std::string& bytes);
 // to its start (fakereset).
 // Every test fixture starts from here, so no test sees what another left.
 void kestoreset();
+
+// Pieces of a golf.txt for the live tests: one shot of player at stroke on
+// hole (a "*Player" line and its ShotData record with club, metres left and
+// power), the start of a stroke game with its players on course, a hole's line.
+std::string logshot(int player, int stroke, int hole, int club, float metres, int power);
+std::string logbegin(const std::vector<std::string>& names, const std::string& course);
+std::string loghole(int h);
