@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings request"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -54,6 +54,11 @@ printf 'Player1:A,"B"\r\n** Stroke Begin **\r\n2009/4/5 9:07\r\n*Hole  1\r\n*Pla
 printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
 printf '// live.txt\r\nFILES=1\r\nSERVER=0\r\nPORT=8089\r\n' >"$FUZZ/corpus/livesettings/written"
 printf 'FILES=2\nPORT=65536\nSERVER=\n' >"$FUZZ/corpus/livesettings/damaged"
+# Requests: port 8089 (first byte odd, second bit clear), then the bytes.
+printf '\x01\0GET /events HTTP/1.1\r\nHost: 127.0.0.1:8089\r\nLast-Event-ID: 12\r\n\r\n' >"$FUZZ/corpus/request/events"
+printf '\x01\0GET /burst/%%2e%%2e/x?view=board HTTP/1.0\r\nHost: localhost:8089\r\n\r\n' >"$FUZZ/corpus/request/dots"
+printf '\x03\0HEAD / HTTP/1.1\r\nhost: LOCALHOST\r\nX: \x83\x5c\r\n\r\n' >"$FUZZ/corpus/request/port80"
+printf '\x01\0\x16\x03\x01\x02\0\x01\0\x01\xfc\x03\x03' >"$FUZZ/corpus/request/tls"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
@@ -83,6 +88,7 @@ maxlen() {
     watch) echo 16384 ;;
     rounds) echo 1048576 ;;
     livesettings) echo 4096 ;;
+    request) echo 24576 ;;
   esac
 }
 
