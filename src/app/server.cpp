@@ -139,10 +139,10 @@ void serveburst(int32_t k, const char*, int32_t, int32_t head) { refuse(k, 404, 
 // ---- events ------------------------------------------------------------------------
 
 // One event on connection k: "event:", "id:" and one line of data.
-static int pushevent(int32_t k, const char* name, const char* member, const char* value, int32_t len) {
+static int pushevent(int32_t k, const char* name, const char* value, int32_t len) {
   static char b[SERVERJSON + 128];
   int n = snprintf(b, sizeof b, "event: %s\nid: %d\ndata: {\"seq\": %d, \"%s\": ", name, (int)glive.seq,
-                   (int)glive.seq, member);
+                   (int)glive.seq, name);
   if (n < 0 || n + len + 4 > (int)sizeof b) return 1;  // never: the JSON is bounded
   memcpy(b + n, value, (size_t)len);
   n += len;
@@ -156,7 +156,7 @@ static int pushevent(int32_t k, const char* name, const char* member, const char
 static void broadcast(const char* name, const char* value, int32_t len) {
   for (int32_t k = 0; k < SERVERCONNS; k++) {
     if (gserver.conn[k].state != ConnStream) continue;
-    if (pushevent(k, name, name, value, len)) flush(k);
+    if (pushevent(k, name, value, len)) flush(k);
   }
 }
 
@@ -182,12 +182,12 @@ static void openstream(int32_t k, int32_t head) {
   if (!queue(k, h, (int32_t)sizeof h - 1) || !queue(k, "retry: 1000\n\n", 13)) return;
   static char b[SERVERJSON];
   int32_t n = part(LiveGamePart, b);
-  if (n >= 0 && !pushevent(k, "game", "game", b, n)) return;
+  if (n >= 0 && !pushevent(k, "game", b, n)) return;
   n = part(LiveBoardPart, b);
-  if (n >= 0 && !pushevent(k, "board", "board", b, n)) return;
+  if (n >= 0 && !pushevent(k, "board", b, n)) return;
   if (glive.hasshot) {
     n = part(LiveShotPart, b);
-    if (n >= 0) pushevent(k, "shot", "shot", b, n);
+    if (n >= 0) pushevent(k, "shot", b, n);
   }
 }
 

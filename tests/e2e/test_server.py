@@ -13,13 +13,12 @@ import re
 import selectors
 import socket
 import statistics
-import subprocess
 import threading
 import time
 from pathlib import Path
 
 from harness import write
-from test_live import Reader, live_state, shot_ends, shot_text
+from test_live import Reader, generated_game, live_state, shot_text
 from test_playlog import native  # noqa: F401  (the fixture)
 from test_watch import GAME, STARTED, enc, setup_game, wait_following
 
@@ -186,6 +185,8 @@ class Load(threading.Thread):
         self.sel = selectors.DefaultSelector()
         self.streams = []   # [bytes read, [(time, event)]]
         self.timeouts = 0   # 408 answers to the slow clients
+        self.busy = 0       # 503 answers to them (while every slot was taken)
+        self.reopen = 0     # slow clients to connect again at the next second
         self.errors = []
 
     def open_stream(self, i):
@@ -210,6 +211,9 @@ class Load(threading.Thread):
             now = time.monotonic()
             if now - last >= 1.0:
                 last = now
+                for _ in range(self.reopen):
+                    self.open_slow(0)
+                self.reopen = 0
                 for key in list(self.sel.get_map().values()):
                     kind, st = key.data
                     if kind == "slow" and st[2] < len(st[1]):
@@ -245,11 +249,13 @@ class Load(threading.Thread):
                     if not b:
                         if status(st[3]) == 408:
                             self.timeouts += 1
+                        elif status(st[3]) == 503:
+                            self.busy += 1
                         else:
                             self.errors.append(f"slow client got {st[3][:60]!r}")
                         self.sel.unregister(key.fileobj)
                         key.fileobj.close()
-                        self.open_slow(0)
+                        self.reopen += 1
         for key in list(self.sel.get_map().values()):
             key.fileobj.close()
 
@@ -262,12 +268,7 @@ def test_server_under_load_while_a_game_plays(ctx, native):  # noqa: F811
     shows it in the main window) and reaches every stream in order; idle
     CPU with the server on stays under 2 %; memory stays flat."""
     port = free_port()
-    gen = ctx.folder / "generated.txt"
-    r = subprocess.run([str(native / "kestologgen"), "--game", "2", str(gen)], capture_output=True, timeout=60)
-    ctx.check(r.returncode == 0, f"kestologgen: {r.returncode}")
-    game = gen.read_bytes()
-    ends = shot_ends(game)
-    ctx.check(len(ends) > SHOTS, f"the generated game has {len(ends)} shots")
+    game, ends = generated_game(ctx, native, SHOTS)
     before = b"End Program(0)\r\n"
     golf = setup_game(ctx, golf_bytes=before)
     write(ctx.folder / "live.txt", f"FILES=1\r\nSERVER=1\r\nPORT={port}\r\n")
@@ -341,28 +342,32 @@ def test_server_under_load_while_a_game_plays(ctx, native):  # noqa: F811
 
     print(f"1000 sequential requests: statuses {statuses}, median {statistics.median(seq_times) * 1000:.1f} ms, "
           f"max {max(seq_times) * 1000:.0f} ms; RSS {rss0} -> {rss1} KiB; 10 at once: {sorted(burst)}; "
-          f"408 to slow clients: {load.timeouts}")
+          f"408 to slow clients: {load.timeouts}, 503 to them: {load.busy}")
     ctx.check(idle < 2.0, f"idle CPU {idle:.2f} % with the server on")
     ctx.check(rss1 - rss0 < 2048, f"memory grew from {rss0} to {rss1} KiB over 1,000 requests")
     ctx.check(burst.count(503) >= 6 and burst.count(503) + burst.count(200) == 10, f"10 at once: {burst}")
     ctx.check(load.timeouts >= 8, f"the slow clients were answered 408 {load.timeouts} times")
-    ctx.check(not load.errors, f"load errors: {load.errors[:5]}")
 
-    # Every shot shown on time, in order.
-    latencies = []
+    # Every shot shown on time: shot.txt (the window's tick) holds it or a
+    # later shot read in the same step soon after its append.
+    shown_ms = []
     for k in range(SHOTS):
-        if k + 1 < SHOTS and expected[k] == expected[k + 1]:
-            continue
-        shown = next((t for t, data in reader.contents
-                      if t >= reader.appends[k] - 0.05 and data == b"\xef\xbb\xbf" + expected[k]), None)
+        later = {b"\xef\xbb\xbf" + x for x in expected[k:]}
+        shown = next((t for t, data in reader.contents if t >= reader.appends[k] - 0.05 and data in later), None)
         ctx.check(shown is not None, f"shot {k + 1} was never shown: {expected[k]!r}")
-        latencies.append((shown - reader.appends[k]) * 1000)
-    print(f"under load: shot shown after median {statistics.median(latencies):.0f} ms, max {max(latencies):.0f} ms")
-    ctx.check(statistics.median(latencies) <= 1200 and max(latencies) <= 1600,
-              f"shots shown late under load: {latencies}")
-    # Every stream got every shot, in order, each id one more.
+        shown_ms.append((shown - reader.appends[k]) * 1000)
+    # Every stream got every shot, in order, each id one more, soon after
+    # its append.
+    stream_ms = []
     for i, (_, evs) in enumerate(load.streams):
-        shots = [e for _, e in evs if e[0] == "shot"]
-        ids = [e[1] for e in shots]
-        ctx.check(ids == list(range(ids[0], ids[0] + len(ids))) and len(ids) >= SHOTS, f"stream {i}: ids {ids}")
+        shots = [(t, e) for t, e in evs if e[0] == "shot"]
+        ids = [e[1] for _, e in shots]
+        ctx.check(len(ids) >= SHOTS and ids == list(range(ids[0], ids[0] + len(ids))), f"stream {i}: ids {ids}")
+        stream_ms += [(t - reader.appends[k]) * 1000 for k, (t, _) in enumerate(shots[:SHOTS])]
+    print(f"under load: shot shown after median {statistics.median(shown_ms):.0f} ms, max {max(shown_ms):.0f} ms; "
+          f"on the streams after median {statistics.median(stream_ms):.0f} ms, max {max(stream_ms):.0f} ms")
+    ctx.check(statistics.median(shown_ms) <= 1200 and max(shown_ms) <= 1600, f"shots shown late: {shown_ms}")
+    ctx.check(statistics.median(stream_ms) <= 1200 and max(stream_ms) <= 1600,
+              f"shots late on the streams: median {statistics.median(stream_ms):.0f} ms, max {max(stream_ms):.0f}")
+    ctx.check(not load.errors, f"load errors: {load.errors[:5]}")
     ctx.no_msgbox(300)

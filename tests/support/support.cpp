@@ -73,3 +73,10 @@ std::string loghole(int h) {
   snprintf(line, sizeof line, "*Hole %2d\r\n Par4 325m Wind 0m\r\n", h);
   return line;
 }
+
+std::string completeloginit(const std::string& golf) {
+  return "// loginit.txt\r\nHOME=C:\\kesto\r\nDGPATH=" + golf +
+         "\r\nREAD_COURSE=0\r\nSAVE_COURSE=0\r\nIEXPLORE=0\r\nINTERVAL=1"
+         "\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\n"
+         "ENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt\r\n";
+}

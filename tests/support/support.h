@@ -22,3 +22,6 @@ void kestoreset();
 std::string logshot(int player, int stroke, int hole, int club, float metres, int power);
 std::string logbegin(const std::vector<std::string>& names, const std::string& course);
 std::string loghole(int h);
+// A loginit.txt whose settings are complete (スタート watches at once), the
+// game's log at golf, timer 1 at interval row 1, the capture keys off.
+std::string completeloginit(const std::string& golf);

@@ -169,11 +169,7 @@ class Server : public ::testing::Test {
 
   // The main window with complete settings and live.txt given.
   void start(const char* livetxt = "SERVER=1\r\nPORT=8089\r\n") {
-    std::string ini = "// loginit.txt\r\nHOME=C:\\kesto\r\nDGPATH=" + golf +
-                      "\r\nREAD_COURSE=0\r\nSAVE_COURSE=0\r\nIEXPLORE=0\r\nINTERVAL=1"
-                      "\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\n"
-                      "ENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt\r\n";
-    writefile(dir + "/loginit.txt", ini);
+    writefile(dir + "/loginit.txt", completeloginit(golf));
     if (livetxt) writefile(dir + "/live.txt", livetxt);
     ASSERT_TRUE(setpaths(dir.c_str()));
     main = oscreatemaindialog(&kestohandlers);
