@@ -371,3 +371,44 @@ def test_server_under_load_while_a_game_plays(ctx, native):  # noqa: F811
               f"shots late on the streams: median {statistics.median(stream_ms):.0f} ms, max {max(stream_ms):.0f}")
     ctx.check(not load.errors, f"load errors: {load.errors[:5]}")
     ctx.no_msgbox(300)
+
+
+IDM_LIVESETTINGS, IDM_LIVESERVER = 0x1F30, 0x1F40
+IDC_LIVE_SERVER, IDC_LIVE_ADDRESS, IDC_LIVE_COPY = 1205, 1206, 1207
+
+
+def refused(port):
+    try:
+        socket.create_connection(("127.0.0.1", port), timeout=2).close()
+        return False
+    except ConnectionRefusedError:
+        return True
+
+
+def test_server_switch_in_the_menu_and_dialog(ctx):
+    """配信の設定 shows the address, its texts fit; its switch opens the
+    server (live.txt SERVER=1), コピー copies without a complaint; the system
+    menu's 配信サーバー closes it again (SERVER=0, the port refused)."""
+    port = free_port()
+    setup_game(ctx)
+    live = ctx.folder / "live.txt"
+    write(live, f"PORT={port}\r\n")
+    ctx.start_kesto()
+    h = ctx.find_main()
+    ctx.check(refused(port), "the server is on before it was turned on")
+    ctx.probe_ok("syscmd", h, IDM_LIVESETTINGS)
+    d = ctx.find("#32770", "配信の設定", 5000)
+    ctx.wait_text(d, IDC_LIVE_ADDRESS, f"http://127.0.0.1:{port}/".encode(), 3000)
+    fit = ctx.text_fit(d, "ＭＳ Ｐゴシック", 9)
+    misfits = [(c["id"], c["text"].decode("cp932"), c.get("ink_w"), c.get("avail_w"))
+               for c in fit["controls"] if c["ok"] not in (1, "-")]
+    ctx.check(not misfits, f"texts of 配信の設定 that do not fit: {misfits}")
+    ctx.probe_ok("click", d, IDC_LIVE_SERVER)
+    wait_serving(ctx, port)
+    ctx.wait_until(lambda: b"SERVER=1\r\n" in live.read_bytes(), 5, "live.txt was not written with SERVER=1")
+    ctx.probe_ok("click", d, IDC_LIVE_COPY)
+    ctx.no_msgbox(500)
+    ctx.probe_ok("syscmd", h, IDM_LIVESERVER)
+    ctx.wait_until(lambda: refused(port), 5, "the menu did not close the server")
+    ctx.wait_until(lambda: b"SERVER=0\r\n" in live.read_bytes(), 5, "live.txt was not written with SERVER=0")
+    ctx.no_msgbox(300)
