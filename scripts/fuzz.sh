@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir request"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -59,6 +59,11 @@ printf '\x40disk free = 5 MB\r\nDATA c00001.bmp Tic=  0 ms date 20090405_14:03_2
   >"$FUZZ/corpus/burstdir/written"
 printf '\x80DATA c00002.bmp Tic=-3 ms\rDATA c00001.bmp Tic= 1 ms\nDATA c00005.bmp Tic=12,34 ms\nDATA c99999.bmp Tic=9999999999,999 ms' \
   >"$FUZZ/corpus/burstdir/damaged"
+# Requests: port 8089 (first byte odd, second bit clear), then the bytes.
+printf '\x01\0GET /events HTTP/1.1\r\nHost: 127.0.0.1:8089\r\nLast-Event-ID: 12\r\n\r\n' >"$FUZZ/corpus/request/events"
+printf '\x01\0GET /burst/%%2e%%2e/x?view=board HTTP/1.0\r\nHost: localhost:8089\r\n\r\n' >"$FUZZ/corpus/request/dots"
+printf '\x03\0HEAD / HTTP/1.1\r\nhost: LOCALHOST\r\nX: \x83\x5c\r\n\r\n' >"$FUZZ/corpus/request/port80"
+printf '\x01\0\x16\x03\x01\x02\0\x01\0\x01\xfc\x03\x03' >"$FUZZ/corpus/request/tls"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 

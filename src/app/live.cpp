@@ -215,13 +215,9 @@ static void puttopar(Out& o, const Row& r) {
   }
 }
 
-int32_t livejson(char* dst, int32_t n) {
-  Out o = {dst, n, 0, false};
-  if (n > 0) dst[0] = 0;
+// The game in progress, or null.
+static void putgame(Out& o) {
   const GameRecord& g = glive.game;
-  puts_(o, "{\"seq\": ");
-  putn(o, glive.seq);
-  puts_(o, ", \"game\": ");
   if (glive.hasgame) {
     puts_(o, "{\"course\": ");
     putjsonsjis(o, g.course, (int32_t)sizeof g.course);
@@ -234,7 +230,10 @@ int32_t livejson(char* dst, int32_t n) {
   } else {
     puts_(o, "null");
   }
-  puts_(o, ", \"shot\": ");
+}
+
+// The last shot, or null.
+static void putshot(Out& o) {
   if (glive.hasshot) {
     const LiveShot& s = glive.shot;
     char name[512];
@@ -256,7 +255,12 @@ int32_t livejson(char* dst, int32_t n) {
   } else {
     puts_(o, "null");
   }
-  puts_(o, ", \"board\": [");
+}
+
+// The board: one row a player.
+static void putboard(Out& o) {
+  const GameRecord& g = glive.game;
+  puts_(o, "[");
   for (int32_t p = 1; glive.hasgame && p <= g.players && p <= 4; p++) {
     Row r = boardrow(p);
     char name[512];
@@ -282,7 +286,33 @@ int32_t livejson(char* dst, int32_t n) {
     putn(o, r.thru);
     puts_(o, "}");
   }
-  puts_(o, "]}");
+  puts_(o, "]");
+}
+
+int32_t livejson(char* dst, int32_t n) {
+  Out o = {dst, n, 0, false};
+  if (n > 0) dst[0] = 0;
+  puts_(o, "{\"seq\": ");
+  putn(o, glive.seq);
+  puts_(o, ", \"game\": ");
+  putgame(o);
+  puts_(o, ", \"shot\": ");
+  putshot(o);
+  puts_(o, ", \"board\": ");
+  putboard(o);
+  puts_(o, "}");
+  return o.cut ? -1 : o.len;
+}
+
+int32_t livejsonpart(int32_t which, char* dst, int32_t n) {
+  Out o = {dst, n, 0, false};
+  if (n > 0) dst[0] = 0;
+  switch (which) {
+    case LiveGamePart: putgame(o); break;
+    case LiveShotPart: putshot(o); break;
+    case LiveBoardPart: putboard(o); break;
+    default: return -1;
+  }
   return o.cut ? -1 : o.len;
 }
 

@@ -60,6 +60,10 @@ void livetick();
 void livefromlog(int32_t len);
 // The JSON form of the state into dst (n bytes); its length, -1 when cut.
 int32_t livejson(char* dst, int32_t n);
+// One member's value of that JSON (the game, the last shot or the board) as
+// livejson writes it; its length, -1 when cut.
+enum LivePart { LiveGamePart, LiveShotPart, LiveBoardPart };
+int32_t livejsonpart(int32_t which, char* dst, int32_t n);
 // The UTF-8 text of a text file (without BOM), lines ending CR LF; its
 // length, -1 when there is nothing to write yet.
 int32_t livefiletext(int32_t file, char* dst, int32_t n);
@@ -73,6 +77,16 @@ void livedlginit(OsWin d);
 void livedlgcommand(OsWin d, int id, int code, intptr_t lp);
 void livedlgclose(OsWin d);
 void livedlgdestroyed(OsWin d);
+// The page server: started with the window when live.txt says SERVER=1;
+// 1 when it could not start (the reason waits for liveservernotice).
+int livestartserver();
+// Tells why the page server could not start, once, through tickbox.
+void liveservernotice();
+// The system menu's "配信サーバー" and the dialog's switch: on or off, and
+// live.txt written.
+void livetoggleserver();
+// The server's address "http://127.0.0.1:PORT/" into buf.
+void liveaddress(char* buf, int n);
 // A message for the user about live.txt that start-up could not take whole;
 // 0 when there is none.
 int livestartnotice(char* buf, int n);

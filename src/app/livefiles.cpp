@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "app/live.h"
+#include "app/server.h"
+#include "app/ticks.h"
 #include "config/textfile.h"
 #include "fileerror.h"
 #include "fileio.h"
@@ -156,9 +158,75 @@ void livetogglefiles() {
   writepending();
 }
 
+// ---- the page server's switch ------------------------------------------------------
+
+void liveaddress(char* buf, int n) { snprintf(buf, (size_t)n, "http://127.0.0.1:%d/", (int)glive.set.port); }
+
+// "配信サーバー", with the address while the server is on.
+static void servermenutext(char* buf, int n) {
+  char a[64];
+  liveaddress(a, (int)sizeof a);
+  if (gserver.on) snprintf(buf, (size_t)n, "配信サーバー %s", a);
+  else snprintf(buf, (size_t)n, "配信サーバー");
+}
+
+static void showserver() {
+  OsHandle m = osgetsystemmenu(gkesto.mw.main);
+  char b[96];
+  servermenutext(b, (int)sizeof b);
+  if (m) osmodifymenu(m, IDM_LIVESERVER, gserver.on ? OS_MF_CHECKED : 0, b);
+  if (glive.dlg) livedlginit(glive.dlg);
+}
+
+int livestartserver() {
+  if (!glive.set.server) return 0;
+  if (serverstart((uint16_t)glive.set.port)) return 0;
+  gserver.tell = 1;
+  return 1;
+}
+
+void liveservernotice() {
+  if (!gserver.tell) return;
+  gserver.tell = 0;
+  char b[512];
+  int port = (int)gserver.failport;
+  if (gserver.error == OS_WSAEADDRINUSE || gserver.error == OS_WSAEACCES)
+    snprintf(b, sizeof b,
+             "配信サーバーを開けませんでした。ポート %d は他のプログラムが使っています。\r\n\r\n"
+             "live.txt の PORT=%d を空いているポートに変えて KESTO を起動し直してください。"
+             "KESTO は配信サーバーなしで続けます。",
+             port, port);
+  else
+    snprintf(b, sizeof b,
+             "配信サーバーを開けませんでした (ポート %d、Winsock のエラー %d)。\r\n\r\n"
+             "KESTO は配信サーバーなしで続けます。",
+             port, (int)gserver.error);
+  tickbox(b, "Open error", OS_MB_ICONERROR);
+}
+
+void livetoggleserver() {
+  if (gserver.on) {
+    serverstop();
+    glive.set.server = 0;
+  } else if (serverstart((uint16_t)glive.set.port)) {
+    glive.set.server = 1;
+  } else {
+    // Nothing changed: live.txt stays as it is.
+    gserver.tell = 1;
+    showserver();
+    liveservernotice();
+    return;
+  }
+  showserver();
+  savelivesettings(glive.dlg ? glive.dlg : gkesto.mw.main);
+}
+
 void livemenu(OsWin main) {
   OsHandle m = osgetsystemmenu(main);
   if (!m) return;
+  char b[96];
+  servermenutext(b, (int)sizeof b);
+  osappendmenu(m, OS_MF_STRING | (gserver.on ? OS_MF_CHECKED : 0), IDM_LIVESERVER, b);
   osappendmenu(m, OS_MF_STRING | (glive.set.files ? OS_MF_CHECKED : 0), IDM_LIVEFILES, kfilesmenu);
   osappendmenu(m, OS_MF_STRING, IDM_LIVESETTINGS, "配信の設定…");
 }
@@ -179,6 +247,10 @@ static void opendialog() {
 }
 
 int livesyscommand(int id) {
+  if (id == IDM_LIVESERVER) {
+    livetoggleserver();
+    return 1;
+  }
   if (id == IDM_LIVEFILES) {
     livetogglefiles();
     return 1;
@@ -204,6 +276,9 @@ void livedlginit(OsWin d) {
              (int)glive.failures, glive.lastfile, reason);
   }
   ossetdlgitemtext(d, IDC_LIVE_STATE, b);
+  oscheckdlgbutton(d, IDC_LIVE_SERVER, gserver.on != 0);
+  liveaddress(b, (int)sizeof b);
+  ossetdlgitemtext(d, IDC_LIVE_ADDRESS, b);
 }
 
 static void closelivedlg(OsWin d) {
@@ -225,6 +300,20 @@ void livedlgcommand(OsWin d, int id, int code, intptr_t) {
       if (code == OS_BN_CLICKED && (osisdlgbuttonchecked(d, IDC_LIVE_FILES) == 1) != (glive.set.files != 0))
         livetogglefiles();
       break;
+    case IDC_LIVE_SERVER:
+      if (code == OS_BN_CLICKED && (osisdlgbuttonchecked(d, IDC_LIVE_SERVER) == 1) != (gserver.on != 0))
+        livetoggleserver();
+      // The switch shows what is so, a start that failed too.
+      oscheckdlgbutton(d, IDC_LIVE_SERVER, gserver.on != 0);
+      break;
+    case IDC_LIVE_COPY: {
+      char a[64];
+      liveaddress(a, (int)sizeof a);
+      if (!ossetclipboardtext(d, a))
+        osmessagebox(d, "アドレスをクリップボードにコピーできませんでした。\r\nほかのプログラムがクリップボードを使っています。",
+                     "配信の設定", OS_MB_ICONERROR);
+      break;
+    }
     case IDC_LIVE_END: closelivedlg(d); break;
     default: break;
   }

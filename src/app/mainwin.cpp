@@ -8,6 +8,7 @@
 #include "app/capctl.h"
 #include "app/burstmenu.h"
 #include "app/live.h"
+#include "app/server.h"
 #include "app/statscmd.h"
 #include "app/ticks.h"
 #include "app/watch.h"
@@ -75,8 +76,10 @@ void mainwincreate(OsWin w) {
   // Without loginit.txt's word on READ_COURSE the table may not be the
   // user's: golfcourse.txt is never replaced by it.
   if (gkesto.set.iniunread) gkesto.set.coursekeep = 1;
-  // Told once the window is up, over it.
-  if (gkesto.set.iniunread || gkesto.set.courseunread || glive.setunread || glive.setbad)
+  // The page server opens with the window when live.txt asks for it.
+  int serverfailed = livestartserver();
+  // Told once the window is up, over it (a port in use too).
+  if (gkesto.set.iniunread || gkesto.set.courseunread || glive.setunread || glive.setbad || serverfailed)
     ospostcommand(w, IDC_STARTNOTICE);
 
   ossetwindowtext(w, KESTO_TITLE);
@@ -215,6 +218,7 @@ static void startnotice() {
     osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
   }
   if (livestartnotice(b, (int)sizeof b)) osmessagebox(gkesto.mw.main, b, "Open error", OS_MB_ICONERROR);
+  liveservernotice();
 }
 
 // The end sequence proper: nothing of a burst is left in memory by now.
@@ -222,6 +226,7 @@ static void finishend() {
   if (gended) return;
   gended = 1;
   stoptimers();
+  serverstop();
   // A page still being written (Windows ends the session while a question
   // of "HTM作成" is up) is dropped: the earlier page stays, no half page.
   abandonpage(&gkesto);
@@ -364,6 +369,7 @@ static void routewatch(const WatchEvents& events) {
       case WatchFieldNumber: ossetdlgitemint(m, e.id, e.value, e.sign); break;
       case WatchShot:
         liveshot(e.shot);
+        servershot();
         if (e.value) showshot(e.shown);
         break;
       case WatchLogRead: livelogread(e.value); break;
@@ -401,11 +407,14 @@ void mainwintimer(int id) {
   if (!capturetick()) {
     gamewindowgone(events);
     routewatch(events);
+    serverlive();
     return;
   }
   watchstep(events);
   routewatch(events);
   livetick();
+  // The page server hears what changed once the files are written.
+  serverlive();
 }
 
 void mainwindestroy() { endnow(AskOrDiscard); }

@@ -8,6 +8,7 @@
 #include "app/burstmenu.h"
 #include "app/live.h"
 #include "app/mainwin.h"
+#include "app/server.h"
 #include "app/statscmd.h"
 #include "capture/area.h"
 #include "config/setdlg.h"
@@ -37,7 +38,7 @@ static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, 
 #define NONE nullptr
 const OsHandlers kestohandlers = {
     {mainwincreate, mainwininitdialog, mainwincommand, mainwintimer, mainwinclose, mainwinqueryend,
-     mainwinendsession, mainwindestroy, syscmd},
+     mainwinendsession, mainwindestroy, syscmd, serversocket},
     {
         {IDD_SETTINGS, setdlginit, setdlgcmd, setdlgclose, NONE, NONE, NONE, NONE, NONE,  //
          NONE, NONE, NONE, NONE, NONE, NONE},

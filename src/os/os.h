@@ -13,6 +13,7 @@
 
 typedef uintptr_t OsWin;     // a window; 0 is none
 typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
+typedef uintptr_t OsSocket;  // a socket; OS_INVALID_SOCKET is none
 
 // ---- files ---------------------------------------------------------------
 #define OS_BADFILE ((OsHandle)~(uintptr_t)0)  // INVALID_HANDLE_VALUE
@@ -263,6 +264,9 @@ struct OsMainHandlers {
   // WM_SYSCOMMAND with the id masked (wParam & 0xFFF0): 1 when it was the
   // program's own command and was handled, 0 for the system's.
   int (*syscommand)(int id);
+  // A socket event that oswsaasyncselect asked for: the socket, one of the
+  // OS_FD_ events and its error (0 when none).
+  void (*socket)(OsSocket s, uint32_t event, int error);
 };
 // A modeless dialog made from a numbered template.  The settings and play-log
 // dialogs get the dialog keyboard handling (Esc arrives as close); the capture
@@ -405,6 +409,53 @@ int osappendmenu(OsHandle menu, uint32_t flags, uint32_t id, const char* text);
 #define OS_MF_CHECKED 0x8u
 // Like CheckMenuItem by command: the entry id checked (1) or not (0).  1 or 0.
 int oscheckmenuitem(OsHandle menu, uint32_t id, int checked);
+
+// Like ModifyMenu by command: the entry id gets a new Shift-JIS text and
+// flags (OS_MF_CHECKED or not).  1 or 0.
+int osmodifymenu(OsHandle menu, uint32_t id, uint32_t flags, const char* text);
+
+// ---- the clipboard's text ---------------------------------------------------------
+// Opens the clipboard for w, empties it, puts a Shift-JIS text on it as
+// Unicode text and closes it again.  1 or 0 (the clipboard held by another
+// program, or memory refused).
+int ossetclipboardtext(OsWin w, const char* text);
+
+// ---- sockets ----------------------------------------------------------------------
+// TCP over IPv4, shaped like Winsock's calls: non-blocking once
+// oswsaasyncselect has been called, the events then coming to the main
+// window's socket handler as window messages (WSAAsyncSelect).  The system
+// layer starts Winsock (WSAStartup) once, at the first ossocket.
+#define OS_INVALID_SOCKET ((OsSocket)~(uintptr_t)0)
+#define OS_SOCKET_ERROR (-1)
+#define OS_INADDR_LOOPBACK 0x7F000001u  // 127.0.0.1
+#define OS_FD_READ 0x01u
+#define OS_FD_WRITE 0x02u
+#define OS_FD_ACCEPT 0x08u
+#define OS_FD_CLOSE 0x20u
+#define OS_WSAEWOULDBLOCK 10035
+#define OS_WSAEADDRINUSE 10048
+#define OS_WSAECONNABORTED 10053
+#define OS_WSAECONNRESET 10054
+#define OS_WSAEACCES 10013
+#define OS_SD_SEND 1
+// socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); OS_INVALID_SOCKET on failure
+// (Winsock not started among them).
+OsSocket ossocket();
+// bind to addr:port (host byte order); 0 or OS_SOCKET_ERROR.
+int osbind(OsSocket s, uint32_t addr, uint16_t port);
+int oslisten(OsSocket s, int backlog);             // 0 or OS_SOCKET_ERROR
+OsSocket osaccept(OsSocket s);                      // OS_INVALID_SOCKET when none or on failure
+// recv and send: the bytes moved, 0 from recv when the peer closed,
+// OS_SOCKET_ERROR on failure (OS_WSAEWOULDBLOCK when nothing can move now).
+int osrecv(OsSocket s, char* buf, int n);
+int ossend(OsSocket s, const char* buf, int n);
+int osshutdown(OsSocket s, int how);                // 0 or OS_SOCKET_ERROR
+int osclosesocket(OsSocket s);                      // 0 or OS_SOCKET_ERROR
+// WSAAsyncSelect with the system layer's own message to w: the events
+// (OS_FD_ bits) come to the main window's socket handler.  The socket is
+// non-blocking from then on.  0 or OS_SOCKET_ERROR.
+int oswsaasyncselect(OsSocket s, OsWin w, uint32_t events);
+int oswsagetlasterror();
 
 // ---- searching a folder --------------------------------------------------------
 #define OS_FILE_ATTRIBUTE_DIRECTORY 0x10u

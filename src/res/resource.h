@@ -96,6 +96,10 @@
 #define IDC_LIVE_OPEN 1202      // "フォルダを開く"
 #define IDC_LIVE_FILES 1203     // "配信用テキストファイルを書く"
 #define IDC_LIVE_STATE 1204     // files written, failures and the last reason
+#define IDC_LIVE_SERVER 1205     // "配信サーバー"
+#define IDC_LIVE_ADDRESS 1206    // the server's address
+#define IDC_LIVE_COPY 1207       // "コピー"
+#define IDM_LIVESERVER 0x1F40   // "配信サーバー" (checked while on, with the address)
 #define IDM_LIVEFILES 0x1F20    // "配信用テキストファイル" (checked when FILES=1)
 #define IDM_LIVESETTINGS 0x1F30 // "配信の設定…"
 #define IDM_BURSTVIEW 0x1F70    // "最後の連写を見る"

@@ -40,6 +40,17 @@ def shot_ends(log):
         pos = j
 
 
+def generated_game(ctx, native, shots):
+    """A generated game of more than shots shots: its bytes and where each shot ends."""
+    gen = ctx.folder / "generated.txt"
+    r = subprocess.run([str(native / "kestologgen"), "--game", "2", str(gen)], capture_output=True, timeout=60)
+    ctx.check(r.returncode == 0, f"kestologgen: {r.returncode}")
+    game = gen.read_bytes()
+    ends = shot_ends(game)
+    ctx.check(len(ends) > shots, f"the generated game has {len(ends)} shots")
+    return game, ends
+
+
 def live_state(native, log, path):
     path.write_bytes(log)
     r = subprocess.run([str(native / "kestocard"), "--live", str(path)], capture_output=True, timeout=60)
@@ -101,12 +112,7 @@ class Reader(threading.Thread):
 
 
 def test_live_text_files_follow_a_generated_game(ctx, native):  # noqa: F811
-    gen = ctx.folder / "generated.txt"
-    r = subprocess.run([str(native / "kestologgen"), "--game", "2", str(gen)], capture_output=True, timeout=60)
-    ctx.check(r.returncode == 0, f"kestologgen: {r.returncode}")
-    game = gen.read_bytes()
-    ends = shot_ends(game)
-    ctx.check(len(ends) > SHOTS, f"the generated game has {len(ends)} shots")
+    game, ends = generated_game(ctx, native, SHOTS)
     before = b"End Program(0)\r\n"  # golf.txt as an earlier session of the game left it
     golf = setup_game(ctx, golf_bytes=before)
     write(ctx.folder / "live.txt", "FILES=1\r\n")

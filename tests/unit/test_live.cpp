@@ -25,35 +25,10 @@ namespace {
 const char kcourse[] = "ロペ倶楽部";
 const std::string kbom = "\xEF\xBB\xBF";
 
-std::string shot(int player, int stroke, int hole, int club, float metres, int power) {
-  uint8_t rec[SHOTSIZE];
-  for (int i = 0; i < SHOTSIZE; i++) rec[i] = (uint8_t)(i * 5);
-  rec[12] = (uint8_t)(hole - 1);
-  rec[40] = (uint8_t)club;
-  memcpy(rec + 106, &metres, 4);
-  rec[157] = 0;
-  rec[158] = (uint8_t)power;
-  char line[32];
-  snprintf(line, sizeof line, "*Player%d %02d\r\n", player, stroke);
-  return line + logshotblock(rec);
-}
-
-std::string begin(const std::vector<std::string>& names, const std::string& course) {
-  std::string s = "*Game Setting*\r\nMode:Stroke Players:" + std::to_string(names.size()) + "\r\n";
-  for (size_t i = 0; i < names.size(); i++) s += "Player" + std::to_string(i + 1) + ":" + names[i] + "\r\n";
-  return s + "** Stroke Begin **\r\n2009/04/05 20:00:00\r\n*Club Setting*\r\nName: " + course + "\r\nTee:  2\r\n";
-}
-
-std::string hole(int h) {
-  char line[48];
-  snprintf(line, sizeof line, "*Hole %2d\r\n Par4 325m Wind 0m\r\n", h);
-  return line;
-}
-
 // A hole played in n strokes by one player, the last shot a putt.
 std::string holeplayed(int player, int h, int n) {
   std::string s;
-  for (int k = 1; k <= n; k++) s += shot(player, k, h, k == n ? 70 : 10, 100.0f / k, 100);
+  for (int k = 1; k <= n; k++) s += logshot(player, k, h, k == n ? 70 : 10, 100.0f / k, 100);
   return s;
 }
 
@@ -80,11 +55,7 @@ class Live : public ::testing::Test {
   // The main window with complete settings (live.txt given as text when
   // not null), スタート pressed.
   void start(const char* livetxt = "FILES=1\r\n") {
-    std::string ini = "// loginit.txt\r\nHOME=C:\\kesto\r\nDGPATH=" + golf +
-                      "\r\nREAD_COURSE=0\r\nSAVE_COURSE=0\r\nIEXPLORE=0\r\nINTERVAL=1"
-                      "\r\nCAPTUREPAGE=100\r\nDEFAULTAREA=-29,-3,-3,-3\r\nCUSTOMAREA=-31,-5,-5,-5\r\n"
-                      "ENABLEAREA=2\r\nLOCKONWINDOW=1\r\nENABLECAPKEY=0\r\nSELECTCAPKEY=L-Alt\r\n";
-    writefile(dir + "/loginit.txt", ini);
+    writefile(dir + "/loginit.txt", completeloginit(golf));
     if (livetxt) writefile(dir + "/live.txt", livetxt);
     ASSERT_TRUE(setpaths(dir.c_str()));
     main = oscreatemaindialog(&kestohandlers);
@@ -129,9 +100,9 @@ class Live : public ::testing::Test {
 // after the stretch (the "*Player" line's club 0), and shot.txt the last record.
 TEST_F(Live, SeveralShotsInOneStepAreSeveralShotsInOrder) {
   start();
-  follow(begin({"太郎"}, kcourse) + hole(5));
+  follow(logbegin({"太郎"}, kcourse) + loghole(5));
   int32_t seq = glive.seq;
-  append(shot(1, 1, 5, 10, 200.0f, 110) + shot(1, 2, 5, 50, 123.4f, 85) + shot(1, 3, 5, 70, 3.0f, 30) +
+  append(logshot(1, 1, 5, 10, 200.0f, 110) + logshot(1, 2, 5, 50, 123.4f, 85) + logshot(1, 3, 5, 70, 3.0f, 30) +
          "*Player1 04\r\n");
   static WatchEvents ev;
   gkesto.mw.watch.ticks = A() - 1;
@@ -150,7 +121,7 @@ TEST_F(Live, SeveralShotsInOneStepAreSeveralShotsInOrder) {
     }
 
   // Through the tick: each one counted, the last one's own values in the files.
-  append(shot(1, 4, 5, 50, 123.4f, 85) + shot(1, 5, 5, 10, 250.0f, 120) + shot(1, 6, 5, 72, 1.0f, 12) +
+  append(logshot(1, 4, 5, 50, 123.4f, 85) + logshot(1, 5, 5, 10, 250.0f, 120) + logshot(1, 6, 5, 72, 1.0f, 12) +
          "*Player1 07\r\n");
   step();
   EXPECT_EQ(glive.seq, seq + 3);
@@ -164,7 +135,7 @@ TEST_F(Live, SeveralShotsInOneStepAreSeveralShotsInOrder) {
   EXPECT_EQ(live("hole.txt"), kbom + "5\r\n");
   EXPECT_EQ(live("player.txt"), kbom + u8"太郎\r\n");
   // The example of the README: club 50 at 85 of 120 with 123.4 m left.
-  append(shot(1, 1, 6, 50, 123.4f, 85));
+  append(logshot(1, 1, 6, 50, 123.4f, 85));
   step();
   EXPECT_EQ(live("shot.txt"), kbom + u8"太郎  H6  Club 50  70.8%  残り 123.4m\r\n");
 }
@@ -211,8 +182,8 @@ TEST_F(Live, AGameFollowedFromItsMiddleGivesTheWholeBoard) {
 // dash in the files; a known one gives to-par as golfers write it.
 TEST_F(Live, AnUnknownCourseGivesNoToPar) {
   start();
-  follow(begin({"Taro", "Hanako"}, "Nowhere Links") + hole(1));
-  append(holeplayed(1, 1, 4) + holeplayed(2, 1, 5) + hole(2) + holeplayed(1, 2, 3));
+  follow(logbegin({"Taro", "Hanako"}, "Nowhere Links") + loghole(1));
+  append(holeplayed(1, 1, 4) + holeplayed(2, 1, 5) + loghole(2) + holeplayed(1, 2, 3));
   step();
   std::string j = json();
   EXPECT_NE(j.find("\"to_par\": null, \"thru\": 2"), std::string::npos) << j;
@@ -224,8 +195,8 @@ TEST_F(Live, AnUnknownCourseGivesNoToPar) {
   // The next game on a known course: even, over and under par.
   int p1 = parof(kcourse, 1), p2 = parof(kcourse, 2);
   ASSERT_GT(p1, 2);
-  append("** Stroke End **\r\n" + begin({"Taro", "Hanako"}, kcourse) + hole(1) + holeplayed(1, 1, p1) +
-         holeplayed(2, 1, p1 + 2) + hole(2) + holeplayed(1, 2, p2 - 1));
+  append("** Stroke End **\r\n" + logbegin({"Taro", "Hanako"}, kcourse) + loghole(1) + holeplayed(1, 1, p1) +
+         holeplayed(2, 1, p1 + 2) + loghole(2) + holeplayed(1, 2, p2 - 1));
   step();
   EXPECT_EQ(live("board.txt"), kbom + "Taro  -1  2\r\nHanako  +2  1\r\n");
   EXPECT_EQ(live("topar.txt"), kbom + "-1\r\n");
@@ -241,8 +212,8 @@ TEST_F(Live, AnUnknownCourseGivesNoToPar) {
 TEST_F(Live, ANameWithMarkupStaysText) {
   start();
   std::string name = "\x81<b>&\"x</b>";
-  follow(begin({name}, "<i>Links</i>") + hole(3));
-  append(shot(1, 1, 3, 10, 50.0f, 60));
+  follow(logbegin({name}, "<i>Links</i>") + loghole(3));
+  append(logshot(1, 1, 3, 10, 50.0f, 60));
   step();
   std::string j = json();
   EXPECT_NE(j.find("\"name\": \"\xEF\xBF\xBD\\u003cb\\u003e\\u0026\\\"x\\u003c/b\\u003e\""), std::string::npos)
@@ -258,14 +229,14 @@ TEST_F(Live, ANameWithMarkupStaysText) {
 // status line and in the dialog, never in a message box.
 TEST_F(Live, ARefusedMoveIsRetriedAndNeverLeavesAPartialFile) {
   start();
-  follow(begin({"Taro"}, kcourse) + hole(1));
-  append(shot(1, 1, 1, 10, 200.0f, 60));
+  follow(logbegin({"Taro"}, kcourse) + loghole(1));
+  append(logshot(1, 1, 1, 10, 200.0f, 60));
   step();
   std::string before = live("shot.txt");
   ASSERT_NE(before, "");
   std::string shotpath = dir + "/live/shot.txt";
   gfake.denied.push_back(shotpath);
-  append(shot(1, 2, 1, 50, 80.0f, 90));
+  append(logshot(1, 2, 1, 50, 80.0f, 90));
   step();
   EXPECT_EQ(live("shot.txt"), before);
   EXPECT_FALSE(exists(shotpath + ".tmp"));
@@ -292,7 +263,7 @@ TEST_F(Live, ARefusedMoveIsRetriedAndNeverLeavesAPartialFile) {
   // A write that fails half way: the temporary goes, the file stays whole.
   before = live("shot.txt");
   gfake.writefails = 1;
-  append(shot(1, 3, 1, 70, 2.0f, 20));
+  append(logshot(1, 3, 1, 70, 2.0f, 20));
   step();
   EXPECT_EQ(live("shot.txt"), before);
   EXPECT_FALSE(exists(shotpath + ".tmp"));
@@ -322,8 +293,8 @@ TEST_F(Live, SettingsFileAndSystemMenu) {
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->text, "配信用テキストファイル");
   EXPECT_EQ(entry->flags & OS_MF_CHECKED, 0u);
-  follow(begin({"Taro"}, kcourse) + hole(1));
-  append(shot(1, 1, 1, 10, 200.0f, 60));
+  follow(logbegin({"Taro"}, kcourse) + loghole(1));
+  append(logshot(1, 1, 1, 10, 200.0f, 60));
   step();
   EXPECT_FALSE(exists(dir + "/live"));
   // Switched on from the menu: written at once, and live.txt saved.

@@ -128,6 +128,27 @@ struct FakeMenuEntry {
   std::string text;
 };
 
+// One socket the program made, or a client's connection to one of its
+// listening sockets (made by fakeconnect, the program's once accepted).
+struct FakeSocket {
+  OsSocket id;
+  bool open = true;           // the program has not closed it
+  bool listening = false;
+  uint32_t addr = 0;          // bound to addr:port (0: not bound)
+  uint16_t port = 0;
+  OsWin win = 0;              // oswsaasyncselect: the window and the events asked for
+  uint32_t events = 0;
+  bool accepted = false;      // a client's connection the program accepted
+  OsSocket listener = 0;      // the listening socket it came to
+  std::string in;             // bytes the client sent that the program has not read
+  std::string out;            // bytes the program sent that the client has not read
+  long sent = 0;              // bytes the program ever sent on it
+  bool clientclosed = false;  // the client closed its side
+  bool shut = false;          // the program shut its sending side (osshutdown)
+  long room = -1;             // bytes the client still takes before sends block; -1: no limit
+  bool blocked = false;       // a send found no room: FD_WRITE comes once there is
+};
+
 // The whole desktop.  Every field has its start value here: fakereset()
 // puts them all back.  Grouped by subject; the scripted failures of every
 // subject are together under "faults".
@@ -249,6 +270,14 @@ struct FakeDesktop {
   std::string blockreason;
   int blockcalls = 0;
 
+  // ---- sockets and the clipboard's text ------------------------------------------
+  std::vector<FakeSocket> sockets;   // every socket, the program's and the clients'
+  OsSocket nextsocket = 0x5000;
+  int wsastarted = 0;                // Winsock started (the first ossocket)
+  int wsaerror = 0;                  // oswsagetlasterror
+  std::string cliptext;              // the text ossetclipboardtext put on the clipboard
+  long cliptexts = 0;                // its calls that succeeded
+
   // ---- faults ------------------------------------------------------------------
   // Flags fail every call while set.  Counts of "the next n calls fail": 0
   // none, a negative count every call until the test sets it back to 0.
@@ -317,6 +346,14 @@ struct FakeDesktop {
   long allocrefuse = 0;
   long lockfailat = 0;
   //
+  // Sockets.  bindinuse: osbind fails with OS_WSAEADDRINUSE, as when
+  // another program has the port; socketfails, acceptfails and sendfails
+  // fail those calls (sends with OS_WSAECONNRESET).
+  int bindinuse = 0;
+  long socketfails = 0;
+  long acceptfails = 0;
+  long sendfails = 0;
+  //
   // Start-up and processes.
   int mutexexists = 0;       // oscreatemutex reports ERROR_ALREADY_EXISTS
   int mutexfails = 0;        // oscreatemutex returns 0
@@ -359,6 +396,22 @@ int fakelistsel(OsWin dlg, int id);
 // The user picks entry sel in a list or combo box (no notification sent).
 void fakesetlistsel(OsWin dlg, int id, int sel);
 FakeWindow* fakewindow(OsWin w);
+
+// A client connects to the program's socket listening on port: the
+// connection waits for osaccept and the program hears FD_ACCEPT.  The
+// client's end, or 0 when nothing listens there.
+OsSocket fakeconnect(uint16_t port);
+// The client sends bytes (FD_READ follows), closes its side (FD_CLOSE), or
+// takes only room more bytes before the program's sends block (-1: all;
+// FD_WRITE follows when a blocked send may go on).
+void fakeclientsend(OsSocket c, const std::string& bytes);
+void fakeclientclose(OsSocket c);
+void fakeclientroom(OsSocket c, long room);
+// What the program sent on the connection since the last read; taken.
+std::string fakeclientread(OsSocket c);
+FakeSocket* fakesocket(OsSocket s);
+// Sockets the program holds open (listening or accepted).
+int fakeopensockets();
 
 // What the program still holds, for checks at the end of a test: one line
 // each for open file handles (with their paths), live memory blocks (with

@@ -349,3 +349,14 @@ int oscheckmenuitem(OsHandle menu, uint32_t id, int checked) {
     }
   return 0;
 }
+
+int osmodifymenu(OsHandle menu, uint32_t id, uint32_t flags, const char* text) {
+  if (!(menu & SYSMENUBIT)) return 0;
+  for (FakeMenuEntry& e : gfake.sysmenu)
+    if (e.win == (OsWin)(menu & ~SYSMENUBIT) && e.id == id) {
+      e.flags = flags;
+      e.text = text ? text : "";
+      return 1;
+    }
+  return 0;
+}

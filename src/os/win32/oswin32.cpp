@@ -55,6 +55,42 @@ int oscheckmenuitem(OsHandle menu, uint32_t id, int checked) {
   return CheckMenuItem((HMENU)menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED)) != (DWORD)-1;
 }
 
+int osmodifymenu(OsHandle menu, uint32_t id, uint32_t flags, const char* text) {
+  wchar_t w[256];
+  towide(text ? text : "", w, 256);
+  return ModifyMenuW((HMENU)menu, id, MF_BYCOMMAND | MF_STRING | (flags & OS_MF_CHECKED ? MF_CHECKED : 0),
+                     (UINT_PTR)id, w)
+             ? 1
+             : 0;
+}
+
+// ---- the clipboard's text -----------------------------------------------------------
+
+int ossetclipboardtext(OsWin owner, const char* text) {
+  wchar_t w[WBUF];
+  towide(text ? text : "", w, WBUF);
+  size_t bytes = (wcslen(w) + 1) * sizeof(wchar_t);
+  HGLOBAL m = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!m) return 0;
+  void* p = GlobalLock(m);
+  if (!p) {
+    GlobalFree(m);
+    return 0;
+  }
+  memcpy(p, w, bytes);
+  GlobalUnlock(m);
+  if (!OpenClipboard((HWND)owner)) {
+    GlobalFree(m);
+    return 0;
+  }
+  EmptyClipboard();
+  // Once set, the memory is the clipboard's.
+  int ok = SetClipboardData(CF_UNICODETEXT, m) != nullptr;
+  CloseClipboard();
+  if (!ok) GlobalFree(m);
+  return ok;
+}
+
 // ---- messages --------------------------------------------------------------
 
 int osmessagebox(OsWin owner, const char* text, const char* caption, uint32_t type) {
@@ -505,6 +541,11 @@ static LRESULT CALLBACK mainwndproc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       if (m->destroy) m->destroy();
+      return 0;
+    case OSWIN32_WM_SOCKET:
+      // WSAAsyncSelect's message: the socket, then the event in the low
+      // word of lParam and its error in the high word.
+      if (m->socket) m->socket((OsSocket)wp, LOWORD(lp), HIWORD(lp));
       return 0;
     case WM_SYSCOMMAND:
       // The system uses the low four bits of the id.

@@ -8,6 +8,9 @@
 void oswin32setinstance(HINSTANCE h);
 HINSTANCE oswin32instance();
 
+// The message WSAAsyncSelect posts to the main window.
+#define OSWIN32_WM_SOCKET (WM_APP + 0x20)
+
 #define WBUF 1024  // wide characters of a converted path or text
 
 // A Shift-JIS text as UTF-16 in a buffer of n wide characters, read by the
