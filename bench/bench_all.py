@@ -94,7 +94,8 @@ def rows_kestocard(data, off=None):
     return rows
 
 
-LIVE_LIMIT_MS = 1200  # median from an append to live\\shot.txt holding it
+LIVE_LIMIT_MS = 1200  # median from an append to live\\shot.txt (or the overlay page) holding it
+OVERLAY_MAX_MS = 1600
 
 
 def rows_live(data, off, failed):
@@ -113,6 +114,17 @@ def rows_live(data, off, failed):
                      f"max {ms(f['max'], 0)}, {f.get('missed', 0)} never in the file, "
                      f"{f.get('partial_reads', 0)} partial reads",
                      f"<= {LIVE_LIMIT_MS} ms {'ok' if ok else 'MISSED'}"))
+        o = f.get("overlay")
+        if o and "median" in o:
+            ok = o["median"] <= LIVE_LIMIT_MS and o["max"] <= OVERLAY_MAX_MS and not o.get("missed")
+            if not ok:
+                off.append(f"overlay at INTERVAL={interval}: {o['median']:.0f} ms, max {o['max']:.0f} ms")
+            rows.append((f"append to the overlay page in Chromium, INTERVAL={interval} ({o['count']} shots)",
+                         ms(o["median"], 0), f"max {ms(o['max'], 0)}, {o.get('missed', 0)} never shown",
+                         f"<= {LIVE_LIMIT_MS} ms, max <= {OVERLAY_MAX_MS} ms {'ok' if ok else 'MISSED'}"))
+        elif o is not None:
+            rows.append((f"append to the overlay page, INTERVAL={interval}", None, "none shown", ""))
+            failed.append(f"overlay at INTERVAL={interval}")
     return rows
 
 

@@ -13,6 +13,11 @@ latency of a shot is the time from its stamp line appearing to shot.txt
 holding that shot's club. Every content shot.txt is read with must be a whole
 line (never partial or empty); the count of other reads is printed.
 
+With --overlay the server is on too (SERVER=1) and headless Chromium shows
+its overlay page, as a streaming tool's browser source does; the page notes
+when it put each shot on screen, and the latency of a shot is the time from
+its stamp line to that moment.
+
 Prints the figures; there is no pass or fail. --json FILE also writes them
 to FILE (times in ms). Run through scripts/bench-live.sh, which builds the
 Windows targets first.
@@ -31,6 +36,9 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 import harness  # noqa: E402
 from harness import Ctx, Wine, Xvfb, loginit_full, write  # noqa: E402
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "browser"))
+import cdp  # noqa: E402
+from test_server import free_port  # noqa: E402
 from watch_latency import GAME, STARTED, STATUSLINE, FOLLOWING, SHOT_LINES, club_of, shot  # noqa: E402
 
 BOM = b"\xef\xbb\xbf"
@@ -66,7 +74,8 @@ def run_interval(wine, exes, work, interval, args):
     gamedir.mkdir(parents=True)
     golf = gamedir / "golf.txt"
     write(folder / "loginit.txt", loginit_full(ctx.winpath(folder), dgpath=ctx.winpath(golf), interval=interval))
-    write(folder / "live.txt", "FILES=1\r\n")
+    port = free_port()
+    write(folder / "live.txt", f"FILES=1\r\nSERVER=1\r\nPORT={port}\r\n" if args.overlay else "FILES=1\r\n")
     golf.write_bytes(b"** Stroke Begin **\r\n2026/12/08 10:00\r\n*Hole  1\r\n" + shot(67))
     source = folder / "shots.txt"
     source.write_bytes(b"".join(shot(k) for k in range(args.shots)))
@@ -79,8 +88,14 @@ def run_interval(wine, exes, work, interval, args):
     out = {"contents": [], "appends": []}
     stop = threading.Event()
     reader = threading.Thread(target=poll, args=(folder / "live" / "shot.txt", stamps, out, stop), daemon=True)
-    reader.start()
+    browser = cdp.Browser() if args.overlay else None
+    shown = []
     try:
+        if browser:
+            page = browser.open(f"http://127.0.0.1:{port}/?view=both")
+            page.wait_for("window.kesto && window.kesto.connected", timeout=15)
+            offset = time.time() - time.monotonic()  # the page's Date.now() on the reader's clock
+        reader.start()
         ctx.start_fakegame(GAME, ctx.winpath(source), ctx.winpath(golf),
                            f"{args.lead}:every={args.period}/l{SHOT_LINES}", ctx.winpath(stamps))
         ctx.find("FAKEGAME", GAME)
@@ -88,9 +103,15 @@ def run_interval(wine, exes, work, interval, args):
         ctx.wait_until(lambda: len(out["appends"]) >= args.shots, args.lead / 1000 + args.period * args.shots / 1000 + 20,
                        "the stand-in game did not append every shot")
         time.sleep(3)
+        if browser:
+            shown = [(s["seq"], s["at"] / 1000.0 - offset)
+                     for s in json.loads(page.evaluate("JSON.stringify(window.kesto.shots)"))]
     finally:
         stop.set()
-        reader.join(5)
+        if reader.is_alive():
+            reader.join(5)
+        if browser:
+            browser.close()
     ctx.probe_ok("click", main, 1)
     ctx.wait_exit(kesto, 20)
     bad = sum(1 for _, d in out["contents"] if not (d.startswith(BOM) and d.endswith(b"\r\n") and d.count(b"\n") == 1))
@@ -102,7 +123,13 @@ def run_interval(wine, exes, work, interval, args):
             missed.append(k)
         else:
             latencies.append((seen - t) * 1000)
-    return latencies, missed, bad, len(out["contents"])
+    # The watcher follows golf.txt from its end, so the shot already there is
+    # not counted: the k-th shot appended (from 0) is seq k + 1.
+    first = {}
+    for seq, at in shown:
+        first.setdefault(seq, at)
+    overlay = [(first[k + 1] - t) * 1000 for k, t in enumerate(out["appends"]) if k + 1 in first]
+    return latencies, missed, bad, len(out["contents"]), overlay
 
 
 def main():
@@ -113,6 +140,7 @@ def main():
     ap.add_argument("--shots", type=int, default=24, help="shots appended per run (default 24)")
     ap.add_argument("--period", type=int, default=1370, help="ms between appends (default 1370)")
     ap.add_argument("--lead", type=int, default=7000, help="ms from the game window to its first append")
+    ap.add_argument("--overlay", action="store_true", help="also serve the overlay page and time it in Chromium")
     ap.add_argument("--json", help="also write the figures to this file")
     ap.add_argument("-v", "--verbose", action="store_true", help="echo every probe call")
     args = ap.parse_args()
@@ -134,7 +162,7 @@ def main():
         print(f"kesto.exe {exes[0]} under Wine, FILES=1, {args.shots} shots every {args.period} ms", flush=True)
         for interval in args.interval or [1, 7]:
             try:
-                lat, missed, bad, reads = run_interval(wine, exes, work, interval, args)
+                lat, missed, bad, reads, overlay = run_interval(wine, exes, work, interval, args)
             except harness.CaseFail as e:
                 print(f"INTERVAL={interval}: run failed: {e}", flush=True)
                 figures["intervals"][str(interval)] = {"error": str(e)}
@@ -149,6 +177,14 @@ def main():
                       f"partial or empty reads: {bad} of {reads} contents", flush=True)
             else:
                 print(f"INTERVAL={interval}: no shot reached shot.txt", flush=True)
+            if args.overlay:
+                fig["overlay"] = {"count": len(overlay), "missed": args.shots - len(overlay)}
+                if overlay:
+                    fig["overlay"].update(median=statistics.median(overlay), max=max(overlay), min=min(overlay))
+                    print(f"INTERVAL={interval}: append to the overlay page in Chromium: median "
+                          f"{fig['overlay']['median']:.0f} ms, max {fig['overlay']['max']:.0f} ms, "
+                          f"min {fig['overlay']['min']:.0f} ms over {len(overlay)} shots; never shown: "
+                          f"{args.shots - len(overlay)}", flush=True)
             figures["intervals"][str(interval)] = fig
         if args.json:
             Path(args.json).write_text(json.dumps(figures, indent=1))

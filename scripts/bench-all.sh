@@ -40,7 +40,7 @@ step "kesto_bench+kestocard" bash "$root/scripts/bench.sh" --json "$out/bench.js
 step "start-up" /usr/bin/python3 "$root/bench/startup.py" --build "$KESTO_WIN_BUILD" --json "$out/startup.json"
 step "burst" bash "$root/scripts/bench-capture.sh" --json "$out/capture.json"
 step "watcher" bash "$root/scripts/bench-watch.sh" --json "$out/watch.json"
-step "live files" bash "$root/scripts/bench-live.sh" --json "$out/live.json"
+step "live files and overlay" bash "$root/scripts/bench-live.sh" --overlay --json "$out/live.json"
 
 echo >&2
 /usr/bin/python3 "$root/bench/bench_all.py" "$out"

@@ -3,7 +3,8 @@
 # measures the text files for streaming under Wine (bench/live_latency.py):
 # the time from each shot the stand-in game appends to golf.txt to
 # live\shot.txt holding it (FILES=1), at INTERVAL=1 and 7, and whether a
-# reader ever saw a partial or empty file. Needs the packages of
+# reader ever saw a partial or empty file; with --overlay also the time to
+# the overlay page in headless Chromium showing it. Needs the packages of
 # scripts/install-deps.sh. Extra arguments go to the benchmark (for example
 # --interval 7 --shots 40).
 set -euo pipefail
