@@ -39,6 +39,7 @@ typedef uintptr_t OsHandle;  // a file, mutex, module or bitmap; 0 is none
 #define OS_ERROR_HANDLE_EOF 38u
 #define OS_ERROR_HANDLE_DISK_FULL 39u
 #define OS_ERROR_DISK_FULL 112u
+#define OS_ERROR_BAD_FORMAT 11u  // a file that is not of the kind expected
 
 // Local or system time, laid out like SYSTEMTIME.
 struct OsTime {
