@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -54,6 +54,11 @@ printf 'Player1:A,"B"\r\n** Stroke Begin **\r\n2009/4/5 9:07\r\n*Hole  1\r\n*Pla
 printf 'HOME=C:\\K\nINTERVAL=8\nDEFAULTAREA=600,-599\nSELECTCAPKEY=F12\n' >"$FUZZ/corpus/settings/short"
 printf '// live.txt\r\nFILES=1\r\nSERVER=0\r\nPORT=8089\r\n' >"$FUZZ/corpus/livesettings/written"
 printf 'FILES=2\nPORT=65536\nSERVER=\n' >"$FUZZ/corpus/livesettings/damaged"
+# Burst logs: the first byte is where the text is cut in two.
+printf '\x40disk free = 5 MB\r\nDATA c00001.bmp Tic=  0 ms date 20090405_14:03_22.187\r\nDATA c00002.bmp Tic= 94 ms date 20090405_14:03_22.281\r\nDATA c00003.bmp Tic=      1,500 ms date 20090405_14:03_23.781\r\n' \
+  >"$FUZZ/corpus/burstdir/written"
+printf '\x80DATA c00002.bmp Tic=-3 ms\rDATA c00001.bmp Tic= 1 ms\nDATA c00005.bmp Tic=12,34 ms\nDATA c99999.bmp Tic=9999999999,999 ms' \
+  >"$FUZZ/corpus/burstdir/damaged"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
@@ -83,6 +88,7 @@ maxlen() {
     watch) echo 16384 ;;
     rounds) echo 1048576 ;;
     livesettings) echo 4096 ;;
+    burstdir) echo 65536 ;;
   esac
 }
 
