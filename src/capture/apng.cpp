@@ -113,8 +113,15 @@ int apngbegin(Apng* a, const char* path, int32_t width, int32_t height, uint32_t
   memset(a->rect, 0, sizeof a->rect);
   a->r.f = 0;
   a->r.tmp[0] = 0;
-  a->r.path = path;
+  a->r.path = a->path;
   a->r.failed = 0;
+  size_t len = strlen(path);
+  if (len >= sizeof a->path) {
+    a->path[0] = 0;
+    fail(a, OS_ERROR_PATH_NOT_FOUND);
+    return 0;
+  }
+  memcpy(a->path, path, len + 1);
   if (width < 1 || height < 1 || width > APNGMAXSIDE || height > APNGMAXSIDE || frames < 1) {
     fail(a, OS_ERROR_WRITE_FAULT);
     return 0;
@@ -130,7 +137,7 @@ int apngbegin(Apng* a, const char* path, int32_t width, int32_t height, uint32_t
     return 0;
   }
   a->zready = 1;
-  if (!beginreplace(&a->r, path)) {
+  if (!beginreplace(&a->r, a->path)) {
     fail(a, a->r.error);
     apngend(a, 0);
     return 0;

@@ -39,6 +39,7 @@ ApngDelay apngdelay(uint32_t ms);
 // One animated PNG being written.
 struct Apng {
   Replacement r;          // the temporary, moved over the file when whole
+  char path[REPLACETMPSIZE];  // the file
   z_stream z;
   int zready;             // z holds a compressor
   int32_t width, height;

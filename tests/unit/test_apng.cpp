@@ -453,3 +453,188 @@ TEST_F(ApngTest, BmpFilesAreReadBackWithinTheirBounds) {
   EXPECT_FALSE(bmpinfo((dir + "/none.bmp").c_str(), &info, &e));
   EXPECT_EQ(e, OS_ERROR_FILE_NOT_FOUND);
 }
+
+// ---- the animated PNG of a burst folder ---------------------------------------
+
+#include "capture/burst.h"
+#include "capture/burstapng.h"
+
+namespace {
+
+// A BMP file of the frame as KESTO writes it.
+std::string bmpfile(const Frame& f) {
+  std::vector<uint8_t> rows = f.bmprows();
+  std::string bmp(BMPHEADERS, '\0');
+  OsBitmapHeader h{40, f.w, f.h, 1, 24, 0, (uint32_t)rows.size(), 0, 0, 0, 0};
+  putfileheader((uint8_t*)&bmp[0], (uint32_t)rows.size());
+  putinfoheader((uint8_t*)&bmp[14], h);
+  bmp.append((const char*)rows.data(), rows.size());
+  return bmp;
+}
+
+class BurstApngTest : public ApngTest {
+ protected:
+  // A burst folder: the frames as c00001.bmp ..., the log with their Tics.
+  void burst(const std::vector<Frame>& frames, const std::vector<int32_t>& tics) {
+    OsTime t = {2026, 12, 3, 9, 12, 0, 0, 0};
+    std::string log = "disk free = 1234 MB\r\n";
+    for (size_t i = 0; i < frames.size(); i++) {
+      char name[32], line[160];
+      snprintf(name, sizeof name, "/c%05d.bmp", (int)i + 1);
+      ASSERT_TRUE(writefile(dir + name, bmpfile(frames[i])));
+      int n = burstlogline(line, sizeof line, (int32_t)i + 1, tics[i], t);
+      log.append(line, (size_t)n);
+    }
+    ASSERT_TRUE(writefile(dir + "/c1200_00_000.txt", log));
+  }
+  // Runs the job to its end, n frames of work per step; the last answer.
+  int run(int32_t n = 3) {
+    int r = apngjobbegin(dir.c_str());
+    steps = 0;
+    while (r == APNGJOB_MORE && steps++ < 100000) r = apngjobstep(n);
+    return r;
+  }
+  int steps = 0;
+};
+
+}  // namespace
+
+TEST(BurstMedian, MiddleTicOfTheFramesAfterTheFirst) {
+  static BurstDir d;
+  auto median = [&](std::vector<int64_t> tics) {
+    static int64_t scratch[16];
+    d.count = (int32_t)tics.size();
+    for (size_t i = 0; i < tics.size(); i++) d.frames[i].tic = tics[i];
+    return burstmediantic(&d, scratch);
+  };
+  EXPECT_EQ(median({5000, 33, 40, 100}), 40);       // the first frame's Tic is not an interval of the burst
+  EXPECT_EQ(median({5000, 33, 40, 100, 1501}), 70);  // even: the mean of the middle two, rounded down
+  EXPECT_EQ(median({5000, 33}), 33);
+  EXPECT_EQ(median({77}), 77);
+  EXPECT_EQ(median({}), 0);
+}
+
+TEST_F(BurstApngTest, EachFrameShowsUntilTheNextOneCameAndTheLastForTheMedian) {
+  std::vector<Frame> frames;
+  for (int i = 0; i < 5; i++) {
+    frames.push_back(i ? frames.back() : pattern(21, 10, 1));
+    if (i) frames.back().set(i * 3, i, 0x00FF00u + (uint32_t)i);
+  }
+  std::vector<int32_t> tics = {7, 94, 33, 1500, 70000};
+  burst(frames, tics);
+  ASSERT_EQ(run(), APNGJOB_DONE) << gapngjob.fail << " " << gapngjob.file;
+  EXPECT_EQ(gapngjob.written, 5);
+  EXPECT_EQ(gapngjob.skipped, 0);
+  EXPECT_STREQ(gapngjob.first, "burst.png");
+  EXPECT_STREQ(gapngjob.last, "burst.png");
+  Decoded d = decodeapng(readfile(path));
+  ASSERT_EQ(d.error, "");
+  ASSERT_EQ(d.list.size(), 5u);
+  std::vector<uint32_t> want = {94, 33, 1500, 70000, (94 + 1500) / 2};
+  for (size_t i = 0; i < 5; i++) {
+    EXPECT_TRUE(d.list[i].rgb == frames[i].rgb) << i;
+    ApngDelay w = apngdelay(want[i]);
+    EXPECT_EQ(d.list[i].num, w.num) << i;
+    EXPECT_EQ(d.list[i].den, w.den) << i;
+  }
+  EXPECT_EQ(d.list[3].den, 100);  // 70,000 ms in hundredths
+  EXPECT_FALSE(exists(dir + "/burst_2.png"));
+}
+
+TEST_F(BurstApngTest, AFrameOfAnotherSizeBeginsTheNextFileAndAMissingFrameLendsItsTic) {
+  Frame a = pattern(12, 8, 1), b = pattern(16, 8, 2), c = pattern(12, 9, 3);
+  Frame a2 = a;
+  a2.set(1, 1, 0);
+  std::vector<Frame> frames = {a, a2, a, b, b, c, a};
+  std::vector<int32_t> tics = {5, 10, 20, 30, 40, 50, 60};
+  burst(frames, tics);
+  ASSERT_EQ(unlink((dir + "/c00003.bmp").c_str()), 0);  // its 20 ms go to frame 2's time on screen
+  ASSERT_EQ(run(1), APNGJOB_DONE) << gapngjob.fail;
+  EXPECT_EQ(gapngjob.written, 6);
+  EXPECT_EQ(gapngjob.skipped, 1);
+  EXPECT_EQ(gapngjob.done, 4);
+  EXPECT_STREQ(gapngjob.last, "burst_4.png");
+  struct {
+    const char* name;
+    std::vector<const Frame*> frames;
+    std::vector<uint32_t> ms;
+  } files[] = {
+      {"burst.png", {&a, &a2}, {10, 50}},  // a2 until b: 20 + 30
+      {"burst_2.png", {&b, &b}, {40, 50}},
+      {"burst_3.png", {&c}, {60}},
+      {"burst_4.png", {&a}, {35}},  // the median of 10 ... 60
+  };
+  for (auto& f : files) {
+    Decoded d = decodeapng(readfile(dir + "/" + f.name));
+    ASSERT_EQ(d.error, "") << f.name;
+    ASSERT_EQ(d.list.size(), f.frames.size()) << f.name;
+    EXPECT_EQ(d.width, (uint32_t)f.frames[0]->w) << f.name;
+    EXPECT_EQ(d.height, (uint32_t)f.frames[0]->h) << f.name;
+    for (size_t i = 0; i < f.frames.size(); i++) {
+      EXPECT_TRUE(d.list[i].rgb == f.frames[i]->rgb) << f.name << " " << i;
+      EXPECT_EQ(d.list[i].num, f.ms[i]) << f.name << " " << i;
+      EXPECT_EQ(d.list[i].den, 1000) << f.name << " " << i;
+    }
+  }
+}
+
+TEST_F(BurstApngTest, FailuresNameTheFileAndTheReasonAndLeaveNoPartialFile) {
+  Frame a = pattern(40, 30, 1), b = pattern(50, 30, 2);
+  burst({a, a, b, b}, {5, 10, 20, 30});
+  // The disk fills while the second file is written: the first stays whole.
+  gfake.diskroom = -1;
+  ASSERT_EQ(run(), APNGJOB_DONE);
+  size_t first = readfile(path).size();
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  ASSERT_EQ(unlink((dir + "/burst_2.png").c_str()), 0);
+  gfake.diskroom = (int64_t)first + 200;
+  EXPECT_EQ(run(), APNGJOB_FAILED);
+  EXPECT_EQ(gapngjob.fail, APNGFAIL_WRITE);
+  EXPECT_EQ(gapngjob.error, OS_ERROR_DISK_FULL);
+  EXPECT_EQ(std::string(gapngjob.file), dir + "\\burst_2.png");
+  EXPECT_EQ(gapngjob.done, 1);
+  EXPECT_EQ(decodeapng(readfile(path)).error, "");
+  EXPECT_FALSE(exists(dir + "/burst_2.png"));
+  EXPECT_FALSE(exists(dir + "/burst_2.png.tmp"));
+  gfake.diskroom = -1;
+  // A frame unreadable once its header was checked: the file it went to is dropped.
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  ASSERT_EQ(apngjobbegin(dir.c_str()), APNGJOB_MORE);
+  ASSERT_EQ(apngjobstep(1), APNGJOB_MORE);  // the headers
+  ASSERT_EQ(apngjobstep(1), APNGJOB_MORE);  // frame 1
+  gfake.readfails = 1;
+  EXPECT_EQ(apngjobstep(1), APNGJOB_FAILED);
+  EXPECT_EQ(gapngjob.fail, APNGFAIL_FRAME);
+  EXPECT_EQ(std::string(gapngjob.file), dir + "\\c00002.bmp");
+  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(exists(path + ".tmp"));
+  gfake.readfails = 0;
+  // Memory refused for the frame's pixels.
+  gfake.allocfailat = gfake.allocs + 1;
+  EXPECT_EQ(run(), APNGJOB_FAILED);
+  EXPECT_EQ(gapngjob.fail, APNGFAIL_MEMORY);
+  EXPECT_FALSE(exists(path));
+  EXPECT_TRUE(gfake.blocks.empty());
+  gfake.allocfailat = 0;
+  // No log; a log whose frames are all gone.
+  ASSERT_EQ(unlink((dir + "/c1200_00_000.txt").c_str()), 0);
+  EXPECT_EQ(run(), APNGJOB_FAILED);
+  EXPECT_EQ(gapngjob.fail, APNGFAIL_NOLOG);
+  burst({a}, {5});
+  ASSERT_EQ(unlink((dir + "/c00001.bmp").c_str()), 0);
+  EXPECT_EQ(run(), APNGJOB_FAILED);
+  EXPECT_EQ(gapngjob.fail, APNGFAIL_NOFRAME);
+  EXPECT_TRUE(gfake.blocks.empty());
+}
+
+TEST_F(BurstApngTest, ACancelledJobLeavesNoFile) {
+  Frame a = pattern(40, 30, 1);
+  burst({a, a, a}, {5, 10, 20});
+  ASSERT_EQ(apngjobbegin(dir.c_str()), APNGJOB_MORE);
+  ASSERT_EQ(apngjobstep(2), APNGJOB_MORE);  // the headers and frame 1
+  apngjobcancel();
+  EXPECT_FALSE(gapngjob.active);
+  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(exists(path + ".tmp"));
+  EXPECT_TRUE(gfake.blocks.empty());
+}
