@@ -16,6 +16,7 @@
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
 #include "report/playlog.h"
+#include "report/burstview.h"
 #include "report/rounds.h"
 #include "report/stats.h"
 
@@ -26,6 +27,7 @@ static const char kusage[] =
     "       kestocard --stats [--courses golfcourse.txt] LOG...\n"
     "       kestocard --live [--courses golfcourse.txt] LOG\n"
     "       kestocard --apng DIR\n"
+    "       kestocard --viewer DIR...\n"
     "Writes the scorecard page of each play log (golf.txt or a saved copy) into the\n"
     "current folder, named log<year><month><day>_<hour><minute>.html after the log's\n"
     "last-write time: the same page that KESTO's \"HTM作成\" writes for that log.\n"
@@ -44,6 +46,9 @@ static const char kusage[] =
     "  --apng DIR      instead of pages, the animated PNG of the burst folder DIR\n"
     "                  (burst.png beside its frames, at their logged times; a\n"
     "                  burst whose frames change size gives burst_2.png, ...)\n"
+    "  --viewer        instead of pages, index.html in each burst folder DIR:\n"
+    "                  the page that plays its frames at their logged times, as\n"
+    "                  KESTO writes it when a burst has been saved\n"
     "  --help          show this text\n"
     "The name of each page written goes to standard output; notices, questions\n"
     "and answers go to standard error.  The exit status is 0 when every page was\n"
@@ -248,6 +253,34 @@ static int stats(char** logs, int nlogs) {
   return status;
 }
 
+// --viewer: the viewer page of each burst folder.  1 when one was not
+// written (no burst log, an unreadable log, a page that could not be made).
+static int viewers(char** dirs, int ndirs) {
+  int status = 0;
+  for (int i = 0; i < ndirs; i++) {
+    ViewerResult r;
+    int got = writeburstviewer(dirs[i], &r);
+    char b[160];
+    if (got == VIEWER_WRITTEN) {
+      conputarg(1, r.path);
+      conputs(1, "\n");
+      snprintf(b, sizeof b, "%d frames, %d of them missing, %d damaged log lines", (int)r.frames,
+               (int)r.missing, (int)r.damaged);
+      complain(dirs[i], b);
+      continue;
+    }
+    status = 1;
+    if (got == VIEWER_NOLOG)
+      snprintf(b, sizeof b, "no burst log (c<hhmm>_<ss>_<ms>.txt) in this folder; nothing written");
+    else if (got == VIEWER_UNREAD)
+      snprintf(b, sizeof b, "cannot read the burst log (error %u); nothing written", (unsigned)r.error);
+    else
+      snprintf(b, sizeof b, "cannot write " VIEWERNAME " (error %u); an earlier one is kept", (unsigned)r.error);
+    complain(dirs[i], b);
+  }
+  return status;
+}
+
 static int usage(const char* why) {
   if (why) complain(nullptr, why);
   conputs(2, kusage);
@@ -256,7 +289,7 @@ static int usage(const char* why) {
 
 int conmain(int argc, char** argv) {
   const char* courses = nullptr;
-  bool links = false, statsmode = false, livemode = false;
+  bool links = false, statsmode = false, livemode = false, viewermode = false;
   const char* apngdir = nullptr;
   // Options may come anywhere; the logs are gathered at the front of argv.
   int nlogs = 0;
@@ -290,6 +323,8 @@ int conmain(int argc, char** argv) {
     } else if (strcmp(a, "--apng") == 0) {
       if (++i >= argc) return usage("--apng needs a burst folder");
       apngdir = argv[i];
+    } else if (strcmp(a, "--viewer") == 0) {
+      viewermode = true;
     } else {
       char b[96];
       snprintf(b, sizeof b, "unknown option %.60s", a);
@@ -297,8 +332,13 @@ int conmain(int argc, char** argv) {
     }
   }
   if (apngdir) {
-    if (nlogs || statsmode || livemode || links || courses) return usage("--apng takes one folder and nothing else");
+    if (nlogs || statsmode || livemode || links || courses || viewermode)
+      return usage("--apng takes one folder and nothing else");
     return apng(apngdir);
+  }
+  if (viewermode) {
+    if (nlogs == 0 || statsmode || links || livemode || courses) return usage("--viewer takes burst folders only");
+    return viewers(argv, nlogs);
   }
   if (nlogs == 0 && (!links || statsmode)) return usage("no log given");
 
