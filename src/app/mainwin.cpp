@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/apngcmd.h"
 #include "app/capctl.h"
 #include "app/live.h"
 #include "app/statscmd.h"
@@ -94,6 +95,7 @@ void mainwincreate(OsWin w) {
   resetburst();
   mw.freemb = freediskmb(gkesto.set.homeread);
   statsmenu(w);
+  apngmenu(w);
   livemenu(w);
 }
 
@@ -223,6 +225,8 @@ static void finishend() {
   // A page still being written (Windows ends the session while a question
   // of "HTM作成" is up) is dropped: the earlier page stays, no half page.
   abandonpage(&gkesto);
+  // So is an animated PNG being made.
+  apngabandon();
   if (gkesto.user32) {
     osfreelibrary(gkesto.user32);
     gkesto.user32 = 0;

@@ -98,3 +98,4 @@
 #define IDC_LIVE_STATE 1204     // files written, failures and the last reason
 #define IDM_LIVEFILES 0x1F20    // "配信用テキストファイル" (checked when FILES=1)
 #define IDM_LIVESETTINGS 0x1F30 // "配信の設定…"
+#define IDM_APNG 0x1F40         // "連写をアニメーションに"

@@ -638,3 +638,127 @@ TEST_F(BurstApngTest, ACancelledJobLeavesNoFile) {
   EXPECT_FALSE(exists(path + ".tmp"));
   EXPECT_TRUE(gfake.blocks.empty());
 }
+
+// ---- "連写をアニメーションに" in the main window ---------------------------------
+
+#include "app/apngcmd.h"
+#include "app/mainwin.h"
+#include "app/startup.h"
+#include "app/ticks.h"
+#include "res/resource.h"
+
+namespace {
+
+class ApngCommand : public BurstApngTest {
+ protected:
+  char olddir[4096];
+  void SetUp() override {
+    BurstApngTest::SetUp();
+    ASSERT_TRUE(getcwd(olddir, sizeof olddir));
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    gfake.cwd = dir;
+    ASSERT_TRUE(setpaths(dir.c_str()));
+    ASSERT_NE(oscreatemaindialog(&kestohandlers), 0u);
+  }
+  void TearDown() override {
+    apngabandon();
+    ASSERT_EQ(chdir(olddir), 0);
+    BurstApngTest::TearDown();
+  }
+  // Ten frames of a still screen with a pixel that moves.
+  std::vector<Frame> tenframes() {
+    std::vector<Frame> frames(10, pattern(64, 48, 4));
+    for (int i = 0; i < 10; i++) frames[i].set(i * 5, 20, 0xFFFFFF);
+    burst(frames, {9, 33, 34, 33, 35, 33, 34, 33, 2000, 33});
+    snprintf(gkesto.burst.folder, sizeof gkesto.burst.folder, "%s", dir.c_str());
+    return frames;
+  }
+  bool housekeeping() { return fakefindtimer(gkesto.mw.main, TICK_HOUSEKEEPING) != nullptr; }
+  std::string statusline() { return fakeitemtext(gkesto.mw.main, IDC_STATUSLINE); }
+};
+
+}  // namespace
+
+TEST_F(ApngCommand, MadeAFewFramesPerHousekeepingTickWithTheProgressInTheStatusLine) {
+  bool found = false;
+  for (auto& e : gfake.sysmenu) found |= e.id == (uint32_t)IDM_APNG && e.text == "連写をアニメーションに";
+  EXPECT_TRUE(found);
+  std::vector<Frame> frames = tenframes();
+  EXPECT_EQ(gkesto.mw.run, NeverStarted);  // before スタート, as after 停止: only housekeeping runs
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  EXPECT_TRUE(gfake.boxes.empty());
+  EXPECT_TRUE(housekeeping());
+  EXPECT_EQ(fakefindtimer(gkesto.mw.main, TICK_WORK), nullptr);
+  mainwintimer(TICK_HOUSEKEEPING);  // the headers, then three frames
+  EXPECT_EQ(gapngjob.written, APNGTICKFRAMES - 1);
+  EXPECT_EQ(statusline(), "アニメーションを作成中 3 / 10");
+  mainwintimer(TICK_HOUSEKEEPING);
+  EXPECT_EQ(statusline(), "アニメーションを作成中 7 / 10");
+  EXPECT_FALSE(exists(path));
+  // A second request while it runs is told, and the job goes on as it was.
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_NE(gfake.boxes[0].text.find("アニメーションを作成中です (7 / 10)"), std::string::npos);
+  EXPECT_EQ(gapngjob.written, 7);
+  mainwintimer(TICK_HOUSEKEEPING);
+  EXPECT_FALSE(housekeeping());
+  ASSERT_EQ(gfake.boxes.size(), 2u);
+  EXPECT_NE(gfake.boxes[1].text.find("アニメーションを保存しました。"), std::string::npos);
+  EXPECT_NE(gfake.boxes[1].text.find(dir + "\r\nburst.png\r\nフレーム 10 枚"), std::string::npos) << gfake.boxes[1].text;
+  EXPECT_EQ(statusline(), "アニメーションを保存しました: burst.png");
+  Decoded d = decodeapng(readfile(path));
+  ASSERT_EQ(d.error, "");
+  ASSERT_EQ(d.list.size(), 10u);
+  for (int i = 0; i < 10; i++) EXPECT_TRUE(d.list[i].rgb == frames[i].rgb) << i;
+  EXPECT_EQ(d.list[7].num, 2000);
+  EXPECT_EQ(d.list[9].num, 33);
+  // Made again, it replaces the file.
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  for (int i = 0; i < 5; i++) mainwintimer(TICK_HOUSEKEEPING);
+  EXPECT_EQ(gfake.boxes.size(), 3u);
+  EXPECT_NE(gfake.boxes[2].text.find("アニメーションを保存しました。"), std::string::npos);
+  EXPECT_EQ(decodeapng(readfile(path)).list.size(), 10u);
+}
+
+TEST_F(ApngCommand, NoBurstABurstBeingSavedAndFailuresAreTold) {
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  ASSERT_EQ(gfake.boxes.size(), 1u);
+  EXPECT_EQ(gfake.boxes[0].text, "連写がまだありません。\r\n\r\n連写をしてから選んでください。");
+  EXPECT_FALSE(housekeeping());
+  tenframes();
+  gkesto.mw.cap.burst = BurstWriting;
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  EXPECT_NE(gfake.boxes.back().text.find("連写を保存しています。"), std::string::npos);
+  EXPECT_FALSE(housekeeping());
+  gkesto.mw.cap.burst = BurstIdle;
+  // The disk fills: the box names the file and why, and nothing is left.
+  gfake.diskroom = 3000;
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  for (int i = 0; i < 10 && housekeeping(); i++) mainwintimer(TICK_HOUSEKEEPING);
+  EXPECT_FALSE(housekeeping());
+  ASSERT_EQ(gfake.boxes.size(), 3u);
+  const std::string& t = gfake.boxes[2].text;
+  EXPECT_EQ(t.find("アニメーションを保存できませんでした"), 0u) << t;
+  EXPECT_NE(t.find(dir + "\\burst.png\r\nディスクの空きが足りません"), std::string::npos) << t;
+  EXPECT_EQ(gfake.boxes[2].type & OS_MB_ICONERROR, OS_MB_ICONERROR);
+  EXPECT_EQ(statusline(), "アニメーションを作成できませんでした");
+  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(exists(path + ".tmp"));
+  gfake.diskroom = -1;
+  // A folder whose log is gone.
+  ASSERT_EQ(unlink((dir + "/c1200_00_000.txt").c_str()), 0);
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  EXPECT_FALSE(housekeeping());
+  EXPECT_EQ(gfake.boxes.back().text.find("連写のログが見つかりません。"), 0u);
+}
+
+TEST_F(ApngCommand, EndingKestoMidwayLeavesNoPartialFile) {
+  tenframes();
+  ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
+  mainwintimer(TICK_HOUSEKEEPING);
+  ASSERT_TRUE(gapngjob.active);
+  mainwindestroy();
+  EXPECT_FALSE(gapngjob.active);
+  EXPECT_FALSE(exists(path));
+  EXPECT_FALSE(exists(path + ".tmp"));
+}
