@@ -6,6 +6,12 @@
 
 #define BMPMAXSIDE 32768
 
+// Little-endian fields (kept here: the console tool links no screen grab).
+static uint16_t le16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+static uint32_t le32(const uint8_t* p) {
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
 static OsHandle openbmp(const char* path, uint32_t* error) {
   OsHandle f = oscreatefile(path, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_WRITE, OS_OPEN_EXISTING);
   if (f == OS_BADFILE || f == 0) {
@@ -27,10 +33,10 @@ static int readinfo(OsHandle f, BmpInfo* info, uint32_t* error) {
   }
   *error = OS_ERROR_BAD_FORMAT;
   if (h[0] != 'B' || h[1] != 'M' || filesize == OS_INVALID_FILE_SIZE) return 0;
-  uint32_t offset = get32(h + 10), infosize = get32(h + 14);
-  int32_t width = (int32_t)get32(h + 18), height = (int32_t)get32(h + 22);
-  uint16_t bits = get16(h + 28);
-  uint32_t compression = get32(h + 30);
+  uint32_t offset = le32(h + 10), infosize = le32(h + 14);
+  int32_t width = (int32_t)le32(h + 18), height = (int32_t)le32(h + 22);
+  uint16_t bits = le16(h + 28);
+  uint32_t compression = le32(h + 30);
   if (infosize < BMPINFOHEADER || offset < BMPFILEHEADER + infosize || (bits != 24 && bits != 32) ||
       compression != 0 || width < 1 || width > BMPMAXSIDE || height == INT32_MIN || height == 0)
     return 0;

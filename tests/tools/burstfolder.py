@@ -34,10 +34,18 @@ def background(w, h):
     return im
 
 
-def frame(bg, k, n):
+def frame(bg, k, n, pan=False):
     """Frame k (from 0) of n: the gauge fills over the first half, then the
-    ball flies."""
-    im = bg.copy()
+    ball flies.  With pan, the view also moves 3 pixels a frame, so every
+    pixel changes (the camera following the ball)."""
+    if pan:
+        w, h = bg.size
+        s = (k * 3) % w
+        im = Image.new("RGB", bg.size)
+        im.paste(bg.crop((s, 0, w, h)), (0, 0))
+        im.paste(bg.crop((0, 0, s, h)), (w - s, 0))
+    else:
+        im = bg.copy()
     d = ImageDraw.Draw(im)
     w, h = im.size
     half = max(1, n // 2)
@@ -68,9 +76,10 @@ def log_lines(tics):
     return "".join(out)
 
 
-def write_burst(folder, tics, sizes=None, n=None):
+def write_burst(folder, tics, sizes=None, pan=False):
     """Writes a burst of len(tics) frames; sizes[k] is frame k's (w, h)
-    (640 x 480 for all by default).  Returns the frames' paths."""
+    (640 x 480 for all by default); pan: see frame.  Returns the frames'
+    paths."""
     os.makedirs(folder, exist_ok=True)
     n = len(tics)
     sizes = sizes or [(640, 480)] * n
@@ -81,7 +90,7 @@ def write_burst(folder, tics, sizes=None, n=None):
         if size not in bgs:
             bgs[size] = background(*size)
         p = os.path.join(folder, "c%05d.bmp" % (k + 1))
-        frame(bgs[size], k, n).save(p, "BMP")
+        frame(bgs[size], k, n, pan).save(p, "BMP")
         paths.append(p)
     with open(os.path.join(folder, "c1403_22_187.txt"), "wb") as f:
         f.write(log_lines(tics).encode("ascii"))
@@ -100,9 +109,10 @@ def main():
     ap.add_argument("--frames", type=int, default=100)
     ap.add_argument("--size", default="640x480")
     ap.add_argument("--tic", type=int, default=33)
+    ap.add_argument("--pan", action="store_true", help="every pixel changes from frame to frame")
     a = ap.parse_args()
     w, h = (int(v) for v in a.size.split("x"))
-    write_burst(a.dir, standin_tics(a.frames, a.tic), [(w, h)] * a.frames)
+    write_burst(a.dir, standin_tics(a.frames, a.tic), [(w, h)] * a.frames, a.pan)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,7 @@
 // The text conversion and the file calls of the system seam on Windows: what
-// kesto.exe and the console tool kestocard.exe share.  Holds no window code.
+// kesto.exe and the console tool kestocard.exe share (with the folder search
+// and the movable memory blocks a burst's animated PNG needs).  Holds no
+// window code.
 // Paths are Shift-JIS and are converted with code page 932 explicitly.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -225,3 +227,39 @@ void osgetlocaltime(OsTime* t) {
 
 uint32_t osgetlasterror() { return GetLastError(); }
 
+// ---- searching a folder ------------------------------------------------------
+
+// A found entry as the seam tells it; 0 when its name has no Shift-JIS form
+// or does not fit (it is then passed over).
+static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
+  fd->attributes = w.dwFileAttributes & OS_FILE_ATTRIBUTE_DIRECTORY;
+  int n = tosjis(w.cFileName, -1, fd->name, sizeof fd->name);
+  return n > 0 && n < (int)sizeof fd->name - 1;
+}
+
+int osfindnextfile(OsHandle h, OsFindData* fd) {
+  WIN32_FIND_DATAW w;
+  while (FindNextFileW((HANDLE)h, &w))
+    if (takefound(w, fd)) return 1;
+  return 0;
+}
+
+OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
+  wchar_t w[WBUF];
+  towide(pattern, w, WBUF);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(w, &found);
+  if (h == INVALID_HANDLE_VALUE) return OS_BADFILE;
+  if (takefound(found, fd) || osfindnextfile((OsHandle)h, fd)) return (OsHandle)h;
+  FindClose(h);
+  return OS_BADFILE;
+}
+
+int osfindclose(OsHandle h) { return FindClose((HANDLE)h) ? 1 : 0; }
+
+// ---- movable memory blocks -----------------------------------------------------
+
+OsHandle osglobalalloc(uint32_t size) { return (OsHandle)GlobalAlloc(GMEM_MOVEABLE, size); }
+void* osgloballock(OsHandle m) { return GlobalLock((HGLOBAL)m); }
+int osglobalunlock(OsHandle m) { return GlobalUnlock((HGLOBAL)m) ? 1 : 0; }
+OsHandle osglobalfree(OsHandle m) { return (OsHandle)GlobalFree((HGLOBAL)m); }

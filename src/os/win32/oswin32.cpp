@@ -29,33 +29,8 @@ HINSTANCE oswin32instance() { return ginstance; }
 
 // ---- folders -----------------------------------------------------------------
 
-// A found entry as the seam tells it; 0 when its name has no Shift-JIS form
-// or does not fit (it is then passed over).
-static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
-  fd->attributes = w.dwFileAttributes & OS_FILE_ATTRIBUTE_DIRECTORY;
-  int n = tosjis(w.cFileName, -1, fd->name, sizeof fd->name);
-  return n > 0 && n < (int)sizeof fd->name - 1;
-}
+// Searching a folder is in files.cpp, which kestocard.exe shares.
 
-int osfindnextfile(OsHandle h, OsFindData* fd) {
-  WIN32_FIND_DATAW w;
-  while (FindNextFileW((HANDLE)h, &w))
-    if (takefound(w, fd)) return 1;
-  return 0;
-}
-
-OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
-  wchar_t w[WBUF];
-  towide(pattern, w, WBUF);
-  WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW(w, &found);
-  if (h == INVALID_HANDLE_VALUE) return OS_BADFILE;
-  if (takefound(found, fd) || osfindnextfile((OsHandle)h, fd)) return (OsHandle)h;
-  FindClose(h);
-  return OS_BADFILE;
-}
-
-int osfindclose(OsHandle h) { return FindClose((HANDLE)h) ? 1 : 0; }
 
 int oscreatedirectory(const char* path) {
   wchar_t w[WBUF];
@@ -441,10 +416,7 @@ uint32_t osavailphys() {
   return ms.dwAvailPhys > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)ms.dwAvailPhys;
 }
 
-OsHandle osglobalalloc(uint32_t size) { return (OsHandle)GlobalAlloc(GMEM_MOVEABLE, size); }
-void* osgloballock(OsHandle m) { return GlobalLock((HGLOBAL)m); }
-int osglobalunlock(OsHandle m) { return GlobalUnlock((HGLOBAL)m) ? 1 : 0; }
-OsHandle osglobalfree(OsHandle m) { return (OsHandle)GlobalFree((HGLOBAL)m); }
+// The movable memory blocks are in files.cpp, which kestocard.exe shares.
 
 // ---- messages to windows --------------------------------------------------------
 
