@@ -39,7 +39,7 @@ static void progress() {
 static void tell(int r) {
   const ApngJob& j = gapngjob;
   static char text[PATHSIZE * 2 + 512];
-  char skipped[160] = "", files[96];
+  char skipped[160] = "", files[192];
   if (j.skipped)
     snprintf(skipped, sizeof skipped, "\r\n\r\nログのフレーム %d 枚は、見つからないか読めないため入れていません。",
              (int)j.skipped);
@@ -50,7 +50,7 @@ static void tell(int r) {
       snprintf(files, sizeof files, "%s", j.first);
     snprintf(text, sizeof text, "アニメーションを保存しました。\r\n\r\n%s\r\n%s\r\nフレーム %d 枚%s", gapngdir.folder,
              files, (int)j.written, skipped);
-    char line[160];
+    char line[256];
     snprintf(line, sizeof line, "アニメーションを保存しました: %s", files);
     status(line);
     tickbox(text, kcaption, OS_MB_ICONINFORMATION);

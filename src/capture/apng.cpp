@@ -211,31 +211,61 @@ static uint8_t paeth(uint8_t a, uint8_t b, uint8_t c) {
   return pb <= pc ? b : c;
 }
 
-// Filters the n bytes of cur (up: the row above, or null) five ways into
-// out (FILTERS rows of n + 1 bytes) and returns the row whose bytes, taken
-// as signed, sum to the least.
+// The row filtered with filter f (the row above is up, zeros for none) into
+// o: the filter byte, then n bytes.  Returns the sum of the bytes taken as
+// signed, or stops once it passes limit.
+static uint64_t filterone(int f, const uint8_t* cur, const uint8_t* up, uint32_t n, uint8_t* o, uint64_t limit) {
+  o[0] = (uint8_t)f;
+  uint8_t* d = o + 1;
+  uint64_t sum = 0;
+#define COST(v) ((v) < 128 ? (v) : 256 - (v))
+  switch (f) {
+    case 0:
+      for (uint32_t i = 0; i < n; i++) sum += COST(cur[i]);
+      memcpy(d, cur, n);
+      return sum;
+    case 1:
+      for (uint32_t i = 0; i < n && sum <= limit; i++) {
+        uint8_t v = (uint8_t)(cur[i] - (i >= 3 ? cur[i - 3] : 0));
+        d[i] = v;
+        sum += COST(v);
+      }
+      return sum;
+    case 2:
+      for (uint32_t i = 0; i < n && sum <= limit; i++) {
+        uint8_t v = (uint8_t)(cur[i] - up[i]);
+        d[i] = v;
+        sum += COST(v);
+      }
+      return sum;
+    case 3:
+      for (uint32_t i = 0; i < n && sum <= limit; i++) {
+        uint8_t v = (uint8_t)(cur[i] - (uint8_t)(((i >= 3 ? cur[i - 3] : 0) + up[i]) / 2));
+        d[i] = v;
+        sum += COST(v);
+      }
+      return sum;
+    default:
+      for (uint32_t i = 0; i < n && sum <= limit; i++) {
+        uint8_t v = (uint8_t)(cur[i] - (i >= 3 ? paeth(cur[i - 3], up[i], up[i - 3]) : up[i]));
+        d[i] = v;
+        sum += COST(v);
+      }
+      return sum;
+  }
+#undef COST
+}
+
+// Filters the n bytes of cur (up: the row above, or null) each way into out
+// (FILTERS rows of n + 1 bytes) and returns the row whose bytes, taken as
+// signed, sum to the least.  The first row of a rectangle has no row above:
+// none and sub are tried, the others being the same as they.
 static const uint8_t* filterrow(const uint8_t* cur, const uint8_t* up, uint32_t n, uint8_t* out) {
   const uint8_t* best = nullptr;
   uint64_t bestsum = ~(uint64_t)0;
-  for (int f = 0; f < FILTERS; f++) {
+  for (int f = 0; f < (up ? FILTERS : 2); f++) {
     uint8_t* o = out + (uint64_t)f * (n + 1);
-    o[0] = (uint8_t)f;
-    uint8_t* d = o + 1;
-    uint64_t sum = 0;
-    for (uint32_t i = 0; i < n; i++) {
-      uint8_t a = i >= 3 ? cur[i - 3] : 0, b = up ? up[i] : 0, c = (up && i >= 3) ? up[i - 3] : 0, p;
-      switch (f) {
-        case 0: p = 0; break;
-        case 1: p = a; break;
-        case 2: p = b; break;
-        case 3: p = (uint8_t)((a + b) / 2); break;
-        default: p = paeth(a, b, c); break;
-      }
-      uint8_t v = (uint8_t)(cur[i] - p);
-      d[i] = v;
-      sum += v < 128 ? v : 256 - v;
-      if (sum >= bestsum) break;
-    }
+    uint64_t sum = filterone(f, cur, up, n, o, bestsum);
     if (sum < bestsum) {
       bestsum = sum;
       best = o;

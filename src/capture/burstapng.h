@@ -42,7 +42,7 @@ struct ApngJob {
   int64_t median;         // the median Tic, the last frame's delay
   int32_t fail;           // APNGFAIL_...
   uint32_t error;         // the system's reason
-  char file[PATHSIZE + APNGNAMESIZE];   // the file of the failure (frame or PNG)
+  char file[PATHSIZE + 64];             // the file of the failure (frame or PNG)
   char first[APNGNAMESIZE];             // the first file's name
   char last[APNGNAMESIZE];              // the last whole file's name
   OsHandle bufmem;        // the pixels of one frame
