@@ -545,12 +545,12 @@ TEST_F(BurstApngTest, AFrameOfAnotherSizeBeginsTheNextFileAndAMissingFrameLendsI
   Frame a = pattern(12, 8, 1), b = pattern(16, 8, 2), c = pattern(12, 9, 3);
   Frame a2 = a;
   a2.set(1, 1, 0);
-  std::vector<Frame> frames = {a, a2, a, b, b, c, a};
-  std::vector<int32_t> tics = {5, 10, 20, 30, 40, 50, 60};
+  std::vector<Frame> frames = {a, a2, a, a2, b, b, c, a};
+  std::vector<int32_t> tics = {5, 10, 20, 30, 40, 50, 60, 70};
   burst(frames, tics);
   ASSERT_EQ(unlink((dir + "/c00003.bmp").c_str()), 0);  // its 20 ms go to frame 2's time on screen
   ASSERT_EQ(run(1), APNGJOB_DONE) << gapngjob.fail;
-  EXPECT_EQ(gapngjob.written, 6);
+  EXPECT_EQ(gapngjob.written, 7);
   EXPECT_EQ(gapngjob.skipped, 1);
   EXPECT_EQ(gapngjob.done, 4);
   EXPECT_STREQ(gapngjob.last, "burst_4.png");
@@ -559,10 +559,10 @@ TEST_F(BurstApngTest, AFrameOfAnotherSizeBeginsTheNextFileAndAMissingFrameLendsI
     std::vector<const Frame*> frames;
     std::vector<uint32_t> ms;
   } files[] = {
-      {"burst.png", {&a, &a2}, {10, 50}},  // a2 until b: 20 + 30
-      {"burst_2.png", {&b, &b}, {40, 50}},
-      {"burst_3.png", {&c}, {60}},
-      {"burst_4.png", {&a}, {35}},  // the median of 10 ... 60
+      {"burst.png", {&a, &a2, &a2}, {10, 50, 40}},  // the missing frame stays inside its run
+      {"burst_2.png", {&b, &b}, {50, 60}},
+      {"burst_3.png", {&c}, {70}},
+      {"burst_4.png", {&a}, {40}},  // the median of 10 ... 70
   };
   for (auto& f : files) {
     Decoded d = decodeapng(readfile(dir + "/" + f.name));
