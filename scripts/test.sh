@@ -58,6 +58,20 @@ else
   failed=$((failed + 1)); notes+=("browser: kestocard not built")
 fi
 
+stage "burst viewer in headless Chromium"
+if [ -x build/native/kestocard ]; then
+  python3 tests/browser/check_viewer.py --build build/native 2>&1 | tee build/viewer.log
+  line=$(grep -E '^viewer: [0-9]+ passed, [0-9]+ failed' build/viewer.log | tail -n 1)
+  if [ -n "$line" ]; then
+    p=$(echo "$line" | sed -E 's/^viewer: ([0-9]+) passed.*/\1/')
+    f=$(echo "$line" | sed -E 's/^viewer: [0-9]+ passed, ([0-9]+) failed.*/\1/')
+    passed=$((passed + p)); failed=$((failed + f))
+    [ "$f" -eq 0 ] || notes+=("viewer: $f failed")
+  else
+    failed=$((failed + 1)); notes+=("viewer: did not run")
+  fi
+fi
+
 stage "sanitizer build and unit tests"
 if cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON >/dev/null && cmake --build build/asan -j"$jobs" --target kesto_unit kestocard kestologgen; then
   ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs" 2>&1 | tee build/asan-ctest.log

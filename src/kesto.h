@@ -87,6 +87,7 @@ struct BurstFigures {
   uint8_t* frames[FRAMESLOTS];    // its locked address
   char folder[PATHSIZE];   // this burst's folder
   char logpath[PATHSIZE];  // its burst log
+  char lastfolder[PATHSIZE];  // the folder of the last burst written out since start, "" before
   OsHandle log;            // the burst log while open, else 0
   // A frame whose file could not be written stays in memory with every later
   // one; the write-out stops there until the user chooses.

@@ -7,6 +7,7 @@
 
 #include "app/ticks.h"
 #include "capture/burstapng.h"
+#include "capture/lastburst.h"
 #include "fileerror.h"
 #include "kesto.h"
 #include "res/resource.h"
@@ -18,10 +19,6 @@ void apngmenu(OsWin main) {
   if (m) osappendmenu(m, OS_MF_STRING, IDM_APNG, kcaption);
 }
 
-// The last burst's folder, or null when there is none.
-// TO REPLACE by the burst viewer's lastburstdir() (the last burst written
-// since KESTO started, else the newest burst folder) once it is merged.
-static const char* lastburst() { return gkesto.burst.folder[0] ? gkesto.burst.folder : nullptr; }
 
 static void status(const char* text) {
   if (gkesto.mw.main) ossetdlgitemtext(gkesto.mw.main, IDC_STATUSLINE, text);
@@ -124,8 +121,8 @@ void apngstart(const char* folder) {
 
 int apngsyscommand(int id) {
   if (id != IDM_APNG) return 0;
-  const char* folder = lastburst();
-  if (!folder) {
+  static char folder[PATHSIZE];
+  if (!lastburstdir(folder, (int)sizeof folder)) {
     tickbox("連写がまだありません。\r\n\r\n連写をしてから選んでください。", kcaption, OS_MB_ICONINFORMATION);
     return 1;
   }

@@ -13,6 +13,7 @@
 #include "fileerror.h"
 #include "folders.h"
 #include "kesto.h"
+#include "report/burstview.h"
 #include "res/resource.h"
 
 #define SCREENAREAMAX 4193280  // 2560 x 1638 pixels
@@ -312,6 +313,26 @@ static void reportburst() {
   errorbox(text, writing ? "Write error" : "Error");
 }
 
+// The viewer page of the burst just written out, beside its frames: the
+// frames its log lists.  A page that cannot be written is told in the status
+// line (which file, why); the frames and the log are whole already.  0 then.
+static int burstviewer(char* told, int n) {
+  BurstFigures& b = gkesto.burst;
+  told[0] = 0;
+  if (!b.folder[0]) return 1;
+  snprintf(b.lastfolder, sizeof b.lastfolder, "%s", b.folder);
+  ViewerResult r;
+  int got = writeburstviewer(b.folder, &r);
+  // No log at all was told with the burst (its lines were counted lost).
+  if (got == VIEWER_WRITTEN || got == VIEWER_NOLOG) return 1;
+  char why[96];
+  errorreason(r.error, why, (int)sizeof why);
+  snprintf(told, (size_t)n, "%s %s: %s",
+           got == VIEWER_UNREAD ? "連写のログを読めないためビューアを作れませんでした" : "連写のビューアを保存できませんでした",
+           r.path, why);
+  return 0;
+}
+
 // The burst is over: every frame it took is on disk, skipped by the file
 // check or discarded by the user.
 static void burstdone() {
@@ -319,7 +340,22 @@ static void burstdone() {
   mw.freemb = freediskmb(gkesto.set.homeread);
   mw.cap.toggled = 0;
   mw.cap.burst = BurstIdle;
+  const BurstFigures& b = gkesto.burst;
+  int lined = b.discarded || b.skipped || b.grabfails || b.logfails || b.logclosefail;
+  char told[PATHSIZE * 2 + 256];
+  int viewer = burstviewer(told, (int)sizeof told);
   reportburst();
+  if (viewer) return;
+  // After what the burst itself told in the status line, if it told any.
+  char line[PATHSIZE * 3 + 512];
+  int n = 0;
+  if (lined) {
+    n = osgetdlgitemtext(mw.main, IDC_STATUSLINE, line, (int)sizeof line / 2);
+    if (n < 0) n = 0;
+    if (n > 0) n += snprintf(line + n, sizeof line - (size_t)n, " / ");
+  }
+  snprintf(line + n, sizeof line - (size_t)n, "%s", told);
+  ossetdlgitemtext(mw.main, IDC_STATUSLINE, line);
 }
 
 void showending() {

@@ -7,6 +7,7 @@
 
 #include "app/apngcmd.h"
 #include "app/capctl.h"
+#include "app/burstmenu.h"
 #include "app/live.h"
 #include "app/statscmd.h"
 #include "app/ticks.h"
@@ -95,8 +96,9 @@ void mainwincreate(OsWin w) {
   resetburst();
   mw.freemb = freediskmb(gkesto.set.homeread);
   statsmenu(w);
-  apngmenu(w);
   livemenu(w);
+  burstmenu(w);
+  apngmenu(w);
 }
 
 void mainwininitdialog() {

@@ -6,6 +6,7 @@
 
 #include "kesto.h"
 #include "app/apngcmd.h"
+#include "app/burstmenu.h"
 #include "app/live.h"
 #include "app/mainwin.h"
 #include "app/statscmd.h"
@@ -13,6 +14,7 @@
 #include "config/setdlg.h"
 #include "report/playlogdlg.h"
 #include "res/resource.h"
+#include "sjis.h"
 
 // Appends name to the program folder into a path field; 0 when it does not fit.
 static int joinpath(char* dst, const char* folder, const char* name) {
@@ -27,7 +29,9 @@ static int joinpath(char* dst, const char* folder, const char* name) {
 // with the main window and calls nothing of the program but what it lists.
 static void setdlgcmd(OsWin d, int id, int, intptr_t) { setdlgcommand(d, id); }
 static void playlogcmd(OsWin d, int id, int, intptr_t) { playlogcommand(d, id); }
-static int syscmd(int id) { return mainwinsyscommand(id) || livesyscommand(id) || apngsyscommand(id); }
+static int syscmd(int id) {
+  return mainwinsyscommand(id) || livesyscommand(id) || burstsyscommand(id) || apngsyscommand(id);
+}
 static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, code); }
 
 // Each dialog's row lists, in order: init, command, close, timer, focus,
@@ -55,9 +59,16 @@ const OsHandlers kestohandlers = {
 
 int setpaths(const char* cwd) {
   Settings& s = gkesto.set;
-  size_t n = strlen(cwd);
-  // A root folder such as "C:\" keeps no trailing backslash either.
-  while (n > 0 && cwd[n - 1] == '\\') n--;
+  size_t len = strlen(cwd);
+  // A root folder such as "C:\" keeps no trailing backslash either.  The
+  // backslashes are found character by character: the second byte of 表 or
+  // ソ (0x5C) at the end of a folder's name is no separator.
+  size_t n = 0;
+  for (size_t i = 0; i < len;) {
+    int32_t step = sjischar(cwd + i, (int32_t)(len - i));
+    if (step != 1 || cwd[i] != '\\') n = i + (size_t)step;
+    i += (size_t)step;
+  }
   if (n > 510) return 0;
   char folder[PATHSIZE];
   memcpy(folder, cwd, n);

@@ -64,10 +64,16 @@ void showfile(OsWin owner, const char* name) {
   char dir[PATHSIZE];
   uint32_t len = osgetcurrentdirectory(sizeof dir, dir);
   if (len == 0 || len >= sizeof dir) dir[0] = 0;
-  // " <program folder>\<page>": the blank stands where the program's own
-  // name would be, as the browser reads its line.
-  char cmd[PATHSIZE + 64];
-  snprintf(cmd, sizeof cmd, " %s\\%s", dir, name);
+  char path[PATHSIZE + 64];
+  snprintf(path, sizeof path, "%s\\%s", dir, name);
+  showpath(owner, path);
+}
+
+void showpath(OsWin owner, const char* path) {
+  // " <page>": the blank stands where the program's own name would be, as
+  // the browser reads its line.
+  char cmd[PATHSIZE + 80];
+  snprintf(cmd, sizeof cmd, " %s", path);
   char browser[PATHSIZE];
   browserpath(browser, sizeof browser);
   OsPlacement place = {40, 40, 640, 100};

@@ -21,3 +21,5 @@ void browserpath(char* buf, int n);
 void showpage(OsWin owner);
 // The same for the page name (a file of the program folder).
 void showfile(OsWin owner, const char* name);
+// The same for a page given by its whole path.
+void showpath(OsWin owner, const char* path);

@@ -99,3 +99,4 @@
 #define IDM_LIVEFILES 0x1F20    // "配信用テキストファイル" (checked when FILES=1)
 #define IDM_LIVESETTINGS 0x1F30 // "配信の設定…"
 #define IDM_APNG 0x1F40         // "連写をアニメーションに"
+#define IDM_BURSTVIEW 0x1F70    // "最後の連写を見る"

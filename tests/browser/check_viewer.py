@@ -36,19 +36,25 @@ from cdppipe import Browser  # noqa: E402
 SPAN_TOLERANCE = 0.05
 
 
-def bmp(w, h, rgb):
-    """A 24-bit bottom-up BMP of one colour with a bar whose place moves."""
+def bmpfile(w, h, colour):
+    """A 24-bit bottom-up BMP whose pixel (x, y), y counted from the top, is
+    colour(x, y) as (red, green, blue)."""
     pad = (4 - (w * 3) % 4) % 4
     rows = []
-    for y in range(h):
+    for y in range(h - 1, -1, -1):
         row = bytearray()
         for x in range(w):
-            c = rgb if (x // 4) % 2 else (255 - rgb[0], 255 - rgb[1], 255 - rgb[2])
+            c = colour(x, y)
             row += bytes((c[2], c[1], c[0]))
         rows.append(bytes(row) + b"\0" * pad)
     img = b"".join(rows)
     return (b"BM" + struct.pack("<IHHI", 54 + len(img), 0, 0, 54) +
             struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(img), 0, 0, 0, 0) + img)
+
+
+def bmp(w, h, rgb):
+    """Stripes of one colour and its inverse."""
+    return bmpfile(w, h, lambda x, y: rgb if (x // 4) % 2 else (255 - rgb[0], 255 - rgb[1], 255 - rgb[2]))
 
 
 def logline(n, ms):
@@ -192,11 +198,65 @@ def check_burst(folder, check, deleted=(), name=None, rates=(1.0, 0.5), shot=Non
     return spans
 
 
+def scene(k, w=320, h=200):
+    """Frame k of a made-up swing: sky, green, a power gauge filling and the
+    ball on its way (a 24-bit BMP)."""
+    power = min(1.0, k / 14)
+    t = max(0, k - 16)
+    bx, by = 40 + t * 18, 150 - t * 14 + t * t // 2
+
+    def colour(x, y):
+        if 170 <= y < 184 and 20 <= x < 300:
+            if x in (20, 299) or y in (170, 183):
+                return (240, 240, 240)
+            return (230, 60, 40) if x - 20 < power * 280 else (60, 60, 70)
+        if abs(x - bx) < 4 and abs(y - by) < 4:
+            return (255, 255, 255)
+        if y < 120:
+            return (90 + y // 2, 150 + y // 3, 230)
+        return (40, 140 - (y - 120) // 2, 50)
+    return bmpfile(w, h, colour)
+
+
+def picture(kestocard, out):
+    """The README's picture of the viewer: a burst folder named as on
+    Windows (the native seam maps C:\\KESTO\\... to C:/KESTO/... under the
+    current folder), its page written by kestocard, frame 18 shown."""
+    root = tempfile.mkdtemp(prefix="kesto-picture-")
+    try:
+        rel = os.path.join("C:", "KESTO", "cap200904", "d05_1403_22_18")
+        folder = os.path.join(root, rel)
+        os.makedirs(folder)
+        log = "disk free = 51200 MB\r\n"
+        for k in range(1, 31):
+            with open(os.path.join(folder, "c%05d.bmp" % k), "wb") as f:
+                f.write(scene(k))
+            log += logline(k, 0 if k == 1 else (34 if k % 3 == 0 else 33))
+        with open(os.path.join(folder, "c1403_22_187.txt"), "w", newline="") as f:
+            f.write(log)
+        subprocess.run([os.path.abspath(kestocard), "--viewer", "C:\\KESTO\\cap200904\\d05_1403_22_18"], cwd=root,
+                       check=True, capture_output=True, timeout=60)
+        with Browser() as b:
+            page = b.open(file_url(os.path.join(folder, "index.html")), width=760, height=350)
+            page.wait("window.kestoViewer")
+            page.eval("(function(){document.querySelector('#stage').style.minHeight='0';})()")
+            for _ in range(17):
+                page.key("ArrowRight", vk=0x27)
+            page.eval(WAIT_FRAME)
+            page.screenshot(out)
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
     ap.add_argument("--out")
+    ap.add_argument("--picture", help="only write the README's picture of the viewer to this PNG")
     args = ap.parse_args()
+    if args.picture:
+        picture(os.path.join(args.build, "kestocard"), args.picture)
+        return 0
     out = args.out or os.path.join(args.build, "browser")
     os.makedirs(out, exist_ok=True)
     results = {"passed": 0, "failed": 0}

@@ -670,7 +670,8 @@ class ApngCommand : public BurstApngTest {
     std::vector<Frame> frames(10, pattern(64, 48, 4));
     for (int i = 0; i < 10; i++) frames[i].set(i * 5, 20, 0xFFFFFF);
     burst(frames, {9, 33, 34, 33, 35, 33, 34, 33, 2000, 33});
-    snprintf(gkesto.burst.folder, sizeof gkesto.burst.folder, "%s", dir.c_str());
+    // The last burst written out since KESTO started.
+    snprintf(gkesto.burst.lastfolder, sizeof gkesto.burst.lastfolder, "%s", dir.c_str());
     return frames;
   }
   bool housekeeping() { return fakefindtimer(gkesto.mw.main, TICK_HOUSEKEEPING) != nullptr; }
@@ -726,6 +727,8 @@ TEST_F(ApngCommand, NoBurstABurstBeingSavedAndFailuresAreTold) {
   EXPECT_EQ(gfake.boxes[0].text, "連写がまだありません。\r\n\r\n連写をしてから選んでください。");
   EXPECT_FALSE(housekeeping());
   tenframes();
+  // That burst's write-out has not ended (a burst taken before KESTO started, found as the newest).
+  snprintf(gkesto.burst.folder, sizeof gkesto.burst.folder, "%s", dir.c_str());
   gkesto.mw.cap.burst = BurstWriting;
   ASSERT_EQ(apngsyscommand(IDM_APNG), 1);
   EXPECT_NE(gfake.boxes.back().text.find("連写を保存しています。"), std::string::npos);

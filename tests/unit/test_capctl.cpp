@@ -127,8 +127,11 @@ class CapCtl : public ::testing::Test {
     std::vector<std::string> out;
     listfiles(dir, "", out);
     std::vector<std::string> caps;
+    // A burst's viewer page has tests of its own (BurstViewer): these count
+    // the frames and logs.
     for (auto& f : out)
-      if (f.rfind("ss", 0) == 0 || f.rfind("cap", 0) == 0) caps.push_back(f);
+      if ((f.rfind("ss", 0) == 0 || f.rfind("cap", 0) == 0) && f.find("index.html") == std::string::npos)
+        caps.push_back(f);
     return caps;
   }
   // The game window in front, found by the watcher.
@@ -799,7 +802,9 @@ TEST_F(CapCtl, AFrameTheDiskRefusesWaitsInMemoryUntilTheUserRetriesOrDiscards) {
   tick(12);
   ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
   EXPECT_EQ(gfake.boxes.size(), 2u);
-  EXPECT_EQ(item(IDC_STATUSLINE), "保存できなかった連写の画像 12 枚を破棄しました");
+  // The full disk refuses the viewer page too: told after the discard.
+  EXPECT_EQ(item(IDC_STATUSLINE).rfind("保存できなかった連写の画像 12 枚を破棄しました / 連写のビューアを保存できませんでした", 0), 0u)
+      << item(IDC_STATUSLINE);
   EXPECT_EQ(fakeleftovers(), "");
   EXPECT_EQ(files().size(), 14u) << "only the second burst's log";
 
@@ -963,7 +968,9 @@ TEST_F(CapCtl, EndingWithADiskThatRefusesAsksAndOnlyTheSessionsEndLosesFrames) {
       EXPECT_EQ(gfake.quitposted, 1);
       EXPECT_TRUE(gfake.boxes.empty()) << "no one is there to answer";
       EXPECT_EQ(files().size(), 4u) << "three frames and the log";
-      EXPECT_EQ(item(IDC_STATUSLINE), "保存できなかった連写の画像 17 枚を破棄しました");
+      // The full disk refuses the viewer page too: told after the discard.
+  EXPECT_EQ(item(IDC_STATUSLINE).rfind("保存できなかった連写の画像 17 枚を破棄しました / 連写のビューアを保存できませんでした", 0), 0u)
+      << item(IDC_STATUSLINE);
     } else {
       gmain = main;
       gfake.onbox = endwhileasked;
@@ -1137,4 +1144,39 @@ TEST_F(CapCtl, AScreenshotNameTakenAlreadyGetsANumber) {
   EXPECT_TRUE(readbmp(day + "KestoSS_20090405_0905_07_042_3.bmp").ok);
   EXPECT_TRUE(readbmp(day + "KestoSS_20090405_0905_07_042_4.bmp").ok);
   EXPECT_TRUE(gfake.boxes.empty());
+}
+
+// The end of a burst's write-out writes index.html beside the frames with
+// the frames of the log; a page the disk refuses (the move over it fails) is
+// told in the status line with its path and reason, after the frames and
+// the log are whole, and leaves no temporary.
+TEST_F(CapCtl, TheViewerIsWrittenWhenTheBurstEndsAndAFailedOneIsToldLosingNothing) {
+  start(7, 5);
+  click(IDC_BURST, 1);
+  fakeaddwindow("OTHER", "area", 20, 10, 20 + 64, 10 + 48);
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 3, 22, 187 - 29};
+  fakeclipimage(1280, 1024);
+  tick(5);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  const std::string folder = dir + "/cap200904/d05_1403_22_18/";
+  std::string page = readfile(folder + "index.html");
+  EXPECT_NE(page.find("[\"c00005.bmp\",5,29,116,1]"), std::string::npos) << page.size();
+  EXPECT_EQ(std::string(gkesto.burst.lastfolder), dir + "\\cap200904\\d05_1403_22_18");
+
+  gfake.localtime = OsTime{2009, 4, 0, 5, 14, 4, 0, 0};
+  gfake.movefails = 1;
+  fakeclipimage(1280, 1024);
+  tick(5);
+  ASSERT_EQ(gkesto.mw.cap.burst, BurstIdle);
+  const std::string second = dir + "/cap200904/d05_1404_00_02/";
+  std::string status = item(IDC_STATUSLINE);
+  EXPECT_EQ(status.rfind("連写のビューアを保存できませんでした " + dir + "\\cap200904\\d05_1404_00_02\\index.html: ", 0), 0u)
+      << status;
+  EXPECT_EQ(readfile(second + "index.html"), "");
+  EXPECT_EQ(datalines(readfile(second + "c1404_00_029.txt")), 5);
+  for (int i = 1; i <= 5; i++) EXPECT_TRUE(readbmp(second + "c0000" + std::to_string(i) + ".bmp").ok) << i;
+  EXPECT_EQ(fakeleftovers(), "");
+  std::vector<std::string> all;
+  listfiles(dir, "", all);
+  for (auto& f : all) EXPECT_EQ(f.find(".tmp"), std::string::npos) << f;
 }

@@ -15,10 +15,19 @@
 
 #include "os/fake/fakeshared.h"
 
+// A Shift-JIS path as the host's: its separators become slashes; the second
+// byte of a double-byte character (0x5C in 表 or ソ) is no separator, as on
+// Windows.
 static std::string hostpath(const char* path) {
   std::string p(path);
-  for (char& c : p)
-    if (c == '\\') c = '/';
+  for (size_t i = 0; i < p.size(); i++) {
+    unsigned char c = (unsigned char)p[i];
+    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < p.size()) {
+      i++;
+      continue;
+    }
+    if (c == '\\') p[i] = '/';
+  }
   return p;
 }
 

@@ -84,6 +84,36 @@ int osfindfile(const char* path) {
   return 1;
 }
 
+// ---- searching a folder ----------------------------------------------------
+
+// A found entry as the seam tells it; 0 when its name has no Shift-JIS form
+// or does not fit (it is then passed over).
+static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
+  fd->attributes = w.dwFileAttributes & OS_FILE_ATTRIBUTE_DIRECTORY;
+  int n = tosjis(w.cFileName, -1, fd->name, sizeof fd->name);
+  return n > 0 && n < (int)sizeof fd->name - 1;
+}
+
+int osfindnextfile(OsHandle h, OsFindData* fd) {
+  WIN32_FIND_DATAW w;
+  while (FindNextFileW((HANDLE)h, &w))
+    if (takefound(w, fd)) return 1;
+  return 0;
+}
+
+OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
+  wchar_t w[WBUF];
+  towide(pattern, w, WBUF);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(w, &found);
+  if (h == INVALID_HANDLE_VALUE) return OS_BADFILE;
+  if (takefound(found, fd) || osfindnextfile((OsHandle)h, fd)) return (OsHandle)h;
+  FindClose(h);
+  return OS_BADFILE;
+}
+
+int osfindclose(OsHandle h) { return FindClose((HANDLE)h) ? 1 : 0; }
+
 OsHandle oscreatefile(const char* path, uint32_t access, uint32_t share, uint32_t disposition) {
   // A path too long for the buffer is no file: a cut one could name another.
   wchar_t w[WBUF];
@@ -226,36 +256,6 @@ void osgetlocaltime(OsTime* t) {
 }
 
 uint32_t osgetlasterror() { return GetLastError(); }
-
-// ---- searching a folder ------------------------------------------------------
-
-// A found entry as the seam tells it; 0 when its name has no Shift-JIS form
-// or does not fit (it is then passed over).
-static int takefound(const WIN32_FIND_DATAW& w, OsFindData* fd) {
-  fd->attributes = w.dwFileAttributes & OS_FILE_ATTRIBUTE_DIRECTORY;
-  int n = tosjis(w.cFileName, -1, fd->name, sizeof fd->name);
-  return n > 0 && n < (int)sizeof fd->name - 1;
-}
-
-int osfindnextfile(OsHandle h, OsFindData* fd) {
-  WIN32_FIND_DATAW w;
-  while (FindNextFileW((HANDLE)h, &w))
-    if (takefound(w, fd)) return 1;
-  return 0;
-}
-
-OsHandle osfindfirstfile(const char* pattern, OsFindData* fd) {
-  wchar_t w[WBUF];
-  towide(pattern, w, WBUF);
-  WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW(w, &found);
-  if (h == INVALID_HANDLE_VALUE) return OS_BADFILE;
-  if (takefound(found, fd) || osfindnextfile((OsHandle)h, fd)) return (OsHandle)h;
-  FindClose(h);
-  return OS_BADFILE;
-}
-
-int osfindclose(OsHandle h) { return FindClose((HANDLE)h) ? 1 : 0; }
 
 // ---- movable memory blocks -----------------------------------------------------
 

@@ -29,8 +29,7 @@ HINSTANCE oswin32instance() { return ginstance; }
 
 // ---- folders -----------------------------------------------------------------
 
-// Searching a folder is in files.cpp, which kestocard.exe shares.
-
+// Searching a folder is among the file calls (files.cpp): kestocard needs it.
 
 int oscreatedirectory(const char* path) {
   wchar_t w[WBUF];
