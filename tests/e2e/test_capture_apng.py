@@ -6,30 +6,20 @@ for the interval the burst log gives to the next one, the last for the
 median. A second request while it is being made is told.
 """
 
-import re
 import statistics
+import sys
+from pathlib import Path
 
 from PIL import Image
 
 from test_capture import burst_files, burst_logs, check_box, data_lines, prepare, start
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
+from burstfolder import median_tic, read_tics  # noqa: E402
+
 IDM_APNG = 0x1F40
 CAPTION = "連写をアニメーションに"
 FRAMES = 100
-
-
-def tics(log):
-    out = []
-    for line in data_lines(log):
-        m = re.match(rb"DATA c\d{5}\.bmp Tic=\s*(-?\d+)(?:,(\d{3}))? ms", line)
-        out.append(int(m.group(1)) * (1000 if m.group(2) else 1) + int(m.group(2) or 0))
-    return out
-
-
-def median_tic(t):
-    later = sorted(t[1:]) or t[:1]
-    n = len(later)
-    return later[n // 2] if n % 2 else (later[n // 2 - 1] + later[n // 2]) // 2
 
 
 def test_capture_apng_of_the_last_burst(ctx):
@@ -63,7 +53,7 @@ def test_capture_apng_of_the_last_burst(ctx):
     png = folder / "burst.png"
     ctx.check(png.is_file(), "burst.png is not beside the frames")
     ctx.check(not list(folder.glob("*.tmp")), "a temporary is left")
-    t = tics(log)
+    t = read_tics(log.read_bytes())
     want_ms = [float(x) for x in t[1:] + [median_tic(t)]]
     with Image.open(png) as im:
         ctx.check(getattr(im, "n_frames", 1) == FRAMES, f"burst.png has {getattr(im, 'n_frames', 1)} frames")

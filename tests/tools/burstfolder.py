@@ -9,6 +9,7 @@ was.  Used by the tests and the benchmarks:
 """
 import argparse
 import os
+import re
 
 from PIL import Image, ImageDraw
 
@@ -95,6 +96,25 @@ def write_burst(folder, tics, sizes=None, pan=False):
     with open(os.path.join(folder, "c1403_22_187.txt"), "wb") as f:
         f.write(log_lines(tics).encode("ascii"))
     return paths
+
+
+def median_tic(tics):
+    """The median of the Tics of the frames after the first (the mean of the
+    two middle ones, rounded down, for an even count): how long the animated
+    PNG shows a burst's last frame."""
+    later = sorted(tics[1:]) or tics[:1]
+    n = len(later)
+    return later[n // 2] if n % 2 else (later[n // 2 - 1] + later[n // 2]) // 2
+
+
+def read_tics(log_bytes):
+    """The Tic of each frame line of a burst log, in milliseconds."""
+    out = []
+    for line in log_bytes.split(b"\r\n"):
+        m = re.match(rb"DATA c\d{5}\.bmp Tic=\s*(-?\d+)(?:,(\d{3}))? ms", line)
+        if m:
+            out.append(int(m.group(1)) * (1000 if m.group(2) else 1) + int(m.group(2) or 0))
+    return out
 
 
 def standin_tics(n, tic=33):

@@ -31,12 +31,6 @@ def check(ok, what):
     return ok
 
 
-def median_tic(tics):
-    later = sorted(tics[1:]) or tics[:1]
-    n = len(later)
-    return later[n // 2] if n % 2 else (later[n // 2 - 1] + later[n // 2]) // 2
-
-
 def stored_ms(ms):
     """The delay as the file can hold it: ms while it fits 16 bits, else in
     the finest of 1/100, 1/10 and 1 s that holds it."""
@@ -119,7 +113,7 @@ def main():
         check(rc == 0 and out == "burst.png\n" and err == "", "--apng writes burst.png and names it (%d %r %r)" % (
             rc, out, err))
         png = os.path.join(plain, "burst.png")
-        compare(png, bmps, tics[1:] + [median_tic(tics)], "100 frames")
+        compare(png, bmps, tics[1:] + [burstfolder.median_tic(tics)], "100 frames")
         size = os.path.getsize(png)
         total = sum(os.path.getsize(b) for b in bmps)
         print("note  burst.png %d bytes for 100 BMPs of %d bytes (%.3f %%)" % (size, total, 100.0 * size / total))
@@ -138,7 +132,7 @@ def main():
         rc, out, err = run("--apng", runs)
         check(rc == 0 and out == "burst.png\nburst_2.png\nburst_3.png\n", "one file per run of equal size (%r)" % out)
         check("1 of the 12 frames" in err, "the missing frame is told (%r)" % err)
-        med = median_tic(tics)
+        med = burstfolder.median_tic(tics)
         compare(os.path.join(runs, "burst.png"), [bmps[i] for i in (0, 1, 2, 4, 5)],
                 [33, 70005, 33 + 1500, 34, 35], "first run, 70,005 ms and a missing frame")
         compare(os.path.join(runs, "burst_2.png"), bmps[6:9], [36, 6553551, 37], "second run, 6,553,551 ms")
