@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir bmpapng"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -59,6 +59,11 @@ printf '\x40disk free = 5 MB\r\nDATA c00001.bmp Tic=  0 ms date 20090405_14:03_2
   >"$FUZZ/corpus/burstdir/written"
 printf '\x80DATA c00002.bmp Tic=-3 ms\rDATA c00001.bmp Tic= 1 ms\nDATA c00005.bmp Tic=12,34 ms\nDATA c99999.bmp Tic=9999999999,999 ms' \
   >"$FUZZ/corpus/burstdir/damaged"
+# Frame files: a 24-bit capture of 3 x 2 and a top-down 32-bit picture.
+printf 'BM\x4e\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x18\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\x02\x03\x04\x05\x06\x07\x08\x09\0\0\0\xff\0\0\0\xff\0\0\0\xff\0\0\0' \
+  >"$FUZZ/corpus/bmpapng/capture"
+printf 'BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\xfe\xff\xff\xff\x01\0\x20\0\0\0\0\0\x10\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x10\x20\x30\x40\x50\x60\x70\x80\x11\x21\x31\x41\x51\x61\x71\x81' \
+  >"$FUZZ/corpus/bmpapng/topdown32"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
@@ -89,6 +94,7 @@ maxlen() {
     rounds) echo 1048576 ;;
     livesettings) echo 4096 ;;
     burstdir) echo 65536 ;;
+    bmpapng) echo 65536 ;;
   esac
 }
 
