@@ -6,7 +6,8 @@
 DIR holds the --json files of the benchmarks: bench.json (scripts/bench.sh:
 kesto_bench and kestocard), watch.json (bench/watch_latency.py), live.json
 (bench/live_latency.py),
-capture.json (bench/capture_burst.py), startup.json (bench/startup.py), and
+capture.json (bench/capture_burst.py), startup.json (bench/startup.py),
+apng.json (bench/apng_burst.py), and
 steps.txt, one line "<seconds> <exit code> <name>" per benchmark run. A
 benchmark whose file is missing shows as not measured. Figures off their
 target are marked MISSED and named last; on a shared machine one noisy run
@@ -29,8 +30,11 @@ KESTO_BENCH = {
     "BM_parsecourses": "course table parse (golfcourse.txt)",
     "BM_htmcreate_mixed": "scorecard page, 4 MiB generated log",
     "BM_htmcreate_full": "scorecard page, 4 MiB of full games",
+    "BM_ApngStill100Frames640x480": "animated PNG, 100 frames 640x480, a swing on a still course",
+    "BM_ApngPan100Frames640x480": "animated PNG, 100 frames 640x480, every pixel changing",
 }
 IDLE_LIMIT = 2.0  # % of one core while watching without a game
+APNG_LIMIT_MS = 2000  # kestocard --apng on 100 frames of 640 x 480, native
 
 
 def load(d, name):
@@ -186,6 +190,27 @@ def rows_capture(data, off):
     ]
 
 
+def rows_apng(data, off):
+    if not data:
+        return [("animated PNG (bench/apng_burst.py)", None, "not measured", "")]
+    rows = []
+    for name, what in (("still", "a swing on a still course"), ("pan", "every pixel changing")):
+        f, size = data["native"][name], data["size"][name]
+        ok = f["median_ms"] < APNG_LIMIT_MS
+        if not ok:
+            off.append("animated PNG time")
+        rows.append((f"kestocard --apng, 100 frames 640x480, {what}", ms(f["median_ms"]),
+                     f"{f['min_ms']:.0f}-{f['max_ms']:.0f} ms; burst.png {size['png_bytes']} bytes, "
+                     f"{size['percent']} % of the BMPs", f"< {APNG_LIMIT_MS} ms {'ok' if ok else 'MISSED'}"))
+    for name, what in (("startup", "start-up alone (--help)"), ("still", "--apng, still course"),
+                       ("pan", "--apng, every pixel changing")):
+        f = data.get("wine", {}).get(name)
+        if f:
+            rows.append((f"kestocard.exe under Wine, {what}", ms(f["median_ms"]),
+                         f"{f['min_ms']:.0f}-{f['max_ms']:.0f} ms", ""))
+    return rows
+
+
 def rows_startup(data):
     if not data:
         return [("start-up (bench/startup.py)", None, "not measured", "")]
@@ -200,6 +225,7 @@ def main():
     sections = [
         ("Log parsing and scorecard page (kesto_bench, native, real time)", rows_kesto_bench(bench.get("kesto_bench"))),
         ("Scorecard tool, whole process (native)", rows_kestocard(bench.get("kestocard"), off)),
+        ("Animated PNG of a burst, whole process", rows_apng(load(d, "apng.json"), off)),
         ("kesto.exe under Wine on Xvfb (ja_JP.UTF-8)", rows_startup(load(d, "startup.json"))
          + rows_watch(load(d, "watch.json"), off, failed) + rows_live(load(d, "live.json"), off, failed) + rows_capture(load(d, "capture.json"), off)),
     ]

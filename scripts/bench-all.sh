@@ -5,7 +5,9 @@
 # start-up time of kesto.exe (bench/startup.py), the burst capture (frame
 # interval, grab, write-out, peak memory: scripts/bench-capture.sh) and the
 # game watcher (append-to-display latency at INTERVAL=1 and 7, idle CPU share
-# over 30 s without a game, peak memory: scripts/bench-watch.sh). Installs
+# over 30 s without a game, peak memory: scripts/bench-watch.sh), and the
+# animated PNG of a 100-frame burst, natively and under Wine
+# (bench/apng_burst.py). Installs
 # what is missing first. Each benchmark writes its figures with --json into
 # build-bench/all (bench/bench_all.py makes the table of them); their own
 # output goes to build-bench/all/bench-all.log. Takes about five minutes.
@@ -41,6 +43,8 @@ step "start-up" /usr/bin/python3 "$root/bench/startup.py" --build "$KESTO_WIN_BU
 step "burst" bash "$root/scripts/bench-capture.sh" --json "$out/capture.json"
 step "watcher" bash "$root/scripts/bench-watch.sh" --json "$out/watch.json"
 step "live files and overlay" bash "$root/scripts/bench-live.sh" --overlay --json "$out/live.json"
+step "animated PNG" /usr/bin/python3 "$root/bench/apng_burst.py" --build "$root/build-bench" --win "$KESTO_WIN_BUILD" \
+  --json "$out/apng.json"
 
 echo >&2
 /usr/bin/python3 "$root/bench/bench_all.py" "$out"

@@ -8,7 +8,7 @@
 set -uo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir request"
+TARGETS="parseshot parsegame settings courses pages capture watch rounds livesettings burstdir request bmpapng"
 set -- $TARGETS
 SECONDS_EACH="${FUZZ_SECONDS:-$(( ${FUZZ_BUDGET:-240} / $# ))}"
 JOBS="${FUZZ_JOBS:-2}"
@@ -64,6 +64,11 @@ printf '\x01\0GET /events HTTP/1.1\r\nHost: 127.0.0.1:8089\r\nLast-Event-ID: 12\
 printf '\x01\0GET /burst/%%2e%%2e/x?view=board HTTP/1.0\r\nHost: localhost:8089\r\n\r\n' >"$FUZZ/corpus/request/dots"
 printf '\x03\0HEAD / HTTP/1.1\r\nhost: LOCALHOST\r\nX: \x83\x5c\r\n\r\n' >"$FUZZ/corpus/request/port80"
 printf '\x01\0\x16\x03\x01\x02\0\x01\0\x01\xfc\x03\x03' >"$FUZZ/corpus/request/tls"
+# Frame files: a 24-bit capture of 3 x 2 and a top-down 32-bit picture.
+printf 'BM\x4e\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x18\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\x02\x03\x04\x05\x06\x07\x08\x09\0\0\0\xff\0\0\0\xff\0\0\0\xff\0\0\0' \
+  >"$FUZZ/corpus/bmpapng/capture"
+printf 'BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\xfe\xff\xff\xff\x01\0\x20\0\0\0\0\0\x10\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x10\x20\x30\x40\x50\x60\x70\x80\x11\x21\x31\x41\x51\x61\x71\x81' \
+  >"$FUZZ/corpus/bmpapng/topdown32"
 "$GEN" --courses "$FUZZ/corpus/courses/builtin"
 printf 'COURSENO: 2,8\r\nNAME: "Rope"\r\nPAR: 3,3,3\r\nKEYWORD: "Ro,pe"\r\n' >"$FUZZ/corpus/courses/short"
 
@@ -94,6 +99,7 @@ maxlen() {
     rounds) echo 1048576 ;;
     livesettings) echo 4096 ;;
     burstdir) echo 65536 ;;
+    bmpapng) echo 65536 ;;
   esac
 }
 

@@ -9,7 +9,7 @@ set -euo pipefail
 need=(cmake g++ make clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev
       g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine xvfb x11-utils xdotool
       imagemagick locales fonts-ipafont-gothic fonts-ipafont-mincho fonts-wine python3 python3-pytest
-      python3-pil file chromium)
+      python3-pil file chromium zlib1g-dev libz-mingw-w64-dev)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

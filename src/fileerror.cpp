@@ -19,6 +19,7 @@ void errorreason(uint32_t error, char* buf, int n) {
     case OS_ERROR_NOT_ENOUGH_MEMORY: why = "メモリが足りません"; break;
     case OS_ERROR_READ_FAULT: why = "読み込みに失敗しました"; break;
     case OS_ERROR_HANDLE_EOF: why = "ファイルを最後まで読めませんでした"; break;
+    case OS_ERROR_BAD_FORMAT: why = "ファイルの形式が違います"; break;
     default: why = "書き込みに失敗しました"; break;
   }
   char b[96];

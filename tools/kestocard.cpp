@@ -8,8 +8,10 @@
 
 #include "kesto.h"
 #include "app/live.h"
+#include "capture/burstapng.h"
 #include "config/course.h"
 #include "config/textfile.h"
+#include "fileerror.h"
 #include "os/console/console.h"
 #include "report/htmflow.h"
 #include "report/mkhtm.h"
@@ -24,6 +26,7 @@ static const char kusage[] =
     "usage: kestocard [--courses golfcourse.txt] [--short yes|no] [--links] LOG...\n"
     "       kestocard --stats [--courses golfcourse.txt] LOG...\n"
     "       kestocard --live [--courses golfcourse.txt] LOG\n"
+    "       kestocard --apng DIR\n"
     "       kestocard --viewer DIR...\n"
     "Writes the scorecard page of each play log (golf.txt or a saved copy) into the\n"
     "current folder, named log<year><month><day>_<hour><minute>.html after the log's\n"
@@ -40,6 +43,9 @@ static const char kusage[] =
     "  --live          instead of a page, the live state at the end of the log\n"
     "                  as KESTO's streaming would hold it after following the\n"
     "                  whole log: one line of JSON (UTF-8) on standard output\n"
+    "  --apng DIR      instead of pages, the animated PNG of the burst folder DIR\n"
+    "                  (burst.png beside its frames, at their logged times; a\n"
+    "                  burst whose frames change size gives burst_2.png, ...)\n"
     "  --viewer        instead of pages, index.html in each burst folder DIR:\n"
     "                  the page that plays its frames at their logged times, as\n"
     "                  KESTO writes it when a burst has been saved\n"
@@ -162,6 +168,43 @@ static int live(const char* path) {
   return 0;
 }
 
+// --apng: the animated PNG of a burst folder, all its frames at once; the
+// names of the files written (in that folder) go to standard output.
+static int apng(const char* dir) {
+  int r = apngjobbegin(dir);
+  while (r == APNGJOB_MORE) r = apngjobstep(1000);
+  const ApngJob& j = gapngjob;
+  char name[APNGNAMESIZE], why[128], text[256];
+  for (int32_t i = 1; i <= j.done; i++) {
+    apngfilename(i, name, (int)sizeof name);
+    conputs(1, name);
+    conputs(1, "\n");
+  }
+  if (r == APNGJOB_DONE) {
+    if (j.skipped) {
+      snprintf(text, sizeof text, "%d of the %d frames of the log are missing or unreadable; left out",
+               (int)j.skipped, (int)(j.skipped + j.usable));
+      complain(dir, text);
+    }
+    return 0;
+  }
+  errorreason(j.error, why, (int)sizeof why);
+  switch (j.fail) {
+    case APNGFAIL_NOLOG: complain(dir, "no burst log (c<time>.txt) in the folder; nothing written"); break;
+    case APNGFAIL_LOG: snprintf(text, sizeof text, "cannot read the burst log: %s", why); complain(dir, text); break;
+    case APNGFAIL_NOFRAME: complain(dir, "no frame of the burst log can be read; nothing written"); break;
+    case APNGFAIL_FRAME:
+      snprintf(text, sizeof text, "cannot read the frame: %s; the animated PNG is not written", why);
+      complain(j.file, text);
+      break;
+    default:
+      snprintf(text, sizeof text, "cannot write the animated PNG: %s; no part of it is left", why);
+      complain(j.file, text);
+      break;
+  }
+  return 1;
+}
+
 // --stats: every log into one round history, then the page and the CSV.
 static int stats(char** logs, int nlogs) {
   static RoundHistory h;
@@ -247,6 +290,7 @@ static int usage(const char* why) {
 int conmain(int argc, char** argv) {
   const char* courses = nullptr;
   bool links = false, statsmode = false, livemode = false, viewermode = false;
+  const char* apngdir = nullptr;
   // Options may come anywhere; the logs are gathered at the front of argv.
   int nlogs = 0;
   bool optionsdone = false;
@@ -276,6 +320,9 @@ int conmain(int argc, char** argv) {
       statsmode = true;
     } else if (strcmp(a, "--live") == 0) {
       livemode = true;
+    } else if (strcmp(a, "--apng") == 0) {
+      if (++i >= argc) return usage("--apng needs a burst folder");
+      apngdir = argv[i];
     } else if (strcmp(a, "--viewer") == 0) {
       viewermode = true;
     } else {
@@ -283,6 +330,11 @@ int conmain(int argc, char** argv) {
       snprintf(b, sizeof b, "unknown option %.60s", a);
       return usage(b);
     }
+  }
+  if (apngdir) {
+    if (nlogs || statsmode || livemode || links || courses || viewermode)
+      return usage("--apng takes one folder and nothing else");
+    return apng(apngdir);
   }
   if (viewermode) {
     if (nlogs == 0 || statsmode || links || livemode || courses) return usage("--viewer takes burst folders only");

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/apngcmd.h"
 #include "app/capctl.h"
 #include "app/burstmenu.h"
 #include "app/live.h"
@@ -100,6 +101,7 @@ void mainwincreate(OsWin w) {
   statsmenu(w);
   livemenu(w);
   burstmenu(w);
+  apngmenu(w);
 }
 
 void mainwininitdialog() {
@@ -230,6 +232,8 @@ static void finishend() {
   // A page still being written (Windows ends the session while a question
   // of "HTM作成" is up) is dropped: the earlier page stays, no half page.
   abandonpage(&gkesto);
+  // So is an animated PNG being made.
+  apngabandon();
   if (gkesto.user32) {
     osfreelibrary(gkesto.user32);
     gkesto.user32 = 0;

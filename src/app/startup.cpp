@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "kesto.h"
+#include "app/apngcmd.h"
 #include "app/burstmenu.h"
 #include "app/live.h"
 #include "app/mainwin.h"
@@ -29,7 +30,9 @@ static int joinpath(char* dst, const char* folder, const char* name) {
 // with the main window and calls nothing of the program but what it lists.
 static void setdlgcmd(OsWin d, int id, int, intptr_t) { setdlgcommand(d, id); }
 static void playlogcmd(OsWin d, int id, int, intptr_t) { playlogcommand(d, id); }
-static int syscmd(int id) { return mainwinsyscommand(id) || livesyscommand(id) || burstsyscommand(id); }
+static int syscmd(int id) {
+  return mainwinsyscommand(id) || livesyscommand(id) || burstsyscommand(id) || apngsyscommand(id);
+}
 static void framecmd(OsWin f, int id, int code, intptr_t) { framecommand(f, id, code); }
 
 // Each dialog's row lists, in order: init, command, close, timer, focus,

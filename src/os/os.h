@@ -40,6 +40,7 @@ typedef uintptr_t OsSocket;  // a socket; OS_INVALID_SOCKET is none
 #define OS_ERROR_HANDLE_EOF 38u
 #define OS_ERROR_HANDLE_DISK_FULL 39u
 #define OS_ERROR_DISK_FULL 112u
+#define OS_ERROR_BAD_FORMAT 11u  // a file that is not of the kind expected
 
 // Local or system time, laid out like SYSTEMTIME.
 struct OsTime {

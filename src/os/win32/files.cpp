@@ -1,5 +1,7 @@
 // The text conversion and the file calls of the system seam on Windows: what
-// kesto.exe and the console tool kestocard.exe share.  Holds no window code.
+// kesto.exe and the console tool kestocard.exe share (with the folder search
+// and the movable memory blocks a burst's animated PNG needs).  Holds no
+// window code.
 // Paths are Shift-JIS and are converted with code page 932 explicitly.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -255,3 +257,9 @@ void osgetlocaltime(OsTime* t) {
 
 uint32_t osgetlasterror() { return GetLastError(); }
 
+// ---- movable memory blocks -----------------------------------------------------
+
+OsHandle osglobalalloc(uint32_t size) { return (OsHandle)GlobalAlloc(GMEM_MOVEABLE, size); }
+void* osgloballock(OsHandle m) { return GlobalLock((HGLOBAL)m); }
+int osglobalunlock(OsHandle m) { return GlobalUnlock((HGLOBAL)m) ? 1 : 0; }
+OsHandle osglobalfree(OsHandle m) { return (OsHandle)GlobalFree((HGLOBAL)m); }

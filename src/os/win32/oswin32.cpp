@@ -451,10 +451,7 @@ uint32_t osavailphys() {
   return ms.dwAvailPhys > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)ms.dwAvailPhys;
 }
 
-OsHandle osglobalalloc(uint32_t size) { return (OsHandle)GlobalAlloc(GMEM_MOVEABLE, size); }
-void* osgloballock(OsHandle m) { return GlobalLock((HGLOBAL)m); }
-int osglobalunlock(OsHandle m) { return GlobalUnlock((HGLOBAL)m) ? 1 : 0; }
-OsHandle osglobalfree(OsHandle m) { return (OsHandle)GlobalFree((HGLOBAL)m); }
+// The movable memory blocks are in files.cpp, which kestocard.exe shares.
 
 // ---- messages to windows --------------------------------------------------------
 
