@@ -99,6 +99,7 @@ maxlen() {
     rounds) echo 1048576 ;;
     livesettings) echo 4096 ;;
     burstdir) echo 65536 ;;
+    request) echo 24576 ;;
     bmpapng) echo 65536 ;;
   esac
 }
