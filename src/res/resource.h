@@ -102,5 +102,5 @@
 #define IDM_LIVESERVER 0x1F40   // "配信サーバー" (checked while on, with the address)
 #define IDM_LIVEFILES 0x1F20    // "配信用テキストファイル" (checked when FILES=1)
 #define IDM_LIVESETTINGS 0x1F30 // "配信の設定…"
-#define IDM_APNG 0x1F40         // "連写をアニメーションに"
+#define IDM_APNG 0x1F50         // "連写をアニメーションに"
 #define IDM_BURSTVIEW 0x1F70    // "最後の連写を見る"

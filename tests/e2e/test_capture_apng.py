@@ -17,7 +17,7 @@ from test_capture import burst_files, burst_logs, check_box, data_lines, prepare
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
 from burstfolder import median_tic, read_tics  # noqa: E402
 
-IDM_APNG = 0x1F40
+IDM_APNG = 0x1F50
 CAPTION = "連写をアニメーションに"
 FRAMES = 100
 

@@ -5,16 +5,22 @@ KESTO's loopback server, as a streaming tool's browser source does.
 The first SHOTS shots are appended one at a time, PERIOD ms apart.  The page
 notes when it put each shot on screen (window.kesto.shots: its seq and
 Date.now()); each is matched with the moment the game's append was seen.
-At the game's end the page's board must equal the scorecard page's.
+At the game's end the page's board must equal the scorecard page's, and the
+overlay over the test desktop is kept as a picture (overlay-over-game.png
+among the end-to-end screenshots; the README's picture is one of them).
 """
 
 import json
+import os
 import statistics
+import subprocess
 import sys
 import time
 from pathlib import Path
 
-from harness import write
+from PIL import Image
+
+from harness import SCREEN, write
 from test_live import Reader, generated_game, live_state, page_board
 from test_playlog import native  # noqa: F401  (the fixture)
 from test_server import free_port, wait_serving
@@ -31,6 +37,17 @@ BOARD = ("JSON.stringify(Array.from(document.querySelectorAll('#board-rows tr'))
          ".map(r => [r.children[0].textContent, r.children[1].textContent]))")
 BUG = ("JSON.stringify(['bug-name', 'bug-hole', 'bug-club', 'bug-power', 'bug-remaining']"
        ".map(i => document.getElementById(i).textContent))")
+
+
+def picture(ctx, page):
+    """The overlay (transparent) laid over the test desktop with the stand-in game on it."""
+    desk, over = ctx.folder / "desktop.png", ctx.folder / "overlay.png"
+    env = dict(os.environ, DISPLAY=ctx.wine.env["DISPLAY"])
+    subprocess.run(["import", "-window", "root", str(desk)], env=env, check=True, timeout=20,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    page.screenshot(str(over))
+    both = Image.alpha_composite(Image.open(desk).convert("RGBA"), Image.open(over).convert("RGBA"))
+    both.convert("RGB").save(ctx.shots / f"overlay-over-game-{ctx.locale.split('.')[0]}.png")
 
 
 def test_overlay_follows_a_generated_game(ctx, native):  # noqa: F811
@@ -51,7 +68,7 @@ def test_overlay_follows_a_generated_game(ctx, native):  # noqa: F811
     wait_serving(ctx, port)
     reader = Reader(ctx.folder / "no-such-file", stampfile)
     with cdp.Browser() as b:
-        page = b.open(f"http://127.0.0.1:{port}/?view=both")
+        page = b.open(f"http://127.0.0.1:{port}/?view=both", width=SCREEN[0], height=SCREEN[1])
         page.wait_for("window.kesto && window.kesto.connected", timeout=15)
         # Date.now() in the page against the monotonic clock the reader keeps.
         offset = time.time() - time.monotonic()
@@ -80,6 +97,7 @@ def test_overlay_follows_a_generated_game(ctx, native):  # noqa: F811
                 ctx.check(False, f"the overlay's board {page.evaluate(BOARD)} is not the page's {want}")
             shown = json.loads(page.evaluate("JSON.stringify(window.kesto.shots)"))
             exceptions = list(page.exceptions)
+            picture(ctx, page)
         finally:
             reader.stop = True
             reader.join(5)

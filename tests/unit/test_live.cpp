@@ -2,6 +2,7 @@
 // follow step in order, the board of a game followed from its middle, the
 // JSON and the text files in live\, refused replacements, live.txt, the
 // system menu's entries and "配信の設定".
+#include <set>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -276,6 +277,24 @@ TEST_F(Live, ARefusedMoveIsRetriedAndNeverLeavesAPartialFile) {
   ASSERT_TRUE(d);
   EXPECT_NE(fakeitemtext(d, IDC_LIVE_STATE).find("失敗 5 回"), std::string::npos) << fakeitemtext(d, IDC_LIVE_STATE);
   EXPECT_TRUE(gfake.boxes.empty());
+}
+
+// Every entry KESTO puts in the system menu has an id of its own, in the
+// range a system menu allows (below 0xF000, low four bits clear): two
+// entries sharing one would both run the first one's command.
+TEST_F(Live, SystemMenuEntriesHaveIdsOfTheirOwn) {
+  start(nullptr);
+  fakepump();
+  std::set<uint32_t> ids;
+  int entries = 0;
+  for (const FakeMenuEntry& e : gfake.sysmenu) {
+    if (e.flags & OS_MF_SEPARATOR) continue;
+    entries++;
+    EXPECT_TRUE(ids.insert(e.id).second) << "id " << e.id << " twice, at " << e.text;
+    EXPECT_LT(e.id, 0xF000u);
+    EXPECT_EQ(e.id & 0xFu, 0u);
+  }
+  EXPECT_GE(entries, 5);
 }
 
 // live.txt: missing means all off (no files, the menu entry unchecked);
