@@ -227,7 +227,7 @@ static bool listed(int32_t v) {
 // "burst.png", or "burst_N.png" with N from 2 written without leading zeros.
 static bool animation(const char* p, int32_t n) {
   if (named(p, n, "burst.png")) return true;
-  if (n < 12 || n > 16 || memcmp(p, "burst_", 6) != 0 || memcmp(p + n - 4, ".png", 4) != 0) return false;
+  if (n < 11 || n > 15 || memcmp(p, "burst_", 6) != 0 || memcmp(p + n - 4, ".png", 4) != 0) return false;
   if (p[6] == '0') return false;
   int32_t v = 0;
   for (int32_t i = 6; i < n - 4; i++) {
