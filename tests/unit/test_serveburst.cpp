@@ -171,6 +171,12 @@ TEST_F(ServeBurst, EverythingElseIsRefused) {
   writefile(last + "/notes.txt", "the user's own notes");
   writefile(last + "/loginit.txt", "SECRET user file");
   writefile(dir + "/secret.txt", "SECRET in the program folder");
+  // What Windows would open for names differing in case or trailing dots:
+  // here distinct files, so serving any of them shows.  (Not the log's:
+  // the log is found by a search that ignores case, as on Windows.)
+  for (const char* n : {"C00001.BMP", "c00001.BMP", "c00001.bmp.", "c00001.bmp..", "INDEX.HTML", "index.html.", "Burst.png", "burst.PNG", "burst.png.", "burst_02.png",
+                        "burst_1.png", "c00000.bmp"})
+    writefile(last + "/" + n, std::string("SECRET ") + n);
 
   std::vector<std::pair<std::string, std::string>> refused = {
       {"/burst/../loginit.txt", "400"},
