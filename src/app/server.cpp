@@ -193,8 +193,6 @@ static int listing() {
   return 1;
 }
 
-const char* serverburstfolder() { return glistfolder; }
-
 static bool named(const char* p, int32_t n, const char* s) {
   return (int32_t)strlen(s) == n && memcmp(p, s, (size_t)n) == 0;
 }

@@ -95,5 +95,3 @@ void serveburst(int32_t k, const char* path, int32_t pathlen, int32_t head);
 // A burst's write-out ended (the main window's tick routes it): the last
 // burst's listing is read again and a burst event goes to every stream.
 void serverburst();
-// The last burst's folder as the server lists it now ("" for none).
-const char* serverburstfolder();
