@@ -88,6 +88,7 @@ struct BurstFigures {
   char folder[PATHSIZE];   // this burst's folder
   char logpath[PATHSIZE];  // its burst log
   char lastfolder[PATHSIZE];  // the folder of the last burst written out since start, "" before
+  int32_t ended;           // bursts whose write-out ended since start
   OsHandle log;            // the burst log while open, else 0
   // A frame whose file could not be written stays in memory with every later
   // one; the write-out stops there until the user chooses.
@@ -169,6 +170,7 @@ struct MainWindowState {
   CaptureControl cap;
   int32_t screenw, screenh;
   int32_t freemb;            // free MiB on the drive of HOME as read
+  int32_t burstsrouted;      // ended bursts the tick has routed to the page server
   uint32_t playloglen;       // size of the file in the play-log buffer
   OsTime playlogtime;        // its last-write time, local
   int64_t countsperms;       // performance counter counts per millisecond

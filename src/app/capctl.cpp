@@ -323,6 +323,7 @@ static int burstviewer(char* told, int n) {
   snprintf(b.lastfolder, sizeof b.lastfolder, "%s", b.folder);
   ViewerResult r;
   int got = writeburstviewer(b.folder, &r);
+  b.ended++;  // the main window's tick routes it to the page server
   // No log at all was told with the burst (its lines were counted lost).
   if (got == VIEWER_WRITTEN || got == VIEWER_NOLOG) return 1;
   char why[96];

@@ -304,6 +304,13 @@ int32_t livejson(char* dst, int32_t n) {
   return o.cut ? -1 : o.len;
 }
 
+int32_t livejsontext(const char* sjis, int32_t len, char* dst, int32_t n) {
+  Out o = {dst, n, 0, false};
+  if (n > 0) dst[0] = 0;
+  putjsonsjis(o, sjis, len);
+  return o.cut ? -1 : o.len;
+}
+
 int32_t livejsonpart(int32_t which, char* dst, int32_t n) {
   Out o = {dst, n, 0, false};
   if (n > 0) dst[0] = 0;

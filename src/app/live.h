@@ -64,6 +64,9 @@ int32_t livejson(char* dst, int32_t n);
 // livejson writes it; its length, -1 when cut.
 enum LivePart { LiveGamePart, LiveShotPart, LiveBoardPart };
 int32_t livejsonpart(int32_t which, char* dst, int32_t n);
+// A Shift-JIS text (len bytes at most, up to its NUL) as a JSON string in
+// UTF-8, quoted and escaped as livejson escapes; its length, -1 when cut.
+int32_t livejsontext(const char* sjis, int32_t len, char* dst, int32_t n);
 // The UTF-8 text of a text file (without BOM), lines ending CR LF; its
 // length, -1 when there is nothing to write yet.
 int32_t livefiletext(int32_t file, char* dst, int32_t n);

@@ -387,7 +387,24 @@ static void routewatch(const WatchEvents& events) {
   }
 }
 
+// A burst whose write-out ended since the last tick: the page server's
+// burst event (the write-out runs in several places; this is the one that
+// routes).
+static void routeburst() {
+  MainWindowState& mw = gkesto.mw;
+  if (mw.burstsrouted == gkesto.burst.ended) return;
+  mw.burstsrouted = gkesto.burst.ended;
+  serverburst();
+}
+
+static void timer(int id);
+
 void mainwintimer(int id) {
+  timer(id);
+  routeburst();
+}
+
+static void timer(int id) {
   if (id == TICK_HOUSEKEEPING) {
     housekeepingtick();
     return;

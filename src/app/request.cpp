@@ -93,7 +93,7 @@ static int32_t routeof(const char* p, int32_t n) {
   if (same(p, n, "/")) return RoutePage;
   if (same(p, n, "/live.json")) return RouteLiveJson;
   if (same(p, n, "/events")) return RouteEvents;
-  if (same(p, n, "/burst") || (n > 7 && memcmp(p, "/burst/", 7) == 0)) return RouteBurst;
+  if (same(p, n, "/burst") || (n >= 7 && memcmp(p, "/burst/", 7) == 0)) return RouteBurst;
   return RouteNone;
 }
 

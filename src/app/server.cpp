@@ -8,7 +8,10 @@
 
 #include "app/live.h"
 #include "app/ticks.h"
+#include "capture/burstdir.h"
+#include "capture/lastburst.h"
 #include "kesto.h"
+#include "report/burstview.h"
 
 ServerState gserver;
 
@@ -42,6 +45,9 @@ static void closeconn(int32_t k) {
   c.body = nullptr;
   c.bodyleft = 0;
   c.clientclosed = 0;
+  if (c.file) osclosehandle(c.file);
+  c.file = 0;
+  c.fileleft = 0;
 }
 
 // A client whose pending output would pass the bound: let go.
@@ -68,13 +74,36 @@ static int queue(int32_t k, const char* b, int32_t n) {
   return 1;
 }
 
+// The next piece of the file being sent, into the emptied out buffer: only
+// when the socket took all before it, so a file of any size goes through
+// the one buffer.  A file that cannot be read on or that ended early (cut,
+// or gone) lets the connection go: its answer cannot be whole.  0 then.
+static int nextpiece(int32_t k) {
+  ServerConn& c = gserver.conn[k];
+  uint32_t want = c.fileleft < (uint32_t)SERVEROUT ? c.fileleft : (uint32_t)SERVEROUT;
+  uint32_t got = 0;
+  if (!osreadfile(c.file, c.out, want, &got) || got == 0 || got > want) {
+    closeconn(k);
+    return 0;
+  }
+  c.outpos = 0;
+  c.outlen = (int32_t)got;
+  c.fileleft -= got;
+  if (c.fileleft == 0) {
+    osclosehandle(c.file);
+    c.file = 0;
+  }
+  return 1;
+}
+
 // Sends what waits on connection k until the socket takes no more.  An
 // answer sent whole shuts the sending side and lingers for the client's
 // close (closing with its bytes unread would reset the connection and
 // could lose the answer).  0 when the connection was closed.
 static int flush(int32_t k) {
   ServerConn& c = gserver.conn[k];
-  while (c.outpos < c.outlen || c.bodyleft > 0) {
+  while (c.outpos < c.outlen || c.bodyleft > 0 || c.fileleft > 0) {
+    if (c.outpos == c.outlen && c.bodyleft == 0 && !nextpiece(k)) return 0;
     const char* p = c.outpos < c.outlen ? c.out + c.outpos : c.body;
     int32_t n = c.outpos < c.outlen ? c.outlen - c.outpos : c.bodyleft;
     int sent = ossend(c.s, p, n);
@@ -104,17 +133,24 @@ static int flush(int32_t k) {
   return 1;
 }
 
-int serveranswer(int32_t k, int32_t status, const char* type, const char* body, int32_t len, int32_t head,
-                 int32_t fixed) {
+// The head of a whole answer of len bytes, queued on connection k, which
+// closes after it.
+static int answerhead(int32_t k, int32_t status, const char* type, uint32_t len) {
   ServerConn& c = gserver.conn[k];
   char h[512];
   int n = snprintf(h, sizeof h,
-                   "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %d\r\nCache-Control: no-store\r\n"
+                   "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %u\r\nCache-Control: no-store\r\n"
                    "X-Content-Type-Options: nosniff\r\nConnection: close\r\n\r\n",
-                   (int)status, reason(status), type, (int)len);
+                   (int)status, reason(status), type, (unsigned)len);
   c.state = ConnAnswering;
   c.since = servernow();
-  if (!queue(k, h, n)) return 0;
+  return queue(k, h, n);
+}
+
+int serveranswer(int32_t k, int32_t status, const char* type, const char* body, int32_t len, int32_t head,
+                 int32_t fixed) {
+  ServerConn& c = gserver.conn[k];
+  if (!answerhead(k, status, type, (uint32_t)len)) return 0;
   if (!head && len > 0) {
     if (fixed) {
       c.body = body;
@@ -134,7 +170,125 @@ static void refuse(int32_t k, int32_t status, int32_t head) {
   serveranswer(k, status, "text/plain; charset=utf-8", b, n, head, 0);
 }
 
-void serveburst(int32_t k, const char*, int32_t, int32_t head) { refuse(k, 404, head); }
+// ---- the last burst ------------------------------------------------------------------
+
+// The listing of the last burst, read once per folder (its log read again
+// when a burst ends or the last burst is another folder).
+static BurstDir glisting;
+static char glistfolder[PATHSIZE];
+static int32_t glistread;  // glisting holds glistfolder's log
+
+// The last burst's listing, read again when the last burst changed; 0
+// when there is no last burst.
+static int listing() {
+  static char folder[PATHSIZE];
+  if (!lastburstdir(folder, (int)sizeof folder)) {
+    glistfolder[0] = 0;
+    glistread = 0;
+    return 0;
+  }
+  if (glistread && strcmp(folder, glistfolder) == 0) return 1;
+  memcpy(glistfolder, folder, sizeof folder);
+  glistread = readburstdir(folder, &glisting) == BURSTDIR_READ;
+  return 1;
+}
+
+static bool named(const char* p, int32_t n, const char* s) {
+  return (int32_t)strlen(s) == n && memcmp(p, s, (size_t)n) == 0;
+}
+
+// "c%05d.bmp" exactly (a number 1 to 99,999): the number, else 0.
+static int32_t framenumber(const char* p, int32_t n) {
+  if (n != 10 || p[0] != 'c' || memcmp(p + 6, ".bmp", 4) != 0) return 0;
+  int32_t v = 0;
+  for (int i = 1; i <= 5; i++) {
+    if (p[i] < '0' || p[i] > '9') return 0;
+    v = v * 10 + (p[i] - '0');
+  }
+  return v;
+}
+
+// Frame number v among the frames the log lists (in rising order).
+static bool listed(int32_t v) {
+  if (!glistread || v <= 0) return false;
+  int32_t lo = 0, hi = glisting.count - 1;
+  while (lo <= hi) {
+    int32_t mid = lo + (hi - lo) / 2;
+    int32_t m = glisting.frames[mid].number;
+    if (m == v) return true;
+    if (m < v) lo = mid + 1;
+    else hi = mid - 1;
+  }
+  return false;
+}
+
+// "burst.png", or "burst_N.png" with N from 2 written without leading zeros.
+static bool animation(const char* p, int32_t n) {
+  if (named(p, n, "burst.png")) return true;
+  if (n < 11 || n > 15 || memcmp(p, "burst_", 6) != 0 || memcmp(p + n - 4, ".png", 4) != 0) return false;
+  if (p[6] == '0') return false;
+  int32_t v = 0;
+  for (int32_t i = 6; i < n - 4; i++) {
+    if (p[i] < '0' || p[i] > '9') return false;
+    v = v * 10 + (p[i] - '0');
+  }
+  return v >= 2;
+}
+
+// Names are compared byte for byte with the names the burst wrote (no
+// %-escape is decoded): "C00001.BMP", "c00001.bmp." or "index.html%20",
+// which Windows would open as the same file, are no names of the burst.
+void serveburst(int32_t k, const char* path, int32_t pathlen, int32_t head) {
+  if (pathlen < 7 || memcmp(path, "/burst/", 7) != 0 || !listing()) {
+    refuse(k, 404, head);
+    return;
+  }
+  const char* name = path + 7;
+  int32_t n = pathlen - 7;
+  const char* type = nullptr;
+  if (n == 0) {
+    name = VIEWERNAME;
+    n = (int32_t)strlen(VIEWERNAME);
+  }
+  if (named(name, n, VIEWERNAME)) type = "text/html; charset=utf-8";
+  else if (animation(name, n)) type = "image/png";
+  else if (listed(framenumber(name, n))) type = "image/bmp";
+  else if (glistread && glisting.logname[0] && named(name, n, glisting.logname)) type = "text/plain";
+  if (!type) {
+    refuse(k, 404, head);
+    return;
+  }
+  char file[PATHSIZE + 32];
+  int len = snprintf(file, sizeof file, "%s\\%.*s", glistfolder, (int)n, name);
+  if (len < 0 || len >= (int)sizeof file) {
+    refuse(k, 404, head);
+    return;
+  }
+  OsHandle f = oscreatefile(file, OS_GENERIC_READ, OS_FILE_SHARE_READ | OS_FILE_SHARE_DELETE, OS_OPEN_EXISTING);
+  if (f == OS_BADFILE || f == 0) {
+    uint32_t e = osgetlasterror();
+    refuse(k, e == OS_ERROR_FILE_NOT_FOUND || e == OS_ERROR_PATH_NOT_FOUND ? 404 : 503, head);
+    return;
+  }
+  uint32_t size = osgetfilesize(f);
+  if (size == OS_INVALID_FILE_SIZE) {
+    osclosehandle(f);
+    refuse(k, 503, head);
+    return;
+  }
+  if (!answerhead(k, 200, type, size)) {
+    osclosehandle(f);
+    return;
+  }
+  gserver.answered++;
+  if (head || size == 0) {
+    osclosehandle(f);
+    return;
+  }
+  ServerConn& c = gserver.conn[k];
+  c.file = f;
+  c.fileleft = size;
+}
 
 // ---- events ------------------------------------------------------------------------
 
@@ -197,6 +351,26 @@ void servershot() {
   int32_t n = part(LiveShotPart, b);
   if (n >= 0) broadcast("shot", b, n);
   gserver.shots++;
+}
+
+void serverburst() {
+  if (!gserver.on) return;
+  glistread = 0;  // the burst's log is read again, whatever its folder
+  static char b[SERVERJSON];
+  int32_t frames = 0;
+  int64_t span = 0;
+  char name[PATHSIZE * 3 + 8] = "\"\"";
+  if (listing()) {
+    if (glistread) {
+      frames = glisting.count - glisting.missing;
+      span = burstspan(&glisting);
+    }
+    const char* last = lastpart(glistfolder);
+    if (livejsontext(last, (int32_t)strlen(last), name, (int32_t)sizeof name) < 0) snprintf(name, sizeof name, "\"\"");
+  }
+  int n = snprintf(b, sizeof b, "{\"frames\": %d, \"folder\": %s, \"span_ms\": %lld}", (int)frames, name,
+                   (long long)span);
+  if (n > 0 && n < (int)sizeof b) broadcast("burst", b, n);
 }
 
 void serverlive() {
@@ -318,6 +492,8 @@ static void acceptall() {
     c.body = nullptr;
     c.bodyleft = 0;
     c.clientclosed = 0;
+    c.file = 0;
+    c.fileleft = 0;
     gserver.accepted++;
   }
 }
@@ -397,7 +573,10 @@ int serverstart(uint16_t port) {
   for (ServerConn& c : gserver.conn) {
     c.state = ConnFree;
     c.s = OS_INVALID_SOCKET;
+    c.file = 0;
+    c.fileleft = 0;
   }
+  glistread = 0;
   gserver.listener = s;
   gserver.port = port;
   gserver.on = 1;

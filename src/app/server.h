@@ -1,8 +1,9 @@
 // The page server: HTTP/1.1 on 127.0.0.1 only, on the main window's
 // message loop (socket events come as window messages, never blocking).
 // Routes: "/" the overlay page, "/live.json" the live state's JSON,
-// "/events" a stream of Server-Sent Events (game, shot, board), "/burst/"
-// kept for the burst viewer.  At most SERVERCONNS connections with buffers
+// "/events" a stream of Server-Sent Events (game, shot, board, burst),
+// "/burst/" the files of the last burst (its viewer, frames, log and
+// animated PNG, streamed from the disk a buffer at a time).  At most SERVERCONNS connections with buffers
 // allocated once; the housekeeping timer answers heads that take too long,
 // keeps streams alive and lets go of connections that finished.
 #pragma once
@@ -38,6 +39,8 @@ struct ServerConn {
   int32_t outpos, outlen;
   const char* body;      // bytes of a fixed body sent after out (the page)
   int32_t bodyleft;
+  OsHandle file;         // a file being sent after out, 0 for none
+  uint32_t fileleft;     // its bytes still to read
   char in[REQUEST_HEAD_MAX];
   char out[SERVEROUT];
 };
@@ -84,5 +87,11 @@ int64_t servernow();
 // answer did not fit (the client is dropped).
 int serveranswer(int32_t k, int32_t status, const char* type, const char* body, int32_t len, int32_t head,
                  int32_t fixed);
-// "/burst" and below: answers on connection k (404 until bursts are served).
+// "/burst/" and below: the last burst's files on connection k.  Only names
+// the burst wrote: "/burst/" and "/burst/index.html" its viewer, the frame
+// files its log lists, the log, "burst.png" and "burst_N.png"; anything
+// else 404.
 void serveburst(int32_t k, const char* path, int32_t pathlen, int32_t head);
+// A burst's write-out ended (the main window's tick routes it): the last
+// burst's listing is read again and a burst event goes to every stream.
+void serverburst();

@@ -23,6 +23,7 @@ typedef uintptr_t OsSocket;  // a socket; OS_INVALID_SOCKET is none
 #define OS_GENERIC_WRITE 0x40000000u
 #define OS_FILE_SHARE_READ 0x1u
 #define OS_FILE_SHARE_WRITE 0x2u
+#define OS_FILE_SHARE_DELETE 0x4u
 #define OS_CREATE_NEW 1u
 #define OS_CREATE_ALWAYS 2u
 #define OS_OPEN_EXISTING 3u

@@ -238,9 +238,9 @@ static const char kscript[] =
     "</body>\n"
     "</html>\n";
 
-// The last part of a path (after its last backslash), in Shift-JIS: the
-// search goes forward so that a trail byte 0x5C is never taken for one.
-static const char* lastpart(const char* path) {
+// The search goes forward so that a trail byte 0x5C is never taken for a
+// backslash.
+const char* lastpart(const char* path) {
   const char* last = path;
   for (const char* p = path; *p; p++) {
     unsigned char c = (unsigned char)*p;

@@ -28,3 +28,6 @@ struct ViewerResult {
 // temporary beside it, moved over the old page).  The folder is Shift-JIS;
 // the page shows it as UTF-8, escaped.
 int writeburstviewer(const char* folder, ViewerResult* r);
+// The last part of a Shift-JIS path, after its last backslash (a trail
+// byte 0x5C is never taken for one).
+const char* lastpart(const char* path);

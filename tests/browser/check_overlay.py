@@ -84,6 +84,10 @@ def static_page():
         text, utf8 = raw.decode("utf-8", "replace"), False
     check(utf8 and not raw.startswith(b"\xef\xbb\xbf"), "overlay.html is UTF-8 without a byte order mark")
     check(re.search(r'<meta charset="utf-8">', text, re.I) is not None, "overlay.html declares charset utf-8")
+    # The one address the page sets: a frame of the last burst on this server.
+    frame = 'img.src = "/burst/" + encodeURIComponent(f.name);'
+    check(text.count(frame) == 1, "overlay.html sets one image address, a /burst/ frame's, its name encoded")
+    text = text.replace(frame, "")
     outside = re.findall(r'\b(?:src|href)\s*=|@import|@font-face|url\(|https?://|//[a-z0-9.-]+\.[a-z]{2,}/', text, re.I)
     check(not outside, "overlay.html loads nothing from outside (no src, href, url(), @import, @font-face): %s"
           % outside[:3])
@@ -362,6 +366,129 @@ def refused_then_served(browser):
         mock.stop()
 
 
+def burst_files(build, tics):
+    """A burst's files as KESTO serves them under /burst/: frames of distinct
+    colours, the log and the viewer's index.html (written by that build's
+    `kestocard --viewer`, or without a build in its form)."""
+    import check_viewer
+    with tempfile.TemporaryDirectory() as d:
+        folder = os.path.join(d, "cap200904", "d05_1403_22_18")
+        check_viewer.make_burst(folder, tics, w=32, h=24)
+        if build:
+            subprocess.run([os.path.join(os.path.abspath(build), "kestocard"), "--viewer", folder], check=True,
+                           stdout=subprocess.DEVNULL)
+        else:
+            frames, t = [], 0
+            for i, ms in enumerate(tics):
+                t += ms if i else 0
+                frames.append(["c%05d.bmp" % (i + 1), i + 1, ms, t, 1])
+            with open(os.path.join(folder, "index.html"), "w", encoding="utf-8") as f:
+                f.write('<!DOCTYPE html><script type="application/json" id="kesto-burst">%s</script>'
+                        % livemock.dumps({"folder": folder, "log": "c1403_22_187.txt", "damaged": 0, "frames": frames}))
+        files = {}
+        for name in os.listdir(folder):
+            with open(os.path.join(folder, name), "rb") as f:
+                files[name] = f.read()
+        return files
+
+
+def replay_trace(page, plays, timeout=20):
+    page.wait_for("kesto.replay.plays >= %d" % plays, timeout)
+    return page.evaluate("kesto.replay.trace")
+
+
+@group
+def replay_view(browser, build):
+    """?view=replay: the last burst plays once at load and at each burst
+    event, frame k from its own time (the sum of the Tics before it), then
+    the scorebug again."""
+    tics = [0, 120, 60, 250, 40, 180, 90, 300, 70, 150]
+    times = [sum(tics[1:i + 1]) for i in range(len(tics))]
+    mock = livemock.LiveMock().start()
+    try:
+        mock.burst = burst_files(build, tics)
+        check("kesto-burst" in mock.burst["index.html"].decode("utf-8"), "the burst's viewer carries its frames' data")
+        mock.game(game(hole=7))
+        mock.board(BOARD)
+        mock.shot(shot("太郎", hole=7))
+        page = browser.open(mock.url("?view=replay"))
+        page.wait_for("kesto.replay.on", 10)
+        check(not page.evaluate(SHOWN + "('overlay')") and page.evaluate(SHOWN + "('replay')"),
+              "while the burst plays, it shows in place of the scorebug")
+        check(page.evaluate("document.querySelectorAll('#replay img').length") == 1, "one frame shows at a time")
+        trace = replay_trace(page, 1)
+        order = [k for k, _ in trace]
+        check(order == list(range(len(tics))), "every frame shows once, in order: %s" % order)
+        late = [round(t - times[k]) for k, t in trace]
+        check(all(-2 <= d <= 40 for d in late),
+              "frame k shows at its own time from the first (late by ms: %s)" % late)
+        check(page.evaluate(SHOWN + "('bug') && !" + SHOWN + "('replay') && !" + SHOWN + "('board')"),
+              "once played, the scorebug is back (no board in this view)")
+        got = page.evaluate("kesto.replay.frames")
+        check(got == len(tics), "the replay took the %d frames the viewer lists: %s" % (len(tics), got))
+        check(page.evaluate("document.querySelectorAll('#replay img').length") == 0, "no frame stays in the page")
+        asked = sorted({p for _, p in mock.served if p.endswith(".bmp")})
+        check(asked == ["/burst/c%05d.bmp" % (i + 1) for i in range(len(tics))],
+              "the frames are asked for under /burst/ by their names: %s" % asked[:3])
+
+        # A burst event: the last burst again (now another one).  The page is
+        # kept busy for 350 ms after frame 1: the frame then due is late, the
+        # ones after it are on time again (the times count from the first
+        # frame; they are no delays that add up).
+        tics2 = [0, 100, 200, 250, 150, 100]
+        times2 = [sum(tics2[1:i + 1]) for i in range(len(tics2))]
+        mock.burst = burst_files(build, tics2)
+        mock.event("burst", {"burst": {"frames": 6, "folder": "d05_1403_22_18", "span_ms": 700}})
+        page.wait_for("kesto.replay.plays === 1 && kesto.replay.on && kesto.replay.trace.length >= 2", 10, 0.01)
+        page.evaluate("(() => { const e = performance.now() + 350; while (performance.now() < e); })()")
+        trace = replay_trace(page, 2)
+        check([k for k, _ in trace] == list(range(len(tics2))), "a burst event plays the new last burst: %s" % trace)
+        late = [round(t - times2[k]) for k, t in trace]
+        check(late[2] > 80 and all(-2 <= d <= 40 for d in late[3:]),
+              "a busy page delays the frame then due, not the ones after it (late by ms: %s)" % late)
+        check(page.evaluate(SHOWN + "('bug')"), "and the scorebug is back after it")
+
+        # A burst event with markup in it, a viewer listing names that are no
+        # frame's: nothing of it becomes markup, no such address is asked for.
+        files = dict(mock.burst)
+        html = files["index.html"].decode("utf-8")
+        html = html.replace('"c00002.bmp"', '"\\u003cimg src=x onerror=window.__pwned=1\\u003e"')
+        html = html.replace('"c00003.bmp"', '"../../loginit.txt"')
+        files["index.html"] = html.encode("utf-8")
+        mock.burst = files
+        del mock.served[:]
+        page.evaluate("window.__pwned = undefined")
+        mock.event("burst", {"burst": {"frames": 2, "folder": "<img src=x onerror=window.__pwned=2>"}})
+        trace = replay_trace(page, 3)
+        browser.pump(0.3)
+        check([k for k, _ in trace] == [0, 1, 2, 3], "frames not named as frames are passed over: %s" % trace)
+        check(page.evaluate("window.__pwned") is None, "no handler of the burst's texts ran")
+        asked = [p for _, p in mock.served]
+        check(all(re.fullmatch(r"/burst/(index\.html|c0000[1456]\.bmp)", p) for p in asked),
+              "only the viewer and frames are asked for: %s" % asked)
+
+        # No burst at all: the scorebug stays.
+        mock.burst = {}
+        mock.event("burst", {"burst": {"frames": 0}})
+        browser.pump(0.5)
+        check(not page.evaluate("kesto.replay.on") and page.evaluate(SHOWN + "('bug')"),
+              "no last burst: nothing plays, the scorebug stays")
+        no_errors(page, "replay")
+        page.close()
+
+        # The other views pass a burst event over and never ask for /burst/.
+        del mock.served[:]
+        mock.burst = burst_files(build, tics2)
+        page = browser.open(mock.url("?view=both"))
+        page.wait_for(BUG + ".dataset.seq === '1'")
+        mock.event("burst", {"burst": {"frames": 4}})
+        browser.pump(0.5)
+        check(not mock.served and not page.evaluate("kesto.replay.on"), "view both: no replay, nothing from /burst/")
+        page.close()
+    finally:
+        mock.stop()
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", help="a native build with kestocard, for the hostile names")
@@ -381,6 +508,7 @@ def main():
             markup_stays_text(browser, args.build)
             reconnects(browser)
             refused_then_served(browser)
+            replay_view(browser, args.build)
     print("overlay: %d passed, %d failed" % (check_pages.passed, check_pages.failed))
     return 1 if check_pages.failed else 0
 

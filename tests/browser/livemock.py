@@ -2,14 +2,16 @@
 
 It serves what kesto.exe serves on the loopback: / (the overlay page, read
 from the source tree, query strings ignored), /live.json (the whole state)
-and /events (Server-Sent Events: "retry: 1000", then the current game, board
-and shot at once, then each event as it is pushed).  Strings in the JSON are
+/events (Server-Sent Events: "retry: 1000", then the current game, board
+and shot at once, then each event as it is pushed) and /burst/ (the files of
+mock.burst, a dict of name to bytes: "/burst/" is its index.html).  Strings in the JSON are
 escaped as KESTO escapes them (< > & as \\u003c \\u003e \\u0026).
 
     mock = LiveMock(page="src/app/overlay.html").start()
     mock.game({"course": "ロペ倶楽部", "start": "2009/04/05 20:00", "kind": "stroke", "hole": 1, "ended": False})
     mock.board([...]); mock.shot({...})        # each pushed to every open stream
     mock.stop(); mock = LiveMock(page=..., port=mock.port).start()   # KESTO started again
+    mock.burst = {"index.html": b"...", "c00001.bmp": b"BM..."}; mock.event("burst", {...})
 
 Threads serve the connections; the state is guarded by one lock.
 """
@@ -18,6 +20,7 @@ import json
 import os
 import queue
 import threading
+import time
 
 PAGE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "app", "overlay.html")
 
@@ -38,6 +41,8 @@ class LiveMock:
         self.streams = []         # a queue per open /events connection
         self.requests = []        # (method, path) of each request, in order
         self.refuse = 0           # /events requests still to be answered 503
+        self.burst = {}           # the last burst's files by name
+        self.served = []          # (time.monotonic(), path) of each /burst/ file served
         self.server = None
 
     # The state and its events.
@@ -121,6 +126,16 @@ class LiveMock:
                     self.answer(503, "text/plain", b"busy\n", [("Connection", "close")])
                 elif path == "/events":
                     self.stream()
+                elif path.startswith("/burst/"):
+                    name = path[len("/burst/"):] or "index.html"
+                    with mock.lock:
+                        body = mock.burst.get(name)
+                        mock.served.append((time.monotonic(), path))
+                    types = {"html": "text/html; charset=utf-8", "bmp": "image/bmp", "png": "image/png"}
+                    if body is None:
+                        self.answer(404, "text/plain", b"not found\n", [("Connection", "close")])
+                    else:
+                        self.answer(200, types.get(name.rsplit(".", 1)[-1], "text/plain"), body)
                 else:
                     self.answer(404, "text/plain", b"not found\n", [("Connection", "close")])
 

@@ -36,14 +36,7 @@ def test_burst_viewer_of_a_real_burst(ctx):
     cap.check_box(ctx, h, 1021, 1)
     ctx.probe_ok("clipbmp", 64, 64, "stripes")
 
-    def viewer():
-        dirs = cap.burst_dirs(ctx)
-        if len(dirs) != 1 or not (dirs[0] / "index.html").is_file():
-            return None
-        logs = list(dirs[0].glob("c[0-9][0-9][0-9][0-9]_[0-9][0-9]_[0-9][0-9][0-9].txt"))
-        return dirs[0] if logs and len(cap.data_lines(logs[0])) == 100 else None
-
-    folder = ctx.wait_until(viewer, 60, "no index.html beside a burst of 100 frames")
+    folder = ctx.wait_until(lambda: cap.viewer_of(ctx, 100), 60, "no index.html beside a burst of 100 frames")
     frames = sorted(folder.glob("c[0-9][0-9][0-9][0-9][0-9].bmp"))
     ctx.check(len(frames) == 100, f"{len(frames)} frames")
     (folder / "c00050.bmp").unlink()

@@ -280,6 +280,16 @@ def burst_dirs(ctx):
     return sorted({p.parent for p in burst_logs(ctx)})
 
 
+def viewer_of(ctx, frames):
+    """The folder of the one burst once its log lists frames frames and its
+    viewer index.html is beside them (the write-out is over), else None."""
+    dirs = burst_dirs(ctx)
+    if len(dirs) != 1 or not (dirs[0] / "index.html").is_file():
+        return None
+    logs = list(dirs[0].glob("c[0-9][0-9][0-9][0-9]_[0-9][0-9]_[0-9][0-9][0-9].txt"))
+    return dirs[0] if logs and len(data_lines(logs[0])) == frames else None
+
+
 def test_capture_key_f12_starts_and_stops_a_burst(ctx):
     # The capture key alone starts bursts (ENABLECAPKEY=1): speed row 7
     # (29 ms a frame), 5 frames a burst.

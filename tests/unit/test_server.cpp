@@ -54,6 +54,8 @@ TEST(Request, RoutesMethodsAndRefusals) {
       {req("GET /events HTTP/1.1"), 200, RouteEvents},
       {req("GET /burst/3/c00001.bmp HTTP/1.1"), 200, RouteBurst},
       {req("GET /burst HTTP/1.1"), 200, RouteBurst},
+      {req("GET /burst/ HTTP/1.1"), 200, RouteBurst},
+      {req("GET /burst/?view=replay HTTP/1.1"), 200, RouteBurst},
       {req("GET /bursty HTTP/1.1"), 404, RouteNone},
       {req("GET /index.html HTTP/1.1"), 404, RouteNone},
       {req("GET /live.json/ HTTP/1.1"), 404, RouteNone},
