@@ -51,6 +51,20 @@ def generated_game(ctx, native, shots):
     return game, ends
 
 
+def game_schedule(ctx, game, ends, shots, first, period, rest=True):
+    """The generated game as the stand-in game's source, appended one shot at
+    a time from first ms, period ms apart (and the rest in one piece after
+    them when rest): the source file, the stamp file and the schedule
+    (its entries, to be joined with commas)."""
+    source = ctx.folder / "source.txt"
+    source.write_bytes(game)
+    pieces = [ends[0]] + [ends[k] - ends[k - 1] for k in range(1, shots)]
+    schedule = [f"{first + k * period}:{n}" for k, n in enumerate(pieces)]
+    if rest:
+        schedule.append(f"{first + shots * period}:*")
+    return source, ctx.folder / "stamps.txt", schedule
+
+
 def live_state(native, log, path):
     path.write_bytes(log)
     r = subprocess.run([str(native / "kestocard"), "--live", str(path)], capture_output=True, timeout=60)
@@ -118,12 +132,7 @@ def test_live_text_files_follow_a_generated_game(ctx, native):  # noqa: F811
     write(ctx.folder / "live.txt", "FILES=1\r\n")
     expected = [shot_text(live_state(native, before + game[:e], ctx.folder / "prefix.txt")) for e in ends[:SHOTS]]
 
-    source = ctx.folder / "source.txt"
-    source.write_bytes(game)
-    stampfile = ctx.folder / "stamps.txt"
-    pieces = [ends[0]] + [ends[k] - ends[k - 1] for k in range(1, SHOTS)]
-    schedule = [f"{FIRST + k * PERIOD}:{n}" for k, n in enumerate(pieces)]
-    schedule.append(f"{FIRST + SHOTS * PERIOD}:*")
+    source, stampfile, schedule = game_schedule(ctx, game, ends, SHOTS, FIRST, PERIOD)
     h = start_watching(ctx)
     shotfile = ctx.folder / "live" / "shot.txt"
     reader = Reader(shotfile, stampfile)

@@ -21,7 +21,7 @@ from pathlib import Path
 from PIL import Image
 
 from harness import SCREEN, write
-from test_live import Reader, generated_game, live_state, page_board
+from test_live import Reader, game_schedule, generated_game, live_state, page_board
 from test_playlog import native  # noqa: F401  (the fixture)
 from test_server import free_port, wait_serving
 from test_watch import GAME, setup_game, start_watching, wait_following
@@ -58,12 +58,7 @@ def test_overlay_follows_a_generated_game(ctx, native):  # noqa: F811
     write(ctx.folder / "live.txt", f"SERVER=1\r\nPORT={port}\r\n")
     last = live_state(native, before + game[:ends[SHOTS - 1]], ctx.folder / "prefix.txt")["shot"]
 
-    source = ctx.folder / "source.txt"
-    source.write_bytes(game)
-    stampfile = ctx.folder / "stamps.txt"
-    pieces = [ends[0]] + [ends[k] - ends[k - 1] for k in range(1, SHOTS)]
-    schedule = [f"{FIRST + k * PERIOD}:{n}" for k, n in enumerate(pieces)]
-    schedule.append(f"{FIRST + SHOTS * PERIOD}:*")
+    source, stampfile, schedule = game_schedule(ctx, game, ends, SHOTS, FIRST, PERIOD)
     h = start_watching(ctx)
     wait_serving(ctx, port)
     reader = Reader(ctx.folder / "no-such-file", stampfile)

@@ -18,7 +18,7 @@ import time
 from pathlib import Path
 
 from harness import write
-from test_live import Reader, generated_game, live_state, shot_text
+from test_live import Reader, game_schedule, generated_game, live_state, shot_text
 from test_playlog import native  # noqa: F401  (the fixture)
 from test_watch import GAME, STARTED, enc, setup_game, wait_following
 
@@ -290,11 +290,7 @@ def test_server_under_load_while_a_game_plays(ctx, native):  # noqa: F811
     ctx.wait_text(h, 1005, enc(STARTED), 5000)
     load = Load(port)
     load.start()
-    source = ctx.folder / "source.txt"
-    source.write_bytes(game)
-    stampfile = ctx.folder / "stamps.txt"
-    pieces = [ends[0]] + [ends[k] - ends[k - 1] for k in range(1, SHOTS)]
-    schedule = [f"{FIRST + k * PERIOD}:{n}" for k, n in enumerate(pieces)]
+    source, stampfile, schedule = game_schedule(ctx, game, ends, SHOTS, FIRST, PERIOD, rest=False)
     reader = Reader(ctx.folder / "live" / "shot.txt", stampfile)
     reader.start()
     statuses, seq_times = {}, []
