@@ -67,7 +67,8 @@ COURSE_ROW0 = ("COURSENO: 1,112\r\n"
                "KEYWORD: \"札幌\"\r\n\r\n").encode("cp932")
 
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "comdlg32.dll", "shell32.dll",
-                "advapi32.dll", "psapi.dll", "msvcrt.dll", "ucrtbase.dll"}
+                "advapi32.dll", "psapi.dll", "msvcrt.dll", "ucrtbase.dll",
+                "ws2_32.dll"}  # Winsock, for the page server on the loopback
 
 
 # ---------------------------------------------------------------------------
